@@ -1,0 +1,144 @@
+#include "demo/object_loader.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "demo/envelope.h"
+#include "demo/scene_object.h"
+#include "demo/timeline.h"
+#include "player/messages.h"
+#include "player/settings.h"
+#include "sound/sound_library.h"
+
+namespace {
+
+enum class Path {
+    Generic,       // envelope: tag and body
+    WithExtra,     // envelope with an extra block, loaded after the body
+    TextureCopy,   // envelope with a source tag and an extra block
+    Music,         // extra block first, then the body; needs the sound library
+    Timeline,      // timeline entry (25)
+    Sound,         // the sound library image (463)
+    SettingsImage  // bytes copied onto the settings record (2101)
+};
+
+using Factory = SceneObject* (*)(ObjectList* target);
+
+struct ResourceClass {
+    int16_t id;
+    Path path;
+    int16_t extraId;
+    Factory create;
+};
+
+// The one place where a chunk id meets its class.
+const ResourceClass kClasses[] = {
+    {25, Path::Timeline, 0, nullptr},
+    {463, Path::Sound, 0, nullptr},
+    {2101, Path::SettingsImage, 0, nullptr},
+};
+
+const ResourceClass* findClass(int16_t id)
+{
+    for (const ResourceClass& c : kClasses)
+        if (c.id == id)
+            return &c;
+    return nullptr;
+}
+
+}  // namespace
+
+ObjectLoader::ObjectLoader(const void* data, int32_t size)
+{
+    if (size > 0 && data) {
+        data_ = new uint8_t[size_t(size)];
+        std::memcpy(data_, data, size_t(size));
+        size_ = size;
+    }
+}
+
+ObjectLoader::~ObjectLoader()
+{
+    delete[] data_;
+    delete soundLibrary_;
+}
+
+void ObjectLoader::load(ObjectList* target, const LoadContext* context)
+{
+    if (!data_ || !target)
+        return;
+    // Resources and timeline entries go to different lists whose owners treat
+    // their items as one kind; a chunk that does not belong to the pass is
+    // skipped so that no list ever holds an item of the other kind.
+    bool timelinePass = context && context->instances && target != context->resources;
+
+    ChunkStream stream(data_, size_);
+    forEachChunk(stream, [&](int16_t id, uint32_t length) {
+        const ResourceClass* c = findClass(id);
+        if (!c) {
+            char text[32];
+            std::snprintf(text, sizeof text, "ID %i Desconeguda!!", int(id));
+            showError(text);
+            stream.skip(length);
+            return;
+        }
+        switch (c->path) {
+        case Path::Timeline: {
+            if (!timelinePass) {
+                stream.skip(length);
+                return;
+            }
+            if (int64_t(length) > stream.remaining()) {
+                stream.skip(length);  // cut short by the end of the stream
+                return;
+            }
+            TimelineEntry* entry = new TimelineEntry(context->resources, context->active, context->instances);
+            // An empty entry is written as a single byte.
+            if (length > 1)
+                entry->load(stream.data() + stream.position(), int32_t(length));
+            stream.skip(length);
+            target->add(entry);
+            return;
+        }
+        case Path::SettingsImage:
+            if (context && context->settings && int64_t(length) <= stream.remaining())
+                applySettingsImage(*context->settings, stream.data() + stream.position(), length);
+            stream.skip(length);
+            return;
+        case Path::Sound:
+            if (soundLibrary_ || timelinePass) {
+                stream.skip(length);
+                return;
+            }
+            soundLibrary_ = new SoundLibrary(stream, length);
+            return;
+        default:
+            break;
+        }
+
+        EnvelopeContents envelope;
+        readEnvelope(stream, length, c->extraId, envelope);
+        if (timelinePass)
+            return;
+        SceneObject* object = nullptr;
+        switch (c->path) {
+        case Path::Music:
+            if (!soundLibrary_)
+                return;
+            object = c->create(target);
+            object->loadExtra(envelope.extra, envelope.extraSize);
+            object->load(envelope.body, envelope.bodySize);
+            break;
+        case Path::WithExtra:
+            object = c->create(target);
+            object->load(envelope.body, envelope.bodySize);
+            object->loadExtra(envelope.extra, envelope.extraSize);
+            break;
+        default:
+            object = c->create(target);
+            object->load(envelope.body, envelope.bodySize);
+            break;
+        }
+        target->append(envelope.tag.text, object);
+    });
+}

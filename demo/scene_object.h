@@ -1,0 +1,44 @@
+// Base class of every object the demo data creates: children it owns, named
+// float parameters that animation drives, and a lifetime counted in frames.
+#pragma once
+
+#include <cstdint>
+
+#include "demo/object_list.h"
+
+class SceneObject {
+public:
+    SceneObject();
+    virtual ~SceneObject();
+
+    // The ten operations, in this order.
+    virtual void load(const void* data, int32_t size);
+    virtual void loadFile(const char* path);
+    virtual int step(bool stepOnly);
+    virtual void loadExtra(const void* data, int32_t size);
+    virtual void loadExtraFile(const char* path);
+    virtual int typeId() const;
+    virtual void copyInto(SceneObject* destination);
+    virtual SceneObject* clone();
+    virtual void skipFrames(int count);
+
+    // The deleter of lists that own scene objects.
+    static void destroy(void* object);
+
+    ObjectList* children;
+    ObjectList* parameters;
+    uint8_t transformApplied = 0;
+    int16_t length = 0;
+    int16_t start = 0;
+    int16_t frame = 0;
+    int16_t stepCount = 0;
+    uint8_t isCopy = 0;
+    char path[255] = {};
+    char dataPath[255] = {};
+
+    SceneObject(const SceneObject&) = delete;
+    SceneObject& operator=(const SceneObject&) = delete;
+};
+
+// Reads a whole file into memory; false when it cannot be opened or read.
+bool readWholeFile(const char* path, uint8_t*& data, int32_t& size);

@@ -1,0 +1,122 @@
+#include "demo/timeline.h"
+
+#include <cstring>
+
+#include "demo/scene_object.h"
+
+TimelineEntry::TimelineEntry(ObjectList* resources, ObjectList* active, ObjectList* instances)
+    : resources(resources), active(active), instances(instances)
+{
+}
+
+TimelineEntry::~TimelineEntry()
+{
+    delete[] commands;
+}
+
+void TimelineEntry::destroy(void* entry)
+{
+    delete static_cast<TimelineEntry*>(entry);
+}
+
+void TimelineEntry::load(const void* data, int32_t length)
+{
+    delete[] commands;
+    commands = nullptr;
+    size = 0;
+    if (length < 2)
+        return;
+    std::memcpy(&startFrame, data, 2);
+    size = length - 2;
+    commands = new uint8_t[size_t(size) + 1];
+    std::memcpy(commands, static_cast<const uint8_t*>(data) + 2, size_t(size));
+}
+
+SceneObject* readTagAndFind(ChunkStream& stream, ObjectList* list)
+{
+    ObjectTag tag;
+    stream.read(tag.text, 4);
+    if (tag.empty() || !list)
+        return nullptr;
+    return static_cast<SceneObject*>(list->find(tag.text));
+}
+
+namespace {
+
+// Reads an after tag; an empty one means "first".
+const char* readAfterTag(ChunkStream& stream, ObjectTag& tag)
+{
+    stream.read(tag.text, 4);
+    return tag.empty() ? nullptr : tag.text;
+}
+
+}  // namespace
+
+void TimelineEntry::apply()
+{
+    if (!commands)
+        return;
+    ChunkStream stream(commands, size);
+    forEachChunk(stream, [&](int16_t id, uint32_t length) {
+        switch (id) {
+        case 1000:
+            break;  // a group: its commands follow as members of this stream
+        case 1001: {
+            SceneObject* resource = readTagAndFind(stream, resources);
+            SceneObject* instance = resource ? resource->clone() : nullptr;
+            ObjectTag instanceTag;
+            stream.read(instanceTag.text, 4);
+            int16_t fields[3] = {};
+            stream.read(fields, 6);
+            SceneObject* parent = readTagAndFind(stream, instances);
+            ObjectTag afterTag;
+            const char* after = readAfterTag(stream, afterTag);
+            // A tag that names no resource (or a class without clones) places nothing.
+            if (!instance)
+                break;
+            instance->start = fields[0];
+            instance->length = fields[1];
+            instance->frame = fields[2];
+            if (instances)
+                instances->append(instanceTag.text, instance);
+            ObjectList* into = parent ? parent->children : active;
+            if (!into || !into->insert(after, instanceTag.text, instance)) {
+                // Placed nowhere: nobody owns it, so it goes now.
+                if (instances)
+                    instances->remove(instance);
+                delete instance;
+            }
+            break;
+        }
+        case 1005: {
+            // Transform copies need the geometry classes; keep the stream in step.
+            uint8_t fields[24];
+            stream.read(fields, 24);
+            break;
+        }
+        case 1002: {
+            uint8_t fields[16 + 11];
+            stream.read(fields, sizeof fields);
+            break;
+        }
+        case 1003:
+        case 1004: {
+            uint8_t fields[16 + 23];
+            stream.read(fields, sizeof fields);
+            break;
+        }
+        case 1006:
+        case 1007: {
+            SceneObject* object = readTagAndFind(stream, id == 1006 ? instances : resources);
+            int16_t count = 0;
+            stream.read(&count, 2);
+            if (object)
+                object->skipFrames(count);
+            break;
+        }
+        default:
+            stream.skip(length);
+            break;
+        }
+    });
+}

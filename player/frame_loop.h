@@ -1,0 +1,20 @@
+// The frame loop and its pieces, kept apart so that an offline renderer can
+// run timeline check and drawing frames without pacing.
+#pragma once
+
+#include <cstdint>
+
+struct Player;
+class FrameClock;
+
+// Empties the message queue through the window procedure. False when
+// WM_QUIT came (its code in *quitCode).
+bool pumpMessages(Player& player, int* quitCode);
+// Applies the cursor's entry when its start frame is `frame`, then moves the
+// cursor on (back to the first entry after the last).
+void timelineCheck(Player& player, int32_t frame);
+// One pass over the active list; clears, draws and presents unless stepOnly.
+void runFrame(Player& player, bool stepOnly);
+// Runs frames until the end of the demo (without the loop flag), Escape or
+// WM_QUIT. Returns the WM_QUIT code, or 0.
+int runFrameLoop(Player& player, FrameClock& clock);

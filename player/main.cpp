@@ -1,0 +1,19 @@
+// demoplayer: plays the demo data appended to its own executable.
+#include <string>
+
+#include "demo/container.h"
+#include "platform/platform.h"
+#include "player/entry.h"
+
+int main(int argc, char** argv)
+{
+    // Only the first character of the command line matters.
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            commandLine += ' ';
+        commandLine += argv[i];
+    }
+    std::string self = platform::executablePath();
+    return playerMain(commandLine.c_str(), self.c_str(), kDemoDataOffset);
+}

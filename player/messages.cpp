@@ -1,0 +1,17 @@
+#include "player/messages.h"
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+void showError(const char* text)
+{
+    platform::messageBox(text, "ERROR", platform::MB_OK);
+}
+
+void showErrorId(int id)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%i", id);
+    showError(text);
+}

@@ -1,0 +1,7 @@
+// Message boxes of the player, with the captions the data readers use.
+#pragma once
+
+// Modal "ERROR" box with an OK button.
+void showError(const char* text);
+// "ERROR" box whose text is the number in decimal.
+void showErrorId(int id);

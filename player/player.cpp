@@ -1,0 +1,53 @@
+#include "player/player.h"
+
+#include "demo/object_loader.h"
+#include "demo/scene_object.h"
+#include "demo/timeline.h"
+
+Player::Player()
+{
+    clearSettings(settings);
+    resources = new ObjectList(true);
+    resources->deleter = &SceneObject::destroy;
+    active = new ObjectList(true);
+    active->deleter = &SceneObject::destroy;
+    instances = new ObjectList(false);
+    timeline = new ObjectList(true);
+    timeline->deleter = &TimelineEntry::destroy;
+}
+
+Player::~Player()
+{
+    shutdown();
+}
+
+LoadContext Player::loadContext(bool withInstances)
+{
+    LoadContext context;
+    context.active = active;
+    context.resources = resources;
+    context.instances = withInstances ? instances : nullptr;
+    context.settings = &settings;
+    return context;
+}
+
+void Player::shutdown()
+{
+    releaseGLContext(window);
+    if (window.window || window.classRegistered)
+        killGLWindow(window);
+    // Scene instances go before the resources whose buffers they share, and
+    // everything goes before the loader that owns the sound library.
+    delete instances;
+    instances = nullptr;
+    delete active;
+    active = nullptr;
+    delete resources;
+    resources = nullptr;
+    delete timeline;
+    timeline = nullptr;
+    cursor = nullptr;
+    delete resourceLoader;
+    resourceLoader = nullptr;
+    retiredLoaders.clear();
+}

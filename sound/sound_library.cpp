@@ -1,0 +1,67 @@
+#include "sound/sound_library.h"
+
+#include <cstdio>
+#include <new>
+#include <string>
+
+#include "platform/platform.h"
+
+SoundApi* createSoundApi(const char* path)
+{
+    SoundApi* api = new (std::nothrow) SoundApi;
+    if (!api)
+        return nullptr;
+    api->slots[0] = platform::loadLibrary(path);
+    if (!api->slots[0]) {
+        delete api;
+        return nullptr;
+    }
+    for (int slot = 1; slot < kSoundApiSlots; ++slot) {
+        api->slots[slot] = platform::getProcAddress(api->slots[0], kSoundApiNames[slot - 1]);
+        if (!api->slots[slot]) {
+            platform::freeLibrary(api->slots[0]);
+            delete api;
+            return nullptr;
+        }
+    }
+    return api;
+}
+
+void freeSoundApi(SoundApi* api)
+{
+    if (!api)
+        return;
+    if (api->module())
+        platform::freeLibrary(api->module());
+    delete api;
+}
+
+SoundLibrary::SoundLibrary(ChunkStream& stream, uint32_t length)
+{
+    // The library keeps its usual name; on this system it is a shared object.
+    std::string dir = platform::tempPath();
+    std::snprintf(dllPath, sizeof dllPath, "%s%s", dir.c_str(), "fmod.dll");
+    FILE* file = std::fopen(dllPath, "w+b");
+    if (int64_t(length) <= stream.remaining()) {
+        if (file)
+            std::fwrite(stream.data() + stream.position(), 1, length, file);
+    }
+    stream.skip(length);
+    if (file)
+        std::fclose(file);
+    api = createSoundApi(dllPath);
+    // Without a bound library the demo runs silently.
+    if (api) {
+        api->fn<FnSetOutput>(kSetOutput)(1);
+        api->fn<FnSetDriver>(kSetDriver)(0);
+        api->fn<FnInit>(kInit)(44100, 32, 0);
+    }
+}
+
+SoundLibrary::~SoundLibrary()
+{
+    if (api)
+        api->fn<FnClose>(kClose)();
+    freeSoundApi(api);
+    platform::deleteFile(dllPath);
+}

@@ -1,0 +1,15 @@
+// The demotool subcommands. Each gets the arguments after its own name and
+// returns the process exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace demotool {
+
+using Args = std::vector<std::string>;
+
+int runPack(const Args& args);
+int runInspect(const Args& args);
+
+}  // namespace demotool

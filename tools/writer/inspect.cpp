@@ -1,0 +1,515 @@
+// Lives in the writer library so the tests link it; `demotool inspect` is a
+// thin wrapper (tools/demotool/inspect_command.cpp).
+#include "tools/demotool/inspect.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "demo/chunk_stream.h"
+
+namespace demotool {
+namespace {
+
+using authoring::Bytes;
+
+// A stretch of the demo data: where it lives in memory and where it starts in
+// the data (for the offsets we print).
+struct Region {
+    const uint8_t* data;
+    int32_t size;
+    int64_t base;
+};
+
+const char* topLevelName(int16_t id)
+{
+    switch (id) {
+    case 2100: return "window settings";
+    case 2101: return "playback";
+    case 2102: return "resources";
+    case 2103: return "render state";
+    case 2104: return "timeline";
+    default: return nullptr;
+    }
+}
+
+const char* className(int16_t id)
+{
+    switch (id) {
+    case 3: return "Color";
+    case 25: return "TimelineEntry";
+    case 109: return "Model";
+    case 150: return "Scale";
+    case 160: return "Quad";
+    case 170: return "Grid";
+    case 200: return "Texture";
+    case 202: return "Texture copy";
+    case 250: return "Box";
+    case 275: return "Transform";
+    case 300: return "Camera";
+    case 325: return "Replicator";
+    case 340: return "BlendMode";
+    case 341: return "MotionTrail";
+    case 345: return "PolygonMode";
+    case 350: return "QuadSplitter";
+    case 355: return "PieceAssembly";
+    case 400: return "Quadric";
+    case 420: return "CollisionWorld";
+    case 450: return "Ripple";
+    case 461: return "MusicTrack";
+    case 463: return "SoundLibrary";
+    case 2101: return "settings image";
+    default: return nullptr;
+    }
+}
+
+const char* commandName(int16_t id)
+{
+    switch (id) {
+    case 1000: return "group";
+    case 1001: return "place clone";
+    case 1002: return "attach scalar dynamic";
+    case 1003: return "attach translation dynamic";
+    case 1004: return "attach rotation dynamic";
+    case 1005: return "place Transform copy";
+    case 1006: return "fast-forward instance";
+    case 1007: return "fast-forward resource";
+    default: return nullptr;
+    }
+}
+
+std::string hex16(int16_t value)
+{
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "0x%04X", unsigned(uint16_t(value)));
+    return buffer;
+}
+
+void escapeByte(std::string& out, uint8_t c)
+{
+    if (c >= 0x20 && c < 0x7f && c != '\\' && c != '"') {
+        out += char(c);
+    } else {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "\\x%02x", unsigned(c));
+        out += buffer;
+    }
+}
+
+// Four bytes as text: "-" for no tag, zero padding dropped, odd bytes escaped.
+std::string tagText(const uint8_t* p)
+{
+    int n = 4;
+    while (n > 0 && p[n - 1] == 0)
+        --n;
+    if (n == 0)
+        return "-";
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        escapeByte(out, p[i]);
+    return out;
+}
+
+std::string quoted(const uint8_t* p, int32_t n)
+{
+    std::string out = "\"";
+    for (int32_t i = 0; i < n; ++i)
+        escapeByte(out, p[i]);
+    return out + "\"";
+}
+
+// Reads a tag field; false when the stream ends first.
+bool readTag(ChunkStream& s, std::string& out)
+{
+    uint8_t b[4];
+    if (!s.read(b, 4))
+        return false;
+    out = tagText(b);
+    return true;
+}
+
+class Inspector {
+public:
+    explicit Inspector(std::ostream& out) : out_(out) {}
+
+    int problems() const { return problems_; }
+
+    void topLevel(const Region& r)
+    {
+        walk(r, 0, [&](int16_t id, uint32_t length, int64_t offset, const Region& payload) {
+            const char* name = topLevelName(id);
+            line(0) << "chunk " << id << " " << (name ? name : "unknown") << " at offset " << offset
+                    << ", length " << length << '\n';
+            switch (id) {
+            case 2100: windowSettings(payload); break;
+            case 2101: playback(payload); break;
+            case 2102: resources(payload); break;
+            case 2103: renderState(payload); break;
+            case 2104: timeline(payload); break;
+            default: problem(1, "chunk " + std::to_string(id) + " at offset " + std::to_string(offset) +
+                                    ": unknown top-level id");
+            }
+        }, true);
+    }
+
+private:
+    std::ostream& out_;
+    int problems_ = 0;
+
+    std::ostream& line(int depth)
+    {
+        return out_ << std::string(size_t(depth) * 2, ' ');
+    }
+
+    void problem(int depth, const std::string& message)
+    {
+        line(depth) << "! " << message << '\n';
+        ++problems_;
+    }
+
+    static std::string at(int16_t id, int64_t offset)
+    {
+        return "chunk " + std::to_string(id) + " at offset " + std::to_string(offset);
+    }
+
+    // Checks that a chunk's payload holds the `needed` bytes its reader takes.
+    bool needs(int depth, int16_t id, int64_t offset, const Region& payload, int32_t needed)
+    {
+        if (payload.size >= needed)
+            return true;
+        problem(depth, at(id, offset) + ": needs " + std::to_string(needed) + " bytes, has " +
+                           std::to_string(payload.size));
+        return false;
+    }
+
+    // What is left after the last whole chunk header of a stream. One byte is
+    // the authoring tool's trailing byte; zeros are padding the reader stops on.
+    // The top level has no trailing byte, so anything left there is a cut header.
+    void leftover(const Region& r, int32_t from, int depth, bool topLevel)
+    {
+        int32_t left = r.size - from;
+        if (left <= 0 || (left == 1 && !topLevel))
+            return;
+        if (topLevel) {
+            problem(depth, std::to_string(left) + " stray bytes at offset " + std::to_string(r.base + from) +
+                               ": too short for a chunk header");
+            return;
+        }
+        bool zeros = true;
+        for (int32_t i = from; i < r.size; ++i)
+            zeros = zeros && r.data[i] == 0;
+        if (zeros) {
+            line(depth) << "(" << left << " zero bytes at the end)\n";
+            return;
+        }
+        problem(depth, "chunk header at offset " + std::to_string(r.base + from) + " cut short (" +
+                           std::to_string(left) + " bytes left)");
+    }
+
+    // Calls handler(id, declared length, header offset, payload) for each
+    // chunk; a payload running past the end is reported, handed over cut to
+    // what is there, and ends the walk.
+    template <typename Handler>
+    void walk(const Region& r, int depth, Handler&& handler, bool topLevel = false)
+    {
+        ChunkStream s(r.data, r.size);
+        while (true) {
+            int32_t start = s.position();
+            int16_t id = 0;
+            uint32_t length = 0;
+            if (!s.readS16(id) || !s.readU32(length)) {
+                leftover(r, start, depth, topLevel);
+                return;
+            }
+            int32_t available = s.remaining();
+            bool cut = length > uint32_t(available);
+            Region payload{r.data + s.position(), cut ? available : int32_t(length),
+                           r.base + s.position()};
+            handler(id, length, r.base + start, payload);
+            if (cut) {
+                // After what could be shown of it, one level in: it belongs to this chunk.
+                problem(depth + 1, at(id, r.base + start) + ": length " + std::to_string(length) +
+                                       " runs past the end (" + std::to_string(available) + " bytes left)");
+                return;
+            }
+            s.skip(length);
+        }
+    }
+
+    void windowSettings(const Region& r)
+    {
+        walk(r, 1, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            switch (id) {
+            case 4:
+                line(1) << "4 title " << quoted(p.data, p.size) << '\n';
+                break;
+            case 2003: {
+                int16_t w = 0, h = 0;
+                if (needs(1, id, offset, p, 4) && s.readS16(w) && s.readS16(h))
+                    line(1) << "2003 size " << w << " x " << h << '\n';
+                break;
+            }
+            case 2004:
+                line(1) << "2004 fullscreen\n";
+                break;
+            default:
+                line(1) << id << " unknown, length " << p.size << '\n';
+                problem(2, at(id, offset) + ": unknown window setting");
+            }
+        });
+    }
+
+    void playback(const Region& r)
+    {
+        walk(r, 1, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            switch (id) {
+            case 2000: {
+                int16_t rate = 0;
+                if (needs(1, id, offset, p, 2) && s.readS16(rate))
+                    line(1) << "2000 frame rate " << rate << '\n';
+                break;
+            }
+            case 2001: line(1) << "2001 catch-up\n"; break;
+            case 2002: line(1) << "2002 loop\n"; break;
+            default:
+                line(1) << id << " unknown, length " << p.size << '\n';
+                problem(2, at(id, offset) + ": unknown playback setting");
+            }
+        });
+    }
+
+    void renderState(const Region& r)
+    {
+        walk(r, 1, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            int16_t a = 0, b = 0;
+            float f[4] = {0, 0, 0, 0};
+            switch (id) {
+            case 100:
+                if (needs(1, id, offset, p, 2) && s.readS16(a))
+                    line(1) << "100 glShadeModel " << hex16(a) << '\n';
+                break;
+            case 101:
+                if (needs(1, id, offset, p, 16) && s.readF32(f[0]) && s.readF32(f[1]) &&
+                    s.readF32(f[2]) && s.readF32(f[3]))
+                    line(1) << "101 glClearColor " << f[0] << ' ' << f[1] << ' ' << f[2] << ' ' << f[3]
+                            << '\n';
+                break;
+            case 102:
+                if (needs(1, id, offset, p, 4) && s.readF32(f[0]))
+                    line(1) << "102 glClearDepth " << f[0] << '\n';
+                break;
+            case 103:
+                if (needs(1, id, offset, p, 2) && s.readS16(a))
+                    line(1) << "103 glDepthFunc " << hex16(a) << '\n';
+                break;
+            case 104:
+                if (needs(1, id, offset, p, 4) && s.readS16(a) && s.readS16(b))
+                    line(1) << "104 glHint " << hex16(a) << ' ' << hex16(b) << '\n';
+                break;
+            case 500:
+                if (needs(1, id, offset, p, 2) && s.readS16(a))
+                    line(1) << "500 glEnable " << hex16(a) << '\n';
+                break;
+            default:
+                line(1) << id << " unknown, length " << p.size << '\n';
+                problem(2, at(id, offset) + ": unknown render-state call");
+            }
+        });
+    }
+
+    void resources(const Region& r)
+    {
+        walk(r, 1, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            const char* name = className(id);
+            line(1) << "resource " << id << " " << (name ? name : "unknown") << " at offset " << offset
+                    << ", length " << p.size << '\n';
+            if (!name)
+                problem(2, at(id, offset) + ": unknown resource class");
+            envelope(p);
+        });
+    }
+
+    void envelope(const Region& r)
+    {
+        walk(r, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            switch (id) {
+            case 1:
+            case 9:
+                if (needs(2, id, offset, p, 4))
+                    line(2) << (id == 1 ? "tag " : "source tag ") << tagText(p.data) << '\n';
+                break;
+            case 8:
+                line(2) << "body length " << p.size << '\n';
+                break;
+            case 110:
+            case 201:
+            case 462:
+                line(2) << "extra block " << id << ", length " << p.size << '\n';
+                break;
+            default:
+                line(2) << id << " unknown, length " << p.size << '\n';
+                problem(3, at(id, offset) + ": unknown envelope part");
+            }
+        });
+    }
+
+    void timeline(const Region& r)
+    {
+        walk(r, 1, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            if (id == 2101) {
+                line(1) << "chunk 2101 settings image at offset " << offset << ", length " << p.size;
+                int16_t frames16 = 0;
+                int32_t frames32 = 0;
+                if (p.size == 2 && s.readS16(frames16))
+                    out_ << ": total frames " << frames16;
+                else if (p.size == 4 && s.readS32(frames32))
+                    out_ << ": total frames " << frames32;
+                out_ << '\n';
+            } else if (id == 25) {
+                line(1) << "chunk 25 timeline entry at offset " << offset << ", length " << p.size;
+                int16_t startFrame = 0;
+                if (!s.readS16(startFrame)) {
+                    out_ << '\n';
+                    problem(2, at(id, offset) + ": no start frame");
+                    return;
+                }
+                out_ << ": start frame " << startFrame << '\n';
+                commands(Region{p.data + 2, p.size - 2, p.base + 2}, 2);
+            } else {
+                line(1) << "chunk " << id << " unknown at offset " << offset << ", length " << p.size
+                        << '\n';
+                problem(2, at(id, offset) + ": unknown timeline chunk");
+            }
+        });
+    }
+
+    // Commands are read field by field and groups are walked into, so this
+    // does not use walk(): lengths of 1000..1007 are shown, not trusted.
+    void commands(const Region& r, int depth)
+    {
+        ChunkStream s(r.data, r.size);
+        std::vector<int64_t> groupEnds;
+        while (true) {
+            while (!groupEnds.empty() && s.position() >= groupEnds.back())
+                groupEnds.pop_back();
+            int d = depth + int(groupEnds.size());
+            int32_t start = s.position();
+            int64_t offset = r.base + start;
+            int16_t id = 0;
+            uint32_t length = 0;
+            if (!s.readS16(id) || !s.readU32(length)) {
+                leftover(r, start, d, false);
+                return;
+            }
+            const char* name = commandName(id);
+            std::ostringstream text;
+            text << id << ' ' << (name ? name : "unknown") << " at offset " << offset;
+            int32_t contentStart = s.position();
+            bool whole = true;
+            std::string t1, t2, t3, t4;
+            int16_t a = 0, b = 0, c = 0;
+            switch (id) {
+            case 1000:
+                text << ", content length " << length;
+                groupEnds.push_back(int64_t(contentStart) + length);
+                break;
+            case 1001:
+            case 1005:
+                whole = readTag(s, t1) && readTag(s, t2) && s.readS16(a) && s.readS16(b) &&
+                        s.readS16(c) && readTag(s, t3) && readTag(s, t4);
+                if (whole)
+                    text << ": resource " << t1 << ", instance " << t2 << ", start " << a << ", length "
+                         << b << ", frame " << c << ", parent " << t3 << ", after " << t4;
+                break;
+            case 1002:
+            case 1003:
+            case 1004: {
+                int32_t payloadSize = id == 1002 ? 11 : 23;
+                uint8_t payload[23];
+                whole = readTag(s, t1) && s.readS16(a) && s.readS16(b) && readTag(s, t3) &&
+                        readTag(s, t4) && s.read(payload, payloadSize);
+                if (whole) {
+                    text << ": dynamic " << t1 << ", start " << a << ", length " << b << ", parent "
+                         << t3 << ", after " << t4 << ", payload";
+                    char hex[4];
+                    for (int32_t i = 0; i < payloadSize; ++i) {
+                        std::snprintf(hex, sizeof hex, " %02x", unsigned(payload[i]));
+                        text << hex;
+                    }
+                }
+                break;
+            }
+            case 1006:
+            case 1007:
+                whole = readTag(s, t1) && s.readS16(a);
+                if (whole)
+                    text << ": tag " << t1 << ", count " << a;
+                break;
+            default:
+                text << ", length " << length;
+                break;
+            }
+            int32_t read = s.position() - contentStart;
+            if (whole && name && id != 1000 && uint32_t(read) != length)
+                text << " (length field says " << length << ")";
+            line(d) << text.str() << '\n';
+
+            if (!whole) {
+                problem(d + 1, at(id, offset) + ": cut short (" + std::to_string(r.size - contentStart) +
+                               " bytes left)");
+                return;
+            }
+            if (!name) {
+                problem(d + 1, at(id, offset) + ": unknown command");
+                if (length > uint32_t(s.remaining())) {
+                    problem(d + 1, at(id, offset) + ": length " + std::to_string(length) +
+                                   " runs past the end (" + std::to_string(s.remaining()) +
+                                   " bytes left)");
+                    return;
+                }
+                s.skip(length);
+            }
+        }
+    }
+};
+
+}  // namespace
+
+bool inspect(const Bytes& file, std::ostream& out)
+{
+    Inspector inspector(out);
+    Bytes data = authoring::demoDataOf(file);
+    bool packed = file.size() >= 4 && std::memcmp(file.data(), "\x7f" "ELF", 4) == 0;
+    if (packed)
+        out << "packed executable, " << file.size() << " bytes; demo data at " << authoring::kDataOffset
+            << ", " << data.size() << " bytes\n";
+    else
+        out << "demo data, " << data.size() << " bytes\n";
+
+    int problems = 0;
+    if (data.size() > size_t(INT32_MAX)) {
+        out << "! demo data too large to inspect\n";
+        problems = 1;
+    } else if (data.empty()) {
+        out << (packed ? "! no demo data after offset " + std::to_string(authoring::kDataOffset) + "\n"
+                       : std::string("! no demo data\n"));
+        problems = 1;
+    } else {
+        inspector.topLevel(Region{data.data(), int32_t(data.size()), 0});
+        problems = inspector.problems();
+    }
+    if (problems == 0)
+        out << "well-formed\n";
+    else
+        out << problems << (problems == 1 ? " problem" : " problems") << " found\n";
+    return problems == 0;
+}
+
+}  // namespace demotool
