@@ -6,6 +6,7 @@
 #include "demo/envelope.h"
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
+#include "geometry/transform.h"
 #include "player/messages.h"
 #include "player/settings.h"
 #include "sound/sound_library.h"
@@ -22,7 +23,23 @@ enum class Path {
     SettingsImage  // bytes copied onto the settings record (2101)
 };
 
-using Factory = SceneObject* (*)(ObjectList* target);
+// What a constructor may need: the target list (for classes that look up
+// other resources), the loader's sound library, and for texture copies the
+// source and the extra block.
+struct FactoryArgs {
+    ObjectList* target;
+    SoundLibrary* sound;
+    SceneObject* source;
+    const uint8_t* extra;
+    int32_t extraSize;
+};
+using Factory = SceneObject* (*)(const FactoryArgs& args);
+
+template <typename T>
+SceneObject* make(const FactoryArgs&)
+{
+    return new T;
+}
 
 struct ResourceClass {
     int16_t id;
@@ -34,6 +51,7 @@ struct ResourceClass {
 // The one place where a chunk id meets its class.
 const ResourceClass kClasses[] = {
     {25, Path::Timeline, 0, nullptr},
+    {275, Path::Generic, 0, &make<Transform>},
     {463, Path::Sound, 0, nullptr},
     {2101, Path::SettingsImage, 0, nullptr},
 };
@@ -120,22 +138,27 @@ void ObjectLoader::load(ObjectList* target, const LoadContext* context)
         readEnvelope(stream, length, c->extraId, envelope);
         if (timelinePass)
             return;
+        FactoryArgs args{target, soundLibrary_, nullptr, envelope.extra, envelope.extraSize};
         SceneObject* object = nullptr;
         switch (c->path) {
         case Path::Music:
             if (!soundLibrary_)
                 return;
-            object = c->create(target);
+            object = c->create(args);
             object->loadExtra(envelope.extra, envelope.extraSize);
             object->load(envelope.body, envelope.bodySize);
             break;
+        case Path::TextureCopy:
+            args.source = envelope.hasSource ? static_cast<SceneObject*>(target->find(envelope.sourceTag.text)) : nullptr;
+            object = c->create(args);
+            break;
         case Path::WithExtra:
-            object = c->create(target);
+            object = c->create(args);
             object->load(envelope.body, envelope.bodySize);
             object->loadExtra(envelope.extra, envelope.extraSize);
             break;
         default:
-            object = c->create(target);
+            object = c->create(args);
             object->load(envelope.body, envelope.bodySize);
             break;
         }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "demo/chunk_stream.h"
+#include "demo/instance_list.h"
 #include "demo/object_list.h"
 
 struct PlayerSettings;
@@ -12,7 +13,7 @@ class SoundLibrary;
 struct LoadContext {
     ObjectList* active = nullptr;
     ObjectList* resources = nullptr;
-    ObjectList* instances = nullptr;  // none in the resource pass
+    InstanceList* instances = nullptr;  // none in the resource pass
     PlayerSettings* settings = nullptr;
 };
 

@@ -1,5 +1,7 @@
 #include "demo/scene_object.h"
 
+#include "demo/instance_list.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +13,12 @@ SceneObject::SceneObject()
 
 SceneObject::~SceneObject()
 {
+    if (instanceList) {
+        // Every registration of this object goes (a clone is registered once,
+        // but nothing stops data from naming one object twice).
+        while (instanceList->remove(this)) {
+        }
+    }
     delete children;
     delete parameters;
 }

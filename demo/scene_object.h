@@ -6,6 +6,8 @@
 
 #include "demo/object_list.h"
 
+class InstanceList;
+
 class SceneObject {
 public:
     SceneObject();
@@ -35,6 +37,9 @@ public:
     uint8_t isCopy = 0;
     char path[255] = {};
     char dataPath[255] = {};
+    // The instance list this object is registered in, if any; it leaves that
+    // list when destroyed.
+    InstanceList* instanceList = nullptr;
 
     SceneObject(const SceneObject&) = delete;
     SceneObject& operator=(const SceneObject&) = delete;

@@ -3,8 +3,9 @@
 #include <cstring>
 
 #include "demo/scene_object.h"
+#include "geometry/transform.h"
 
-TimelineEntry::TimelineEntry(ObjectList* resources, ObjectList* active, ObjectList* instances)
+TimelineEntry::TimelineEntry(ObjectList* resources, ObjectList* active, InstanceList* instances)
     : resources(resources), active(active), instances(instances)
 {
 }
@@ -61,9 +62,20 @@ void TimelineEntry::apply()
         switch (id) {
         case 1000:
             break;  // a group: its commands follow as members of this stream
-        case 1001: {
+        case 1001:
+        case 1005: {
             SceneObject* resource = readTagAndFind(stream, resources);
-            SceneObject* instance = resource ? resource->clone() : nullptr;
+            SceneObject* instance = nullptr;
+            if (resource && id == 1001) {
+                instance = resource->clone();
+            } else if (resource) {
+                // A plain Transform carrying the resource's base and transform
+                // fields; only classes built on Transform can fill one.
+                if (dynamic_cast<Transform*>(resource)) {
+                    instance = new Transform;
+                    resource->copyInto(instance);
+                }
+            }
             ObjectTag instanceTag;
             stream.read(instanceTag.text, 4);
             int16_t fields[3] = {};
@@ -78,20 +90,13 @@ void TimelineEntry::apply()
             instance->length = fields[1];
             instance->frame = fields[2];
             if (instances)
-                instances->append(instanceTag.text, instance);
+                instances->registerInstance(instanceTag.text, instance);
             ObjectList* into = parent ? parent->children : active;
             if (!into || !into->insert(after, instanceTag.text, instance)) {
-                // Placed nowhere: nobody owns it, so it goes now.
-                if (instances)
-                    instances->remove(instance);
+                // Placed nowhere: nobody would own it, so it goes now (and
+                // leaves the instance list as it goes).
                 delete instance;
             }
-            break;
-        }
-        case 1005: {
-            // Transform copies need the geometry classes; keep the stream in step.
-            uint8_t fields[24];
-            stream.read(fields, 24);
             break;
         }
         case 1002: {

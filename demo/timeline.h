@@ -5,13 +5,14 @@
 #include <cstdint>
 
 #include "demo/chunk_stream.h"
+#include "demo/instance_list.h"
 #include "demo/object_list.h"
 
 class SceneObject;
 
 class TimelineEntry {
 public:
-    TimelineEntry(ObjectList* resources, ObjectList* active, ObjectList* instances);
+    TimelineEntry(ObjectList* resources, ObjectList* active, InstanceList* instances);
     virtual ~TimelineEntry();
 
     // First 2 bytes: start frame; the rest: the command stream.
@@ -24,7 +25,7 @@ public:
     int16_t startFrame = 0;
     ObjectList* resources;
     ObjectList* active;
-    ObjectList* instances;
+    InstanceList* instances;
     uint8_t* commands = nullptr;
     int32_t size = 0;
 

@@ -109,8 +109,7 @@ int runFrameLoop(Player& player, FrameClock& clock)
             return 0;
         // Loop: instances of the last pass are forgotten by tag; objects still
         // alive in the active list live on.
-        while (player.instances->first())
-            player.instances->remove(player.instances->current());
+        player.instances->clear();
         frame = 1;
     }
 }

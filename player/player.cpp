@@ -11,7 +11,7 @@ Player::Player()
     resources->deleter = &SceneObject::destroy;
     active = new ObjectList(true);
     active->deleter = &SceneObject::destroy;
-    instances = new ObjectList(false);
+    instances = new InstanceList;
     timeline = new ObjectList(true);
     timeline->deleter = &TimelineEntry::destroy;
 }

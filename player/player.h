@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "demo/instance_list.h"
 #include "demo/object_list.h"
 #include "player/settings.h"
 #include "player/window.h"
@@ -22,7 +23,7 @@ struct Player {
     // Created in this order: resources, active, instances, timeline.
     ObjectList* resources;
     ObjectList* active;
-    ObjectList* instances;  // borrowing: instances found by their tags
+    InstanceList* instances;  // borrowing: instances found by their tags
     ObjectList* timeline;
     ObjectLoader* resourceLoader = nullptr;
     std::vector<std::unique_ptr<ObjectLoader>> retiredLoaders;

@@ -20,7 +20,7 @@ namespace {
 struct Lists {
     ObjectList resources{true};
     ObjectList active{true};
-    ObjectList instances{false};
+    InstanceList instances;
     ObjectList timeline{true};
     PlayerSettings settings;
     Lists()
