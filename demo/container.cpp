@@ -30,6 +30,11 @@ std::unique_ptr<uint8_t[]> readPayload(FILE* file, uint32_t length, int64_t rema
 
 bool readContainer(Player& player, const char* path, uint32_t offset)
 {
+    return readContainer(player, path, offset, nullptr, nullptr);
+}
+
+bool readContainer(Player& player, const char* path, uint32_t offset, WindowSettingsHook hook, void* user)
+{
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "rb"));
     if (!file)
         return true;
@@ -66,6 +71,8 @@ bool readContainer(Player& player, const char* path, uint32_t offset)
 
         if (id == 2103) {
             PlayerSettings& s = player.settings;
+            if (hook)
+                hook(user, s);
             if (!createGLWindow(player.window, s.title, s.width, s.height, 16, s.fullscreen != 0))
                 return false;
         }

@@ -12,3 +12,8 @@ constexpr uint32_t kDemoDataOffset = 151552;
 // window and render state, resources, timeline. Returns false only when the
 // window could not be created. A file that cannot be opened reads as empty.
 bool readContainer(Player& player, const char* path, uint32_t offset = kDemoDataOffset);
+
+// For tools: called once the window settings are known, right before the
+// window is created (to force a size or windowed mode, say).
+using WindowSettingsHook = void (*)(void* user, struct PlayerSettings& settings);
+bool readContainer(Player& player, const char* path, uint32_t offset, WindowSettingsHook hook, void* user);

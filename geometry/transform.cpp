@@ -39,14 +39,16 @@ void loadTransform(Transform& t, const void* data, int32_t size)
             stream.skip(length);
             return;
         }
-        // At most the field's 12 bytes; a cut-short value leaves the field as it was.
+        // A sub-chunk that runs past the payload is its end: nothing of it is used.
+        if (int64_t(length) > stream.remaining()) {
+            stream.skip(length);
+            return;
+        }
+        // At most the field's 12 bytes; a shorter value fills the first components.
         float value[3];
         int32_t n = int32_t(std::min<uint32_t>(length, 12));
         std::memcpy(value, field, 12);
-        if (!stream.read(value, n)) {
-            stream.skip(length);  // runs past the payload: that is its end
-            return;
-        }
+        stream.read(value, n);
         std::memcpy(field, value, 12);
         stream.skip(int64_t(length) - n);
     });

@@ -36,7 +36,7 @@ void timelineCheck(Player& player, int32_t frame)
         player.cursor = static_cast<TimelineEntry*>(player.timeline->first());
 }
 
-void runFrame(Player& player, bool stepOnly)
+void runFrame(Player& player, bool stepOnly, const std::function<void()>& beforePresent)
 {
     if (!stepOnly) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -52,6 +52,8 @@ void runFrame(Player& player, bool stepOnly)
     }
     if (!stepOnly) {
         glFlush();
+        if (beforePresent)
+            beforePresent();
         platform::swapBuffers(player.window.dc);
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 struct Player;
 class FrameClock;
@@ -14,7 +15,9 @@ bool pumpMessages(Player& player, int* quitCode);
 // cursor on (back to the first entry after the last).
 void timelineCheck(Player& player, int32_t frame);
 // One pass over the active list; clears, draws and presents unless stepOnly.
-void runFrame(Player& player, bool stepOnly);
+// beforePresent, when given, runs after drawing and before the buffers swap
+// (the offline renderer reads the picture back there).
+void runFrame(Player& player, bool stepOnly, const std::function<void()>& beforePresent = nullptr);
 // Runs frames until the end of the demo (without the loop flag), Escape or
 // WM_QUIT. Returns the WM_QUIT code, or 0.
 int runFrameLoop(Player& player, FrameClock& clock);

@@ -1,0 +1,140 @@
+// The player as a user runs it: packed executables started as processes.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/test_double.h"
+#include "player/entry.h"
+#include "tools/writer/writer.h"
+
+using namespace authoring;
+
+namespace {
+
+struct ProcessRun {
+    int status = -1;
+    std::string output;
+    double seconds = 0;
+};
+
+ProcessRun runCommand(const std::string& command)
+{
+    ProcessRun run;
+    auto start = std::chrono::steady_clock::now();
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[512];
+    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
+        run.output.append(buffer, n);
+    int status = pclose(pipe);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// The built player, stripped as it ships; empty when this build of it is too
+// large to carry demo data (debug and sanitizer builds).
+Bytes shippablePlayer()
+{
+    std::string copy = ::testing::TempDir() + "entry_test_player";
+    std::string command = std::string("cp ") + DEMOPLAYER_BINARY + " " + copy + " && strip " + copy;
+    Bytes player;
+    if (std::system(command.c_str()) != 0 || !readFile(copy, player) || player.size() > kDataOffset)
+        player.clear();
+    std::remove(copy.c_str());
+    return player;
+}
+
+// 10 frames at 20 frames per second with an unknown top-level chunk between
+// the settings chunks.
+std::string packTenFrameDemo(const Bytes& player)
+{
+    WindowSettings window;
+    window.title = "entry test";
+    window.width = 64;
+    window.height = 48;
+    PlaybackSettings playback;
+    playback.frameRate = 20;
+    Bytes data = cat({chunk(2100, windowSettings(window)), chunk(2999, {1, 2, 3}),
+                      chunk(2101, playbackSettings(playback)),
+                      chunk(2103, RenderStateWriter::standard(0.2f, 0.3f, 0.4f, 1).bytes()),
+                      chunk(2104, StreamWriter().add(totalFramesChunk(10)).bytes())});
+    std::string error;
+    Bytes packed = pack(player, data, &error);
+    EXPECT_FALSE(packed.empty()) << error;
+    std::string path = ::testing::TempDir() + "entry_test_demo";
+    EXPECT_TRUE(writeFile(path, packed, true));
+    return path;
+}
+
+}  // namespace
+
+TEST(PlayerProcess, PlaysAPackedDemoAndEndsByItself)
+{
+    Bytes player = shippablePlayer();
+    if (player.empty())
+        GTEST_SKIP() << "this build of the player is too large to pack";
+    std::string path = packTenFrameDemo(player);
+    ProcessRun run = runCommand("SDL_VIDEODRIVER=offscreen " + path);
+    EXPECT_EQ(0, run.status) << run.output;
+    // One box for the unknown chunk, in the stderr form used without a display.
+    size_t first = run.output.find("ERROR: 2999\n");
+    EXPECT_NE(std::string::npos, first) << run.output;
+    EXPECT_EQ(std::string::npos, run.output.find("ERROR: 2999", first + 1));
+    EXPECT_GT(run.seconds, 0.4);  // 10 frames of 50 ms
+    EXPECT_LT(run.seconds, 5.0);
+
+    // Upper-case I plays too; lower-case i only shows the credits.
+    ProcessRun upper = runCommand("SDL_VIDEODRIVER=offscreen " + path + " I");
+    EXPECT_EQ(0, upper.status);
+    EXPECT_GT(upper.seconds, 0.4);
+    ProcessRun info = runCommand("SDL_VIDEODRIVER=offscreen " + path + " info");
+    EXPECT_EQ(1, info.status);
+    EXPECT_EQ(0u, info.output.find("INFO: ")) << info.output;
+    EXPECT_EQ(std::string::npos, info.output.find("ERROR")) << info.output;
+    std::remove(path.c_str());
+}
+
+TEST(PlayerProcess, PlayerWithoutDemoDataRunsOneFrameAndEnds)
+{
+    Bytes player = shippablePlayer();
+    if (player.empty())
+        GTEST_SKIP() << "this build of the player is too large to pack";
+    std::string path = ::testing::TempDir() + "entry_test_bare_player";
+    ASSERT_TRUE(writeFile(path, player, true));
+    ProcessRun run = runCommand("SDL_VIDEODRIVER=offscreen " + path);
+    std::remove(path.c_str());
+    EXPECT_EQ(0, run.status) << run.output;
+    EXPECT_EQ("", run.output);
+}
+
+TEST(EntryPoint, CreditsBoxOnlyForLowerCaseI)
+{
+    platform::TestDouble double_;
+    EXPECT_EQ(1, playerMain("i", "/nonexistent", 0));
+    ASSERT_EQ(1u, double_.boxes.size());
+    EXPECT_EQ("INFO", double_.boxes[0].caption);
+    EXPECT_EQ(platform::MB_OK, double_.boxes[0].type);
+    EXPECT_FALSE(double_.boxes[0].text.empty());
+}
+
+TEST(EntryPoint, WindowFailureEndsBeforePlaying)
+{
+    platform::TestDouble double_;
+    double_.failSteps.insert("createContext");
+    std::string path = ::testing::TempDir() + "entry_window_failure.dat";
+    Bytes data = cat({chunk(2100, windowSettings({})), chunk(2103, RenderStateWriter::standard().bytes()),
+                      chunk(2104, StreamWriter().add(totalFramesChunk(1000)).bytes())});
+    ASSERT_TRUE(writeFile(path, data));
+    EXPECT_EQ(0, playerMain("", path.c_str(), 0));
+    ASSERT_EQ(1u, double_.boxes.size());
+    EXPECT_EQ("Can't Create A GL Rendering Context.", double_.boxes[0].text);
+    EXPECT_EQ(0, double_.counterReads);  // no frame clock, no frame loop
+    std::remove(path.c_str());
+}
