@@ -6,6 +6,8 @@
 #include "demo/envelope.h"
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
+#include "geometry/box.h"
+#include "geometry/quad.h"
 #include "geometry/transform.h"
 #include "player/messages.h"
 #include "player/settings.h"
@@ -51,6 +53,8 @@ struct ResourceClass {
 // The one place where a chunk id meets its class.
 const ResourceClass kClasses[] = {
     {25, Path::Timeline, 0, nullptr},
+    {160, Path::Generic, 0, &make<Quad>},
+    {250, Path::Generic, 0, &make<Box>},
     {275, Path::Generic, 0, &make<Transform>},
     {463, Path::Sound, 0, nullptr},
     {2101, Path::SettingsImage, 0, nullptr},
