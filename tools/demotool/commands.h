@@ -11,5 +11,7 @@ using Args = std::vector<std::string>;
 
 int runPack(const Args& args);
 int runInspect(const Args& args);
+int runRender(const Args& args);
+int runBuild(const Args& args);
 
 }  // namespace demotool

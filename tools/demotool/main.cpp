@@ -19,6 +19,11 @@ const Command kCommands[] = {
      demotool::runPack},
     {"inspect", "FILE", "print the chunk tree of demo data or a packed executable; exit 1 if malformed",
      demotool::runInspect},
+    {"render", "DEMO --out DIR [--frames LIST] [--size WxH]",
+     "play demo data or a packed demo offscreen and write frames as DIR/frame-NNNNN.png\n"
+     "      (LIST such as 1,10,20-25; default: every frame; size default: the demo's)",
+     demotool::runRender},
+    {"build", "DESC -o DATA", "compile a JSON demo description into demo data", demotool::runBuild},
 };
 
 void usage(std::ostream& out)

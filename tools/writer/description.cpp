@@ -1,0 +1,737 @@
+#include "tools/writer/description.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <map>
+
+#include "tools/writer/geometry_payloads.h"
+#include "tools/writer/json.h"
+#include "tools/writer/object_payloads.h"
+
+namespace authoring {
+
+namespace {
+
+using json::Value;
+
+struct Problem {
+    json::Position where;
+    std::string place;
+    std::string message;
+};
+
+[[noreturn]] void fail(const Value& at, const std::string& place, const std::string& message)
+{
+    throw Problem{at.where, place, message};
+}
+
+size_t editDistance(const std::string& a, const std::string& b)
+{
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t above = row[j];
+            bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// " (did you mean 'x'?)" when one of the candidates is close to `word`.
+std::string suggestion(const std::string& word, const std::vector<std::string>& candidates)
+{
+    std::string best;
+    size_t bestDistance = 3;
+    for (const std::string& candidate : candidates) {
+        size_t distance = editDistance(word, candidate);
+        if (distance < bestDistance) {
+            best = candidate;
+            bestDistance = distance;
+        }
+    }
+    return best.empty() ? "" : " (did you mean '" + best + "'?)";
+}
+
+std::string quoted(const std::string& text)
+{
+    return "'" + text + "'";
+}
+
+// ---- Values
+
+double number(const Value& v, const std::string& place, const std::string& what)
+{
+    if (!v.isNumber())
+        fail(v, place, what + " must be a number, not " + json::typeName(v.type));
+    return v.number;
+}
+
+float real(const Value& v, const std::string& place, const std::string& what)
+{
+    double value = number(v, place, what);
+    if (std::fabs(value) > 3.4e38)
+        fail(v, place, what + " is too large for a float");
+    return float(value);
+}
+
+int32_t integer(const Value& v, const std::string& place, const std::string& what, int32_t min, int32_t max)
+{
+    double value = number(v, place, what);
+    if (value != std::floor(value))
+        fail(v, place, what + " must be a whole number");
+    if (value < min || value > max) {
+        fail(v, place,
+             what + " must be from " + std::to_string(min) + " to " + std::to_string(max) + ", not " +
+                 std::to_string(int64_t(value)));
+    }
+    return int32_t(value);
+}
+
+bool boolean(const Value& v, const std::string& place, const std::string& what)
+{
+    if (!v.isBool())
+        fail(v, place, what + " must be true or false, not " + json::typeName(v.type));
+    return v.boolean;
+}
+
+const std::string& stringValue(const Value& v, const std::string& place, const std::string& what)
+{
+    if (!v.isString())
+        fail(v, place, what + " must be a string, not " + json::typeName(v.type));
+    return v.text;
+}
+
+// Tags are 1 to 4 bytes: the data holds them in 4 bytes, zero-padded.
+std::string tagText(const Value& v, const std::string& place, const std::string& what)
+{
+    const std::string& text = stringValue(v, place, what);
+    if (text.empty())
+        fail(v, place, what + " must not be empty");
+    if (text.size() > 4)
+        fail(v, place, what + " " + quoted(text) + " is longer than 4 characters");
+    if (text.find('\0') != std::string::npos)
+        fail(v, place, what + " must not hold a zero character");
+    return text;
+}
+
+template <size_t N>
+std::array<float, N> floats(const Value& v, const std::string& place, const std::string& what)
+{
+    if (!v.isArray() || v.items.size() != N)
+        fail(v, place, what + " must be a list of " + std::to_string(N) + " numbers");
+    std::array<float, N> out{};
+    for (size_t i = 0; i < N; ++i)
+        out[i] = real(v.items[i], place, what);
+    return out;
+}
+
+// 3 numbers (alpha 1) or 4.
+std::array<float, 4> rgba(const Value& v, const std::string& place, const std::string& what)
+{
+    if (!v.isArray() || (v.items.size() != 3 && v.items.size() != 4))
+        fail(v, place, what + " must be a list of 3 or 4 numbers (red, green, blue[, alpha])");
+    std::array<float, 4> out{0, 0, 0, 1};
+    for (size_t i = 0; i < v.items.size(); ++i)
+        out[i] = real(v.items[i], place, what);
+    return out;
+}
+
+// The members of one JSON object, read by name. Every name asked for is
+// known; a member nobody asked for is an error, so typos do not pass.
+class Fields {
+public:
+    Fields(const Value& object, std::string place) : object_(object), place_(std::move(place))
+    {
+        if (!object.isObject())
+            fail(object, place_, "must be an object, not " + std::string(json::typeName(object.type)));
+    }
+
+    const std::string& place() const { return place_; }
+    // Once the object's own name (a tag, a frame) is known, errors use it.
+    void rename(std::string place) { place_ = std::move(place); }
+
+    const Value* optional(const std::string& key)
+    {
+        known_.push_back(key);
+        return object_.find(key);
+    }
+    const Value& required(const std::string& key)
+    {
+        const Value* v = optional(key);
+        if (!v)
+            fail(object_, place_, "needs " + quoted(key));
+        return *v;
+    }
+    // Names handled elsewhere.
+    void allow(std::initializer_list<const char*> keys) { known_.insert(known_.end(), keys.begin(), keys.end()); }
+
+    float real(const std::string& key, float fallback)
+    {
+        const Value* v = optional(key);
+        return v ? authoring::real(*v, place_, quoted(key)) : fallback;
+    }
+    int16_t int16(const std::string& key, int16_t fallback, int32_t min = -32768, int32_t max = 32767)
+    {
+        const Value* v = optional(key);
+        return v ? int16_t(integer(*v, place_, quoted(key), min, max)) : fallback;
+    }
+    bool flag(const std::string& key, bool fallback)
+    {
+        const Value* v = optional(key);
+        return v ? boolean(*v, place_, quoted(key)) : fallback;
+    }
+    std::string text(const std::string& key, const std::string& fallback)
+    {
+        const Value* v = optional(key);
+        return v ? stringValue(*v, place_, quoted(key)) : fallback;
+    }
+    std::string tag(const std::string& key, const std::string& fallback)
+    {
+        const Value* v = optional(key);
+        return v ? tagText(*v, place_, quoted(key)) : fallback;
+    }
+    Vec3 vec3(const std::string& key, const Vec3& fallback)
+    {
+        const Value* v = optional(key);
+        return v ? floats<3>(*v, place_, quoted(key)) : fallback;
+    }
+    std::array<float, 4> color(const std::string& key, const std::array<float, 4>& fallback)
+    {
+        const Value* v = optional(key);
+        return v ? rgba(*v, place_, quoted(key)) : fallback;
+    }
+
+    void finish() const
+    {
+        for (size_t i = 0; i < object_.members.size(); ++i) {
+            const std::string& key = object_.members[i].first;
+            if (std::find(known_.begin(), known_.end(), key) != known_.end())
+                continue;
+            throw Problem{object_.keyPositions[i], place_, "unknown field " + quoted(key) + suggestion(key, known_)};
+        }
+    }
+
+private:
+    const Value& object_;
+    std::string place_;
+    std::vector<std::string> known_;
+};
+
+// ---- Resource classes
+
+TransformFields transformFields(Fields& f)
+{
+    TransformFields t;
+    t.position = f.vec3("position", t.position);
+    t.angles = f.vec3("angles", t.angles);
+    t.axis1 = f.vec3("axis1", t.axis1);
+    t.axis2 = f.vec3("axis2", t.axis2);
+    t.axis3 = f.vec3("axis3", t.axis3);
+    return t;
+}
+
+void writeTransform(Fields& f, Envelope& e)
+{
+    e.body = transformPayload(transformFields(f));
+}
+
+void writeQuad(Fields& f, Envelope& e)
+{
+    QuadFields quad;
+    quad.transform = transformFields(f);
+    const std::array<float, 4> color = f.color("color", {1, 1, 1, 1});
+    const Value& corners = f.required("corners");
+    if (!corners.isArray() || corners.items.size() != 4)
+        fail(corners, f.place(), "'corners' must be a list of 4 corners");
+    // Without texture coordinates the corners map the whole texture, in the
+    // order a quad is usually wound.
+    const float defaultUV[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    for (size_t i = 0; i < 4; ++i) {
+        Fields c(corners.items[i], f.place() + ", corner " + std::to_string(i + 1));
+        QuadCorner& corner = quad.corners[i];
+        const Value& position = c.required("position");
+        Vec3 p = floats<3>(position, c.place(), "'position'");
+        corner.x = p[0];
+        corner.y = p[1];
+        corner.z = p[2];
+        std::array<float, 2> uv = {defaultUV[i][0], defaultUV[i][1]};
+        if (const Value* v = c.optional("uv"))
+            uv = floats<2>(*v, c.place(), "'uv'");
+        corner.u = uv[0];
+        corner.v = uv[1];
+        std::array<float, 4> own = c.color("color", color);
+        corner.r = own[0];
+        corner.g = own[1];
+        corner.b = own[2];
+        corner.a = own[3];
+        c.finish();
+    }
+    e.body = quadPayload(quad);
+}
+
+void writeBox(Fields& f, Envelope& e)
+{
+    BoxFields box;
+    box.transform = transformFields(f);
+    box.dimensions = f.vec3("size", box.dimensions);
+    e.body = boxPayload(box);
+}
+
+void writeCamera(Fields& f, Envelope& e)
+{
+    CameraPayload camera;
+    auto into = [](float* to, const Vec3& v) { std::copy(v.begin(), v.end(), to); };
+    into(camera.position, f.vec3("position", {camera.position[0], camera.position[1], camera.position[2]}));
+    into(camera.centre, f.vec3("centre", {camera.centre[0], camera.centre[1], camera.centre[2]}));
+    into(camera.up, f.vec3("up", {camera.up[0], camera.up[1], camera.up[2]}));
+    into(camera.fadeColor, f.vec3("fadeColor", {camera.fadeColor[0], camera.fadeColor[1], camera.fadeColor[2]}));
+    camera.fadeValue = f.real("fade", camera.fadeValue);
+    camera.proximity = f.real("proximity", camera.proximity);
+    e.body = cameraPayload(camera);
+}
+
+void writeColor(Fields& f, Envelope& e)
+{
+    std::array<float, 4> c = rgba(f.required("color"), f.place(), "'color'");
+    e.body = colorPayload({c[0], c[1], c[2], c[3]});
+}
+
+void writeScale(Fields& f, Envelope& e)
+{
+    ScalePayload scale;
+    if (const Value* v = f.optional("factor")) {
+        if (v->isNumber()) {
+            scale.x = scale.y = scale.z = real(*v, f.place(), "'factor'");
+        } else if (v->isArray()) {
+            Vec3 factors = floats<3>(*v, f.place(), "'factor'");
+            scale = {factors[0], factors[1], factors[2]};
+        } else {
+            fail(*v, f.place(), "'factor' must be a number or a list of 3 numbers");
+        }
+    }
+    e.body = scalePayload(scale);
+}
+
+struct ResourceClass {
+    const char* name;
+    int16_t chunkId;
+    // Fills the envelope (body, and extra block or source tag where the class
+    // has them) from the resource's fields.
+    void (*write)(Fields& fields, Envelope& envelope);
+    // A Transform copy (the "copy" command) takes only the transform of the
+    // resource: safe only where the class copies nothing else into it.
+    bool transformCopy;
+};
+
+// One entry per class; "class" in a description names the entry.
+const ResourceClass kResourceClasses[] = {
+    {"transform", 275, writeTransform, true},
+    {"quad", 160, writeQuad, true},
+    {"box", 250, writeBox, false},
+    {"camera", 300, writeCamera, false},
+    {"color", 3, writeColor, false},
+    {"scale", 150, writeScale, false},
+};
+
+const ResourceClass* findClass(const std::string& name)
+{
+    for (const ResourceClass& c : kResourceClasses) {
+        if (name == c.name)
+            return &c;
+    }
+    return nullptr;
+}
+
+// ---- Render state
+
+struct GLName {
+    const char* name;    // as descriptions usually write it
+    const char* glName;  // the constant's own name, also accepted
+    int value;
+};
+#define GL_NAME(name, constant) {name, #constant, constant}
+
+const GLName kShadeModels[] = {GL_NAME("smooth", GL_SMOOTH), GL_NAME("flat", GL_FLAT)};
+const GLName kDepthFunctions[] = {
+    GL_NAME("never", GL_NEVER),     GL_NAME("less", GL_LESS),         GL_NAME("equal", GL_EQUAL),
+    GL_NAME("lequal", GL_LEQUAL),   GL_NAME("greater", GL_GREATER),   GL_NAME("notequal", GL_NOTEQUAL),
+    GL_NAME("gequal", GL_GEQUAL),   GL_NAME("always", GL_ALWAYS),
+};
+const GLName kHintTargets[] = {
+    GL_NAME("perspectiveCorrection", GL_PERSPECTIVE_CORRECTION_HINT),
+    GL_NAME("pointSmooth", GL_POINT_SMOOTH_HINT),
+    GL_NAME("lineSmooth", GL_LINE_SMOOTH_HINT),
+    GL_NAME("polygonSmooth", GL_POLYGON_SMOOTH_HINT),
+    GL_NAME("fog", GL_FOG_HINT),
+};
+const GLName kHintModes[] = {GL_NAME("dontCare", GL_DONT_CARE), GL_NAME("fastest", GL_FASTEST),
+                             GL_NAME("nicest", GL_NICEST)};
+const GLName kCapabilities[] = {
+    GL_NAME("alphaTest", GL_ALPHA_TEST),     GL_NAME("blend", GL_BLEND),
+    GL_NAME("colorMaterial", GL_COLOR_MATERIAL), GL_NAME("cullFace", GL_CULL_FACE),
+    GL_NAME("depthTest", GL_DEPTH_TEST),     GL_NAME("dither", GL_DITHER),
+    GL_NAME("fog", GL_FOG),                  GL_NAME("lighting", GL_LIGHTING),
+    GL_NAME("light0", GL_LIGHT0),            GL_NAME("light1", GL_LIGHT1),
+    GL_NAME("lineSmooth", GL_LINE_SMOOTH),   GL_NAME("normalize", GL_NORMALIZE),
+    GL_NAME("pointSmooth", GL_POINT_SMOOTH), GL_NAME("polygonSmooth", GL_POLYGON_SMOOTH),
+    GL_NAME("polygonOffsetFill", GL_POLYGON_OFFSET_FILL), GL_NAME("scissorTest", GL_SCISSOR_TEST),
+    GL_NAME("texture2D", GL_TEXTURE_2D),
+};
+#undef GL_NAME
+
+// A GL enumeration by name (either spelling) or as a number.
+template <size_t N>
+int16_t glEnum(const Value& v, const GLName (&names)[N], const std::string& place, const std::string& what)
+{
+    if (v.isNumber())
+        return int16_t(uint16_t(integer(v, place, what, 0, 65535)));
+    const std::string& text = stringValue(v, place, what);
+    std::vector<std::string> accepted;
+    for (const GLName& n : names) {
+        if (text == n.name || text == n.glName)
+            return int16_t(uint16_t(n.value));
+        accepted.push_back(n.name);
+    }
+    std::string list;
+    for (const std::string& name : accepted)
+        list += (list.empty() ? "" : ", ") + name;
+    fail(v, place, "unknown " + what + " " + quoted(text) + suggestion(text, accepted) + "; known: " + list);
+}
+
+Bytes renderState(const Value& list)
+{
+    const std::string listPlace = "renderState";
+    if (!list.isArray())
+        fail(list, listPlace, "must be a list of calls such as {\"enable\": \"depthTest\"}");
+    RenderStateWriter script;
+    const std::vector<std::string> calls = {"shadeModel", "clearColor", "clearDepth", "depthFunc", "hint", "enable"};
+    for (size_t i = 0; i < list.items.size(); ++i) {
+        const Value& item = list.items[i];
+        const std::string place = "renderState call " + std::to_string(i + 1);
+        if (!item.isObject() || item.members.size() != 1)
+            fail(item, place, "each call is an object with one member, such as {\"clearDepth\": 1}");
+        const std::string& call = item.members[0].first;
+        const Value& v = item.members[0].second;
+        if (call == "shadeModel") {
+            script.shadeModel(glEnum(v, kShadeModels, place, "shade model"));
+        } else if (call == "clearColor") {
+            std::array<float, 4> c = rgba(v, place, "'clearColor'");
+            script.clearColor(c[0], c[1], c[2], c[3]);
+        } else if (call == "clearDepth") {
+            script.clearDepth(real(v, place, "'clearDepth'"));
+        } else if (call == "depthFunc") {
+            script.depthFunc(glEnum(v, kDepthFunctions, place, "depth function"));
+        } else if (call == "hint") {
+            if (!v.isArray() || v.items.size() != 2)
+                fail(v, place, "'hint' takes [target, mode], such as [\"perspectiveCorrection\", \"nicest\"]");
+            script.hint(glEnum(v.items[0], kHintTargets, place, "hint target"),
+                        glEnum(v.items[1], kHintModes, place, "hint mode"));
+        } else if (call == "enable") {
+            script.enable(glEnum(v, kCapabilities, place, "capability"));
+        } else {
+            throw Problem{item.keyPositions[0], place, "unknown call " + quoted(call) + suggestion(call, calls)};
+        }
+    }
+    return script.bytes();
+}
+
+// ---- Timeline
+
+class TimelineCompiler {
+public:
+    TimelineCompiler(const std::map<std::string, const ResourceClass*>& resources, int32_t totalFrames)
+        : resources_(resources), totalFrames_(totalFrames)
+    {
+    }
+
+    Bytes timeline(const Value& list)
+    {
+        StreamWriter stream;
+        stream.add(totalFramesChunk(int16_t(totalFrames_)));
+        if (!list.isArray())
+            fail(list, "timeline", "must be a list of entries {\"frame\": N, \"commands\": [...]}");
+        int32_t previousFrame = 0;
+        for (size_t i = 0; i < list.items.size(); ++i) {
+            std::string place = "timeline entry " + std::to_string(i + 1);
+            Fields entry(list.items[i], place);
+            const Value& frameValue = entry.required("frame");
+            int32_t frame = integer(frameValue, place, "'frame'", 1, totalFrames_);
+            place += " (frame " + std::to_string(frame) + ")";
+            entry.rename(place);
+            // The player applies one entry per frame, in data order: an entry
+            // out of order or sharing a frame would never run.
+            if (frame <= previousFrame) {
+                fail(frameValue, place,
+                     "entries must have rising frames; the entry before is at frame " + std::to_string(previousFrame));
+            }
+            previousFrame = frame;
+            Bytes commands;
+            if (const Value* v = entry.optional("commands"))
+                commands = commandList(*v, place, "", frame);
+            entry.finish();
+            stream.add(25, timelineEntry(int16_t(frame), commands));
+        }
+        return stream.bytes();
+    }
+
+private:
+    struct Placed {
+        std::string tag;
+        std::string parent;  // "" at the top level
+    };
+
+    bool placedWithTag(const std::string& tag) const
+    {
+        for (const Placed& p : placed_) {
+            if (p.tag == tag)
+                return true;
+        }
+        return false;
+    }
+
+    std::vector<std::string> placedTags() const
+    {
+        std::vector<std::string> tags;
+        for (const Placed& p : placed_)
+            tags.push_back(p.tag);
+        return tags;
+    }
+
+    std::vector<std::string> resourceTags() const
+    {
+        std::vector<std::string> tags;
+        for (const auto& r : resources_)
+            tags.push_back(r.first);
+        return tags;
+    }
+
+    Bytes commandList(const Value& list, const std::string& entryPlace, const std::string& prefix, int32_t frame)
+    {
+        if (!list.isArray())
+            fail(list, entryPlace, "'commands' must be a list");
+        Bytes out;
+        for (size_t i = 0; i < list.items.size(); ++i) {
+            std::string number = prefix + std::to_string(i + 1);
+            append(out, command(list.items[i], entryPlace, number, frame));
+        }
+        return out;
+    }
+
+    Bytes command(const Value& item, const std::string& entryPlace, const std::string& number, int32_t frame)
+    {
+        const std::string place = entryPlace + ", command " + number;
+        static const std::vector<std::string> kinds = {"place", "copy", "group", "skip", "skipResource"};
+        if (!item.isObject())
+            fail(item, place, "a command is an object such as {\"place\": \"TAG\"}");
+        std::string kind;
+        for (const std::string& k : kinds) {
+            if (!item.find(k))
+                continue;
+            if (!kind.empty())
+                fail(item, place, "one command holds both " + quoted(kind) + " and " + quoted(k));
+            kind = k;
+        }
+        if (kind.empty()) {
+            std::string hint;
+            if (!item.members.empty())
+                hint = suggestion(item.members[0].first, kinds);
+            fail(item, place, "a command needs one of 'place', 'copy', 'group', 'skip', 'skipResource'" + hint);
+        }
+
+        Fields f(item, place);
+        if (kind == "group") {
+            const Value& list = f.required("group");
+            f.finish();
+            if (!list.isArray())
+                fail(list, place, "'group' must be a list of commands");
+            return groupCommand(commandList(list, entryPlace, number + ".", frame));
+        }
+        if (kind == "skip" || kind == "skipResource") {
+            bool resource = kind == "skipResource";
+            const Value& target = f.required(kind);
+            std::string tag = tagText(target, place, quoted(kind));
+            int16_t count = int16_t(integer(f.required("frames"), place, "'frames'", -32768, 32767));
+            f.finish();
+            if (resource && !resources_.count(tag))
+                fail(target, place, "no resource tagged " + quoted(tag) + suggestion(tag, resourceTags()));
+            if (!resource && !placedWithTag(tag))
+                fail(target, place, "no instance " + quoted(tag) + " is placed before this command" +
+                                        suggestion(tag, placedTags()));
+            return fastForwardCommand(resource, tag, count);
+        }
+
+        // place or copy
+        Place p;
+        p.transformCopy = kind == "copy";
+        const Value& source = f.required(kind);
+        p.resourceTag = tagText(source, place, quoted(kind));
+        p.instanceTag = f.tag("as", p.resourceTag);
+        p.start = f.int16("start", int16_t(frame - 1));
+        p.length = f.int16("length", 0);
+        p.frame = f.int16("frame", int16_t(frame));
+        p.parentTag = f.tag("parent", "");
+        p.afterTag = f.tag("after", "");
+        f.finish();
+
+        auto found = resources_.find(p.resourceTag);
+        if (found == resources_.end())
+            fail(source, place, "no resource tagged " + quoted(p.resourceTag) + suggestion(p.resourceTag, resourceTags()));
+        if (p.transformCopy && !found->second->transformCopy) {
+            fail(source, place,
+                 "'copy' makes a plain transform of the resource, which a " + std::string(found->second->name) +
+                     " cannot give; use 'place'");
+        }
+        if (!p.parentTag.empty() && !placedWithTag(p.parentTag)) {
+            fail(*item.find("parent"), place,
+                 "parent " + quoted(p.parentTag) + " is not placed before this command" +
+                     suggestion(p.parentTag, placedTags()));
+        }
+        if (!p.afterTag.empty()) {
+            bool sibling = false;
+            for (const Placed& other : placed_)
+                sibling = sibling || (other.tag == p.afterTag && other.parent == p.parentTag);
+            if (!sibling) {
+                std::string where = p.parentTag.empty() ? "at the top level" : "under " + quoted(p.parentTag);
+                fail(*item.find("after"), place,
+                     "after " + quoted(p.afterTag) + ": no instance of that tag is placed " + where +
+                         " before this command");
+            }
+        }
+        placed_.push_back({p.instanceTag, p.parentTag});
+        return placeCommand(p);
+    }
+
+    const std::map<std::string, const ResourceClass*>& resources_;
+    int32_t totalFrames_;
+    std::vector<Placed> placed_;
+};
+
+// ---- The whole description
+
+Bytes compile(const Value& root)
+{
+    Fields top(root, "description");
+    top.allow({"window", "playback", "renderState", "totalFrames", "resources", "timeline"});
+    top.finish();
+
+    DemoData demo;
+    WindowSettings window;
+    if (const Value* v = root.find("window")) {
+        Fields f(*v, "window");
+        window.title = f.text("title", "");
+        if (window.title.size() > 255)
+            fail(*v->find("title"), "window", "'title' is longer than 255 bytes");
+        window.width = f.int16("width", window.width, 1);
+        window.height = f.int16("height", window.height, 1);
+        window.fullscreen = f.flag("fullscreen", false);
+        f.finish();
+    }
+    demo.window = windowSettings(window);
+
+    PlaybackSettings playback;
+    if (const Value* v = root.find("playback")) {
+        Fields f(*v, "playback");
+        playback.frameRate = f.int16("frameRate", playback.frameRate, 0);
+        playback.catchUp = f.flag("catchUp", playback.catchUp);
+        playback.loop = f.flag("loop", playback.loop);
+        f.finish();
+    }
+    demo.playback = playbackSettings(playback);
+
+    if (const Value* v = root.find("renderState"))
+        demo.renderState = renderState(*v);
+    else
+        demo.renderState = RenderStateWriter::standard().bytes();
+
+    const Value* totalValue = root.find("totalFrames");
+    if (!totalValue)
+        fail(root, "description", "needs 'totalFrames', the number of frames the demo plays");
+    int32_t totalFrames = integer(*totalValue, "description", "'totalFrames'", 1, 32767);
+
+    std::map<std::string, const ResourceClass*> tags;
+    StreamWriter resources;
+    if (const Value* list = root.find("resources")) {
+        if (!list->isArray())
+            fail(*list, "resources", "must be a list of resources {\"class\": ..., \"tag\": ...}");
+        std::vector<std::string> classNames = resourceClassNames();
+        for (size_t i = 0; i < list->items.size(); ++i) {
+            const Value& item = list->items[i];
+            std::string place = "resource " + std::to_string(i + 1);
+            if (!item.isObject())
+                fail(item, place, "must be an object {\"class\": ..., \"tag\": ...}");
+            const Value* tagField = item.find("tag");
+            if (!tagField)
+                fail(item, place, "needs 'tag'");
+            const Value& tagValue = *tagField;
+            std::string tag = tagText(tagValue, place, "'tag'");
+            place = "resource " + quoted(tag);
+            Fields named(item, place);  // every error from here on names the tag
+            named.allow({"tag"});
+            const Value& classValue = named.required("class");
+            const std::string& className = stringValue(classValue, place, "'class'");
+            const ResourceClass* resourceClass = findClass(className);
+            if (!resourceClass) {
+                std::string known;
+                for (const std::string& name : classNames)
+                    known += (known.empty() ? "" : ", ") + name;
+                fail(classValue, place,
+                     "unknown class " + quoted(className) + suggestion(className, classNames) + "; known: " + known);
+            }
+            // Lookups by tag find the first resource: a second one would be dead.
+            if (tags.count(tag))
+                fail(tagValue, place, "a resource tagged " + quoted(tag) + " is already defined");
+            tags[tag] = resourceClass;
+            Envelope envelope;
+            envelope.tag = tag;
+            resourceClass->write(named, envelope);
+            named.finish();
+            resources.add(resource(resourceClass->chunkId, envelope));
+        }
+    }
+    demo.resources = resources.bytes();
+
+    TimelineCompiler timeline(tags, totalFrames);
+    Value empty;
+    empty.type = Value::Type::Array;
+    const Value* entries = root.find("timeline");
+    demo.timeline = timeline.timeline(entries ? *entries : empty);
+    return demoData(demo);
+}
+
+}  // namespace
+
+std::vector<std::string> resourceClassNames()
+{
+    std::vector<std::string> names;
+    for (const ResourceClass& c : kResourceClasses)
+        names.push_back(c.name);
+    return names;
+}
+
+bool compileDescription(const std::string& text, Bytes& out, std::string* error)
+{
+    Value root;
+    if (!json::parse(text, root, error))
+        return false;
+    try {
+        out = compile(root);
+        return true;
+    } catch (const Problem& problem) {
+        if (error)
+            *error = json::toString(problem.where) + ": " + problem.place + ": " + problem.message;
+        return false;
+    }
+}
+
+}  // namespace authoring
