@@ -11,6 +11,7 @@
 #include "geometry/transform.h"
 #include "player/messages.h"
 #include "player/settings.h"
+#include "sound/music_track.h"
 #include "sound/sound_library.h"
 
 namespace {
@@ -43,6 +44,11 @@ SceneObject* make(const FactoryArgs&)
     return new T;
 }
 
+SceneObject* makeMusic(const FactoryArgs& args)
+{
+    return new MusicTrack(args.sound);
+}
+
 struct ResourceClass {
     int16_t id;
     Path path;
@@ -56,6 +62,7 @@ const ResourceClass kClasses[] = {
     {160, Path::Generic, 0, &make<Quad>},
     {250, Path::Generic, 0, &make<Box>},
     {275, Path::Generic, 0, &make<Transform>},
+    {461, Path::Music, 462, &makeMusic},
     {463, Path::Sound, 0, nullptr},
     {2101, Path::SettingsImage, 0, nullptr},
 };

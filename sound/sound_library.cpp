@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "sound/fresh_file.h"
 
 SoundApi* createSoundApi(const char* path)
 {
@@ -40,17 +41,23 @@ SoundLibrary::SoundLibrary(ChunkStream& stream, uint32_t length)
 {
     // The library keeps its usual name; on this system it is a shared object.
     std::string dir = platform::tempPath();
-    std::snprintf(dllPath, sizeof dllPath, "%s%s", dir.c_str(), "fmod.dll");
-    FILE* file = std::fopen(dllPath, "w+b");
-    if (int64_t(length) <= stream.remaining()) {
-        if (file)
-            std::fwrite(stream.data() + stream.position(), 1, length, file);
+    int written = std::snprintf(dllPath, sizeof dllPath, "%s%s", dir.c_str(), "fmod.dll");
+    bool pathFits = written > 0 && size_t(written) < sizeof dllPath;
+    if (!pathFits)
+        dllPath[0] = 0;  // a cut path would name some other file: write nothing
+    bool whole = int64_t(length) <= stream.remaining();
+    if (pathFits && whole) {
+        if (FILE* file = createFreshFile(dllPath)) {
+            fileWritten_ = std::fwrite(stream.data() + stream.position(), 1, length, file) == length;
+            fileWritten_ = std::fclose(file) == 0 && fileWritten_;
+            if (!fileWritten_)
+                platform::deleteFile(dllPath);  // no half-written library left behind
+        }
     }
     stream.skip(length);
-    if (file)
-        std::fclose(file);
-    api = createSoundApi(dllPath);
-    // Without a bound library the demo runs silently.
+    // Only a library written whole by this player is loaded; without one the
+    // demo runs silently.
+    api = fileWritten_ ? createSoundApi(dllPath) : nullptr;
     if (api) {
         api->fn<FnSetOutput>(kSetOutput)(1);
         api->fn<FnSetDriver>(kSetDriver)(0);
@@ -63,5 +70,6 @@ SoundLibrary::~SoundLibrary()
     if (api)
         api->fn<FnClose>(kClose)();
     freeSoundApi(api);
-    platform::deleteFile(dllPath);
+    if (fileWritten_)
+        platform::deleteFile(dllPath);
 }

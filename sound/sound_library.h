@@ -18,6 +18,9 @@ public:
 
     SoundLibrary(const SoundLibrary&) = delete;
     SoundLibrary& operator=(const SoundLibrary&) = delete;
+
+private:
+    bool fileWritten_ = false;  // only a file this object wrote is deleted
 };
 
 // Loads the library at path and binds every slot; none when it cannot be
