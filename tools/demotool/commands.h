@@ -10,6 +10,8 @@ namespace demotool {
 using Args = std::vector<std::string>;
 
 int runPack(const Args& args);
+// The sound library that pack and build put into demo data by default.
+std::string defaultSoundLibrary();
 int runInspect(const Args& args);
 int runRender(const Args& args);
 int runBuild(const Args& args);

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <iostream>
 
 #include "tools/demotool/commands.h"
@@ -5,18 +7,37 @@
 
 namespace demotool {
 
+std::string defaultSoundLibrary()
+{
+    // Built next to demotool.
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return "libdemosound.so";
+    std::string path(self, size_t(n));
+    return path.substr(0, path.rfind('/') + 1) + "libdemosound.so";
+}
+
 int runPack(const Args& args)
 {
-    const char* usage = "usage: demotool pack PLAYER DATA -o OUT\n";
+    const char* usage =
+        "usage: demotool pack PLAYER DATA -o OUT [--sound-library LIB | --keep-sound-library]\n"
+        "  The sound library carried in DATA is replaced by LIB (default: libdemosound.so\n"
+        "  next to demotool) so that the music plays on this system.\n";
     std::vector<std::string> inputs;
     std::string output;
+    std::string soundLibrary = defaultSoundLibrary();
+    bool keepLibrary = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o") {
-            if (i + 1 >= args.size() || !output.empty()) {
+        if (args[i] == "-o" || args[i] == "--sound-library") {
+            std::string& target = args[i] == "-o" ? output : soundLibrary;
+            if (i + 1 >= args.size() || (args[i] == "-o" && !output.empty())) {
                 std::cerr << usage;
                 return 2;
             }
-            output = args[++i];
+            target = args[++i];
+        } else if (args[i] == "--keep-sound-library") {
+            keepLibrary = true;
         } else {
             inputs.push_back(args[i]);
         }
@@ -38,6 +59,16 @@ int runPack(const Args& args)
     if (data.empty()) {
         std::cerr << "demotool pack: no demo data in " << inputs[1] << "\n";
         return 1;
+    }
+
+    authoring::Bytes library;
+    int replaced = 0;
+    if (keepLibrary) {
+    } else if (authoring::readFile(soundLibrary, library)) {
+        data = authoring::replaceSoundLibrary(data, library, &replaced);
+    } else if (authoring::replaceSoundLibrary(data, {}, &replaced); replaced > 0) {
+        std::cerr << "demotool pack: warning: cannot read the sound library " << soundLibrary
+                  << "; the demo keeps the one it carries\n";
     }
 
     std::string error;

@@ -331,8 +331,24 @@ private:
                     << ", length " << p.size << '\n';
             if (!name)
                 problem(2, at(id, offset) + ": unknown resource class");
-            envelope(p);
+            if (id == 463)
+                libraryImage(p);
+            else if (id == 2101)
+                return;  // a settings image: raw bytes
+            else
+                envelope(p);
         });
+    }
+
+    // The sound library travels as a bare file image.
+    void libraryImage(const Region& r)
+    {
+        const char* kind = "unrecognised";
+        if (r.size >= 4 && r.data[0] == 0x7F && r.data[1] == 'E' && r.data[2] == 'L' && r.data[3] == 'F')
+            kind = "ELF shared object";
+        else if (r.size >= 2 && r.data[0] == 'M' && r.data[1] == 'Z')
+            kind = "Windows DLL";
+        line(2) << "library image: " << kind << '\n';
     }
 
     void envelope(const Region& r)

@@ -285,6 +285,63 @@ Bytes demoDataOf(const Bytes& file)
     return Bytes(file.begin() + kDataOffset, file.end());
 }
 
+namespace {
+
+// Splits bytes into whole chunks; false when something is left that is not one.
+struct RawChunk {
+    int16_t id;
+    Bytes payload;
+};
+
+bool splitChunks(const Bytes& data, std::vector<RawChunk>& chunks, Bytes& rest)
+{
+    size_t at = 0;
+    while (data.size() - at >= 6) {
+        int16_t id = int16_t(data[at] | data[at + 1] << 8);
+        uint32_t length = uint32_t(data[at + 2]) | uint32_t(data[at + 3]) << 8 | uint32_t(data[at + 4]) << 16 |
+                          uint32_t(data[at + 5]) << 24;
+        if (length > data.size() - at - 6)
+            return false;
+        chunks.push_back({id, Bytes(data.begin() + long(at + 6), data.begin() + long(at + 6 + length))});
+        at += 6 + length;
+    }
+    rest.assign(data.begin() + long(at), data.end());
+    return true;
+}
+
+}  // namespace
+
+Bytes replaceSoundLibrary(const Bytes& data, const Bytes& library, int* replaced)
+{
+    *replaced = 0;
+    std::vector<RawChunk> top;
+    Bytes topRest;
+    if (!splitChunks(data, top, topRest))
+        return data;
+    Bytes out;
+    for (const RawChunk& c : top) {
+        std::vector<RawChunk> resources;
+        Bytes rest;
+        if (c.id != 2102 || !splitChunks(c.payload, resources, rest)) {
+            append(out, chunk(c.id, c.payload));
+            continue;
+        }
+        Bytes stream;
+        for (const RawChunk& r : resources) {
+            if (r.id == 463) {
+                append(stream, chunk(463, library));
+                ++*replaced;
+            } else {
+                append(stream, chunk(r.id, r.payload));
+            }
+        }
+        append(stream, rest);
+        append(out, chunk(2102, stream));
+    }
+    append(out, topRest);
+    return out;
+}
+
 bool readFile(const std::string& path, Bytes& out)
 {
     // A directory opens fine on Linux but cannot be read: refuse it up front.

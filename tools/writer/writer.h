@@ -142,6 +142,12 @@ Bytes pack(const Bytes& player, const Bytes& data, std::string* error);
 // when it is raw demo data (it does not start with the ELF magic).
 Bytes demoDataOf(const Bytes& file);
 
+// Demo data whose sound-library chunks (463 in the resource stream) carry
+// `library` instead of what they held, so that data made for another system
+// plays with sound here. Lengths of the enclosing chunks follow. *replaced
+// counts the chunks changed; chunks that cannot be walked are copied as they are.
+Bytes replaceSoundLibrary(const Bytes& data, const Bytes& library, int* replaced);
+
 bool readFile(const std::string& path, Bytes& out);
 bool writeFile(const std::string& path, const Bytes& data, bool executable = false);
 
