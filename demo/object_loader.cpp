@@ -12,6 +12,7 @@
 #include "player/messages.h"
 #include "player/settings.h"
 #include "sound/music_track.h"
+#include "texture/texture.h"
 #include "sound/sound_library.h"
 
 namespace {
@@ -44,6 +45,11 @@ SceneObject* make(const FactoryArgs&)
     return new T;
 }
 
+SceneObject* makeTextureCopy(const FactoryArgs& args)
+{
+    return new Texture(args.source, args.extra, args.extraSize);
+}
+
 SceneObject* makeMusic(const FactoryArgs& args)
 {
     return new MusicTrack(args.sound);
@@ -60,6 +66,8 @@ struct ResourceClass {
 const ResourceClass kClasses[] = {
     {25, Path::Timeline, 0, nullptr},
     {160, Path::Generic, 0, &make<Quad>},
+    {200, Path::WithExtra, 201, &make<Texture>},
+    {202, Path::TextureCopy, 201, &makeTextureCopy},
     {250, Path::Generic, 0, &make<Box>},
     {275, Path::Generic, 0, &make<Transform>},
     {461, Path::Music, 462, &makeMusic},
