@@ -7,6 +7,9 @@
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
 #include "geometry/box.h"
+#include "objects/camera.h"
+#include "objects/color.h"
+#include "objects/scale.h"
 #include "geometry/quad.h"
 #include "geometry/transform.h"
 #include "player/messages.h"
@@ -64,12 +67,15 @@ struct ResourceClass {
 
 // The one place where a chunk id meets its class.
 const ResourceClass kClasses[] = {
+    {3, Path::Generic, 0, &make<Color>},
     {25, Path::Timeline, 0, nullptr},
+    {150, Path::Generic, 0, &make<Scale>},
     {160, Path::Generic, 0, &make<Quad>},
     {200, Path::WithExtra, 201, &make<Texture>},
     {202, Path::TextureCopy, 201, &makeTextureCopy},
     {250, Path::Generic, 0, &make<Box>},
     {275, Path::Generic, 0, &make<Transform>},
+    {300, Path::Generic, 0, &make<Camera>},
     {461, Path::Music, 462, &makeMusic},
     {463, Path::Sound, 0, nullptr},
     {2101, Path::SettingsImage, 0, nullptr},
