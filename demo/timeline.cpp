@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "animation/dynamic.h"
 #include "demo/scene_object.h"
 #include "geometry/transform.h"
 
@@ -99,15 +100,41 @@ void TimelineEntry::apply()
             }
             break;
         }
-        case 1002: {
-            uint8_t fields[16 + 11];
-            stream.read(fields, sizeof fields);
-            break;
-        }
+        case 1002:
         case 1003:
         case 1004: {
-            uint8_t fields[16 + 23];
-            stream.read(fields, sizeof fields);
+            ObjectTag dynamicTag;
+            stream.read(dynamicTag.text, 4);
+            Dynamic* dynamic;
+            if (id == 1002)
+                dynamic = new ScalarDynamic;
+            else if (id == 1003)
+                dynamic = new TranslationDynamic;
+            else
+                dynamic = new RotationDynamic;
+            int16_t fields[2] = {};
+            stream.read(fields, 4);
+            dynamic->start = fields[0];
+            dynamic->length = fields[1];
+            // Looked up before the dynamic is registered, so that a parent tag
+            // equal to its own never makes it its own child.
+            SceneObject* parent = readTagAndFind(stream, instances);
+            ObjectTag afterTag;
+            const char* after = readAfterTag(stream, afterTag);
+            uint8_t payload[23] = {};
+            const int32_t payloadSize = id == 1002 ? 11 : 23;
+            const bool whole = stream.read(payload, payloadSize);
+            if (instances)
+                instances->registerInstance(dynamicTag.text, dynamic);
+            if (!parent || !parent->children->insert(after, dynamicTag.text, dynamic)) {
+                // Placed nowhere it would never be stepped and nobody would
+                // own it: it goes now (and leaves the instance list as it goes).
+                delete dynamic;
+                break;
+            }
+            dynamic->target = parent;
+            // A stream cut short inside the payload loads nothing of it.
+            dynamic->load(payload, whole ? payloadSize : 0);
             break;
         }
         case 1006:

@@ -369,7 +369,7 @@ TEST(DescriptionErrors, NameThePlaceAndTheProblem)
         {R"({"totalFrames": 5, "timeline": [{"frame": 1, "commands": [{"skipResource": "x"}]}]})",
          "command 1: needs 'frames'"},
         {R"({"totalFrames": 5, "timeline": [{"frame": 1, "commands": [{"plac": "x"}]}]})",
-         "command 1: a command needs one of 'place', 'copy', 'group', 'skip', 'skipResource' (did you mean 'place'?)"},
+         "command 1: a command needs one of 'place', 'copy', 'group', 'skip', 'skipResource', 'dynamic' (did you mean 'place'?)"},
         {R"({"totalFrames": 5, "timeline": [{"frame": 1, "commands": [{"place": "x", "group": []}]}]})",
          "command 1: one command holds both 'place' and 'group'"},
     };

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <map>
 
+#include "animation/dynamic.h"
+#include "tools/writer/animation_payloads.h"
 #include "tools/writer/geometry_payloads.h"
 #include "tools/writer/json.h"
 #include "tools/writer/object_payloads.h"
@@ -446,6 +448,62 @@ Bytes renderState(const Value& list)
     return script.bytes();
 }
 
+// ---- Dynamics
+
+struct ParameterRange {
+    int16_t first, last;  // table indexes, inclusive
+};
+
+// The parameters each resource class registers, as ranges of the dynamics'
+// name table. A class missing here is not checked.
+bool classParameters(const std::string& className, std::vector<ParameterRange>& ranges)
+{
+    const std::vector<ParameterRange> transform = {{4, 9}, {15, 19}};
+    if (className == "transform") {
+        ranges = transform;
+    } else if (className == "quad") {
+        ranges = transform;
+        ranges.push_back({37, 76});
+    } else if (className == "box") {
+        ranges = transform;
+        ranges.push_back({1, 3});
+        ranges.push_back({14, 14});
+    } else if (className == "camera") {
+        ranges = {{4, 6}, {15, 15}, {20, 32}};
+    } else if (className == "color") {
+        ranges = {{10, 13}};
+    } else if (className == "scale") {
+        ranges = {{33, 36}};
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A table name as descriptions write it: UTF-8.
+std::string displayName(int16_t index)
+{
+    std::string out;
+    for (char c : dynamicParameterName(index)) {
+        if (c == '\xf3')
+            out += "\xc3\xb3";
+        else
+            out += c;
+    }
+    return out;
+}
+
+struct DynamicKind {
+    const char* name;
+    int16_t command;
+    bool vector;
+};
+const DynamicKind kDynamicKinds[] = {
+    {"scalar", 1002, false},
+    {"translation", 1003, true},
+    {"rotation", 1004, true},
+};
+
 // ---- Timeline
 
 class TimelineCompiler {
@@ -489,7 +547,127 @@ private:
     struct Placed {
         std::string tag;
         std::string parent;  // "" at the top level
+        std::string className;  // "" for a dynamic
+        bool dynamic = false;
     };
+
+    // The first placed with a tag: the one the player's lookups find.
+    const Placed* firstPlaced(const std::string& tag) const
+    {
+        for (const Placed& p : placed_) {
+            if (p.tag == tag)
+                return &p;
+        }
+        return nullptr;
+    }
+
+    void checkAfter(const Value& item, const std::string& place, const std::string& after, const std::string& parent)
+    {
+        if (after.empty())
+            return;
+        bool sibling = false;
+        for (const Placed& other : placed_)
+            sibling = sibling || (other.tag == after && other.parent == parent);
+        if (!sibling) {
+            std::string where = parent.empty() ? "at the top level" : "under " + quoted(parent);
+            fail(*item.find("after"), place,
+                 "after " + quoted(after) + ": no instance of that tag is placed " + where + " before this command");
+        }
+    }
+
+    Bytes dynamicCommandOf(const Value& item, Fields& f, const std::string& place, int32_t frame)
+    {
+        const Value& kindValue = f.required("dynamic");
+        const std::string& kindName = stringValue(kindValue, place, "'dynamic'");
+        const DynamicKind* kind = nullptr;
+        std::vector<std::string> kindNames;
+        for (const DynamicKind& k : kDynamicKinds) {
+            kindNames.push_back(k.name);
+            if (kindName == k.name)
+                kind = &k;
+        }
+        if (!kind) {
+            fail(kindValue, place,
+                 "unknown dynamic " + quoted(kindName) + suggestion(kindName, kindNames) +
+                     "; known: scalar, translation, rotation");
+        }
+
+        AttachDynamic d;
+        d.kind = kind->command;
+        d.dynamicTag = f.tag("as", "");
+        d.start = f.int16("start", int16_t(frame - 1));
+        // A length of 0 or less would never end and has no values to apply.
+        d.length = int16_t(integer(f.required("length"), place, "'length'", 1, 32767));
+        const Value& parentValue = f.required("parent");
+        d.parentTag = tagText(parentValue, place, "'parent'");
+        d.afterTag = f.tag("after", "");
+
+        DynamicFields fields;
+        const Value& parameterValue = f.required("parameter");
+        fields.parameter = stringValue(parameterValue, place, "'parameter'");
+        const int16_t index = dynamicParameterIndex(fields.parameter);
+        if (const Value* v = f.optional("mode")) {
+            const std::string& mode = stringValue(*v, place, "'mode'");
+            if (mode != "relative" && mode != "reset")
+                fail(*v, place, "'mode' is 'relative' (add to the value there) or 'reset' (start from 'initial')");
+            fields.reset = mode == "reset";
+        }
+        fields.initial = f.real("initial", 0);
+        fields.perFrame = real(f.required("value"), place, "'value'");
+        const Value* vectorValue = f.optional("vector");
+        if (kind->vector) {
+            if (!vectorValue)
+                fail(item, place, std::string("a ") + kind->name + " needs 'vector', " +
+                                      (kind->command == 1003 ? "the direction to move along" : "the axis to turn about"));
+            fields.vector = floats<3>(*vectorValue, place, "'vector'");
+            if (kind->command == 1004 && fields.vector == std::array<float, 3>{0, 0, 0})
+                fail(*vectorValue, place, "a rotation axis must not be (0, 0, 0)");
+        } else if (vectorValue) {
+            fail(*vectorValue, place, "a scalar dynamic changes one value and takes no 'vector'");
+        }
+        f.finish();
+
+        if (index == 0) {
+            std::vector<std::string> names;
+            for (int16_t i = 1; i < Dynamic::kNameCount; ++i)
+                names.push_back(displayName(i));
+            fail(parameterValue, place, "unknown parameter " + quoted(fields.parameter) +
+                                            suggestion(fields.parameter, names));
+        }
+        const Placed* parent = firstPlaced(d.parentTag);
+        if (!parent) {
+            fail(parentValue, place,
+                 "parent " + quoted(d.parentTag) + " is not placed before this command" +
+                     suggestion(d.parentTag, placedTags()));
+        }
+        if (parent->dynamic)
+            fail(parentValue, place, quoted(d.parentTag) + " is a dynamic; a dynamic drives a placed instance");
+        std::vector<ParameterRange> ranges;
+        if (classParameters(parent->className, ranges)) {
+            bool registered = false;
+            std::string list;
+            for (const ParameterRange& r : ranges) {
+                for (int16_t i = r.first; i <= r.last; ++i) {
+                    registered = registered || i == index;
+                    list += (list.empty() ? "" : ", ") + displayName(i);
+                }
+            }
+            if (!registered) {
+                fail(parameterValue, place,
+                     quoted(displayName(index)) + " is not a parameter of " + quoted(d.parentTag) + ", a " +
+                         parent->className + "; its parameters: " + list);
+            }
+        }
+        if (kind->vector && Dynamic::parameterWidths[index] < 3) {
+            fail(parameterValue, place,
+                 std::string("a ") + kind->name + " changes three values: " + quoted(displayName(index)) +
+                     " is a single one; use a vector such as " + quoted(displayName(15)) + " or its X component");
+        }
+        checkAfter(item, place, d.afterTag, d.parentTag);
+        placed_.push_back({d.dynamicTag, d.parentTag, "", true});
+        d.payload = kind->vector ? vectorDynamicPayload(fields) : scalarDynamicPayload(fields);
+        return dynamicCommand(d);
+    }
 
     bool placedWithTag(const std::string& tag) const
     {
@@ -531,7 +709,7 @@ private:
     Bytes command(const Value& item, const std::string& entryPlace, const std::string& number, int32_t frame)
     {
         const std::string place = entryPlace + ", command " + number;
-        static const std::vector<std::string> kinds = {"place", "copy", "group", "skip", "skipResource"};
+        static const std::vector<std::string> kinds = {"place", "copy", "group", "skip", "skipResource", "dynamic"};
         if (!item.isObject())
             fail(item, place, "a command is an object such as {\"place\": \"TAG\"}");
         std::string kind;
@@ -546,10 +724,12 @@ private:
             std::string hint;
             if (!item.members.empty())
                 hint = suggestion(item.members[0].first, kinds);
-            fail(item, place, "a command needs one of 'place', 'copy', 'group', 'skip', 'skipResource'" + hint);
+            fail(item, place, "a command needs one of 'place', 'copy', 'group', 'skip', 'skipResource', 'dynamic'" + hint);
         }
 
         Fields f(item, place);
+        if (kind == "dynamic")
+            return dynamicCommandOf(item, f, place, frame);
         if (kind == "group") {
             const Value& list = f.required("group");
             f.finish();
@@ -597,18 +777,9 @@ private:
                  "parent " + quoted(p.parentTag) + " is not placed before this command" +
                      suggestion(p.parentTag, placedTags()));
         }
-        if (!p.afterTag.empty()) {
-            bool sibling = false;
-            for (const Placed& other : placed_)
-                sibling = sibling || (other.tag == p.afterTag && other.parent == p.parentTag);
-            if (!sibling) {
-                std::string where = p.parentTag.empty() ? "at the top level" : "under " + quoted(p.parentTag);
-                fail(*item.find("after"), place,
-                     "after " + quoted(p.afterTag) + ": no instance of that tag is placed " + where +
-                         " before this command");
-            }
-        }
-        placed_.push_back({p.instanceTag, p.parentTag});
+        checkAfter(item, place, p.afterTag, p.parentTag);
+        // A transform copy is a plain transform whatever it was made from.
+        placed_.push_back({p.instanceTag, p.parentTag, p.transformCopy ? "transform" : found->second->name, false});
         return placeCommand(p);
     }
 
