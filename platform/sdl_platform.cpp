@@ -309,6 +309,14 @@ bool registerWindowClass(const char* className, WindowProc proc, void* user) {
         std::fprintf(stderr, "No display found: running offscreen.\n");
         std::fflush(stderr);
     }
+    // Video and the GL driver stay loaded until the process ends: reloading
+    // the driver for every window is slow, and leak checkers need its code
+    // still mapped at exit to tell its own allocations from ours.
+    static bool kept = false;
+    if (!kept) {
+        kept = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        SDL_GL_LoadLibrary(nullptr);
+    }
     g_classes.push_back({className, proc, user});
     return true;
 }

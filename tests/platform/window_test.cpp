@@ -187,6 +187,9 @@ TEST(WindowSteps, EachNamedStepCanBeMadeToFail) {
 }
 
 TEST(OffscreenFallback, SaysSoWhenThereIsNoDisplay) {
+    // Video stays up once started, so only a process's first start can tell
+    // (ctest runs every test in a process of its own).
+    if (videoDriver()[0] != 0) GTEST_SKIP() << "video already started in this process";
     // Keep the environment as found for the tests that follow.
     struct Saved {
         const char* name;
@@ -207,7 +210,7 @@ TEST(OffscreenFallback, SaysSoWhenThereIsNoDisplay) {
     EXPECT_STREQ(videoDriver(), "offscreen");
     EXPECT_EQ(err, "No display found: running offscreen.\n");
     EXPECT_TRUE(unregisterWindowClass("Fallback"));
-    EXPECT_STREQ(videoDriver(), "");
+    EXPECT_STREQ(videoDriver(), "offscreen");  // kept for the rest of the process
 }
 
 }  // namespace
