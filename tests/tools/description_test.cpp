@@ -17,7 +17,10 @@
 #include "platform/test_double.h"
 #include "player/frame_loop.h"
 #include "player/player.h"
+#include "tests/sound/sound_fixture.h"
+#include "tools/assets/sample_assets.h"
 #include "tools/writer/description.h"
+#include "tools/writer/texture_payloads.h"
 #include "tools/writer/geometry_payloads.h"
 #include "tools/writer/object_payloads.h"
 
@@ -269,22 +272,40 @@ TEST_F(DescriptionLoadsBack, SettingsResourcesAndTimelineAsThePlayerReadsThem)
 
 TEST_F(DescriptionLoadsBack, EveryResourceClassIsKnownToTheLoader)
 {
+    soundtest::TempDir temp;  // where the player writes the library and the music
+    fs::path folder = fs::path(temp.path()) / "files";
+    fs::create_directories(folder);
+    const std::string bmp = (folder / "t.bmp").string(), mp3 = (folder / "m.mp3").string();
+    ASSERT_TRUE(writeFile(bmp, bmp24(4, 4, Bytes(48, 128))));
+    ASSERT_TRUE(writeFile(mp3, assets::encodeMp3(std::vector<int16_t>(4410, 0), assets::kSampleRate)));
+
     std::string description = R"({"totalFrames": 1, "resources": [)";
     std::vector<std::string> classes = resourceClassNames();
-    ASSERT_GE(classes.size(), 6u);
+    ASSERT_GE(classes.size(), 10u);
+    int tagged = 0;
     for (size_t i = 0; i < classes.size(); ++i) {
-        std::string fields = classes[i] == "quad" ? R"(, "corners": [{"position": [0,0,0]}, {"position": [1,0,0]},
+        const std::string& c = classes[i];
+        std::string fields = c == "quad" ? R"(, "corners": [{"position": [0,0,0]}, {"position": [1,0,0]},
                                                        {"position": [1,1,0]}, {"position": [0,1,0]}])"
-                             : classes[i] == "color" ? R"(, "color": [1, 1, 1])"
-                                                     : "";
-        description += std::string(i ? "," : "") + R"({"class": ")" + classes[i] + R"(", "tag": "r)" +
-                       std::to_string(i) + "\"" + fields + "}";
+                             : c == "color"        ? R"(, "color": [1, 1, 1])"
+                             : c == "texture"      ? R"(, "file": ")" + bmp + "\""
+                             : c == "textureCopy"  ? R"(, "source": "tex")"
+                             : c == "music"        ? R"(, "file": ")" + mp3 + "\""
+                             : c == "soundLibrary" ? R"(, "file": ")" + std::string(DEMOSOUND_RECORDER) + "\""
+                                                   : "";
+        // The copy's source comes first; the library carries no tag.
+        std::string tag = c == "texture" ? "tex" : "r" + std::to_string(i);
+        description += std::string(i ? "," : "") + R"({"class": ")" + c + "\"" +
+                       (c == "soundLibrary" ? "" : R"(, "tag": ")" + tag + "\"") + fields + "}";
+        tagged += c == "soundLibrary" ? 0 : 1;
     }
     description += "]}";
+    ASSERT_LT(description.find("texture\""), description.find("textureCopy")) << "the table lists a copy's source first";
     load(description);
-    EXPECT_EQ(player_.resources->count(), int32_t(classes.size()));
+    EXPECT_EQ(player_.resources->count(), int32_t(tagged));
     for (const platform::TestDouble::Box& box : platform_.boxes)
         ADD_FAILURE() << box.caption << ": " << box.text;
+    player_.shutdown();  // while the temporary directory is there
 }
 
 TEST(DescriptionCompiler, GLNamesInEitherSpellingOrAsNumbers)

@@ -33,9 +33,14 @@ int runBuild(const Args& args)
         std::cerr << "demotool build: cannot read " << input << "\n";
         return 1;
     }
+    // Files the description names are found next to it.
+    authoring::DescriptionOptions options;
+    size_t slash = input.rfind('/');
+    options.baseDirectory = slash == std::string::npos ? "." : slash == 0 ? "/" : input.substr(0, slash);
+    options.soundLibrary = defaultSoundLibrary();
     authoring::Bytes data;
     std::string error;
-    if (!authoring::compileDescription(std::string(text.begin(), text.end()), data, &error)) {
+    if (!authoring::compileDescription(std::string(text.begin(), text.end()), options, data, &error)) {
         std::cerr << input << ":" << error << "\n";
         return 1;
     }

@@ -15,5 +15,6 @@ std::string defaultSoundLibrary();
 int runInspect(const Args& args);
 int runRender(const Args& args);
 int runBuild(const Args& args);
+int runAssets(const Args& args);
 
 }  // namespace demotool

@@ -24,6 +24,9 @@ const Command kCommands[] = {
      "      (LIST such as 1,10,20-25; default: every frame; size default: the demo's)",
      demotool::runRender},
     {"build", "DESC -o DATA", "compile a JSON demo description into demo data", demotool::runBuild},
+    {"assets", "DIR [--wav] [--seconds N]",
+     "write the sample demo's textures and music (made from code, the same every time) into DIR",
+     demotool::runAssets},
 };
 
 void usage(std::ostream& out)

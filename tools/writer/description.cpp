@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <map>
 
 #include "animation/dynamic.h"
@@ -13,6 +16,8 @@
 #include "tools/writer/geometry_payloads.h"
 #include "tools/writer/json.h"
 #include "tools/writer/object_payloads.h"
+#include "tools/writer/sound_payloads.h"
+#include "tools/writer/texture_payloads.h"
 
 namespace authoring {
 
@@ -232,6 +237,27 @@ private:
 
 // ---- Resource classes
 
+struct ResourceContext;
+
+struct ResourceClass {
+    const char* name;
+    int16_t chunkId;
+    // Fills the envelope (body, and extra block or source tag where the class
+    // has them) from the resource's fields. Null for the sound library,
+    // which is a bare file image.
+    void (*write)(Fields& fields, Envelope& envelope, const ResourceContext& context);
+    // A Transform copy (the "copy" command) takes only the transform of the
+    // resource: safe only where the class copies nothing else into it.
+    bool transformCopy;
+};
+
+// What a resource's fields are read against besides the fields themselves.
+struct ResourceContext {
+    const DescriptionOptions& options;
+    int16_t frameRate;  // of the playback settings
+    const std::map<std::string, const ResourceClass*>& defined;  // resources listed before this one
+};
+
 TransformFields transformFields(Fields& f)
 {
     TransformFields t;
@@ -243,12 +269,12 @@ TransformFields transformFields(Fields& f)
     return t;
 }
 
-void writeTransform(Fields& f, Envelope& e)
+void writeTransform(Fields& f, Envelope& e, const ResourceContext&)
 {
     e.body = transformPayload(transformFields(f));
 }
 
-void writeQuad(Fields& f, Envelope& e)
+void writeQuad(Fields& f, Envelope& e, const ResourceContext&)
 {
     QuadFields quad;
     quad.transform = transformFields(f);
@@ -282,7 +308,7 @@ void writeQuad(Fields& f, Envelope& e)
     e.body = quadPayload(quad);
 }
 
-void writeBox(Fields& f, Envelope& e)
+void writeBox(Fields& f, Envelope& e, const ResourceContext&)
 {
     BoxFields box;
     box.transform = transformFields(f);
@@ -290,7 +316,7 @@ void writeBox(Fields& f, Envelope& e)
     e.body = boxPayload(box);
 }
 
-void writeCamera(Fields& f, Envelope& e)
+void writeCamera(Fields& f, Envelope& e, const ResourceContext&)
 {
     CameraPayload camera;
     auto into = [](float* to, const Vec3& v) { std::copy(v.begin(), v.end(), to); };
@@ -303,13 +329,13 @@ void writeCamera(Fields& f, Envelope& e)
     e.body = cameraPayload(camera);
 }
 
-void writeColor(Fields& f, Envelope& e)
+void writeColor(Fields& f, Envelope& e, const ResourceContext&)
 {
     std::array<float, 4> c = rgba(f.required("color"), f.place(), "'color'");
     e.body = colorPayload({c[0], c[1], c[2], c[3]});
 }
 
-void writeScale(Fields& f, Envelope& e)
+void writeScale(Fields& f, Envelope& e, const ResourceContext&)
 {
     ScalePayload scale;
     if (const Value* v = f.optional("factor")) {
@@ -325,16 +351,197 @@ void writeScale(Fields& f, Envelope& e)
     e.body = scalePayload(scale);
 }
 
-struct ResourceClass {
-    const char* name;
-    int16_t chunkId;
-    // Fills the envelope (body, and extra block or source tag where the class
-    // has them) from the resource's fields.
-    void (*write)(Fields& fields, Envelope& envelope);
-    // A Transform copy (the "copy" command) takes only the transform of the
-    // resource: safe only where the class copies nothing else into it.
-    bool transformCopy;
+// ---- File resources
+
+// The bytes of a file the description names, relative to its folder.
+Bytes fileContents(const Value& pathValue, const std::string& place, const ResourceContext& c)
+{
+    const std::string& path = stringValue(pathValue, place, "'file'");
+    if (path.empty())
+        fail(pathValue, place, "'file' must not be empty");
+    std::string full = path;
+    if (path[0] != '/' && !c.options.baseDirectory.empty())
+        full = c.options.baseDirectory + "/" + path;
+    std::string looked = full == path ? "" : " (looked for " + full + ")";
+    FILE* file = std::fopen(full.c_str(), "rb");
+    if (!file)
+        fail(pathValue, place, "cannot read " + quoted(path) + looked + ": " + std::strerror(errno));
+    Bytes bytes;
+    uint8_t buffer[65536];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    bool failed = std::ferror(file) != 0;
+    int readError = errno;
+    std::fclose(file);
+    if (failed)
+        fail(pathValue, place, "cannot read " + quoted(path) + looked + ": " + std::strerror(readError));
+    return bytes;
+}
+
+uint32_t le32(const Bytes& b, size_t at)
+{
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+// Why the player's texture loader would not take these BMP bytes as they
+// are, or "" when it would. It reads only 24-bit uncompressed pixels from
+// byte 54, unpadded rows, bottom row first.
+std::string bmpProblem(const Bytes& b)
+{
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M')
+        return "is not a BMP file (it does not start with a 54-byte BMP header)";
+    const uint32_t offset = le32(b, 10), header = le32(b, 14);
+    const int32_t width = int32_t(le32(b, 18)), height = int32_t(le32(b, 22));
+    const unsigned bits = unsigned(b[28]) | unsigned(b[29]) << 8;
+    const uint32_t compression = le32(b, 30), imageSize = le32(b, 34);
+    if (header != 40)
+        return "has a " + std::to_string(header) + "-byte information header; textures take the 40-byte one";
+    if (bits != 24)
+        return "is a " + std::to_string(bits) + "-bit BMP; textures take 24-bit uncompressed BMP files";
+    if (compression != 0)
+        return "is compressed; textures take 24-bit uncompressed BMP files";
+    if (offset != 54)
+        return "has its pixels at byte " + std::to_string(offset) + "; the player reads them from byte 54";
+    if (width <= 0 || height <= 0)
+        return "is " + std::to_string(width) + " x " + std::to_string(height) +
+               " pixels; textures need a positive size, rows stored bottom first";
+    if (width % 4 != 0)
+        return "is " + std::to_string(width) +
+               " pixels wide; the file pads its rows and the player does not: use a width that is a multiple of 4";
+    const uint64_t pixels = uint64_t(width) * uint64_t(height) * 3;
+    if (imageSize != 0 && imageSize < pixels)
+        return "says its pixels take " + std::to_string(imageSize) + " bytes; " + std::to_string(width) + " x " +
+               std::to_string(height) + " pixels take " + std::to_string(pixels);
+    const uint64_t stored = imageSize != 0 ? imageSize : pixels;
+    if (b.size() - 54 < stored)
+        return "is cut short: " + std::to_string(b.size() - 54) + " bytes of pixels, " + std::to_string(stored) +
+               " expected";
+    return "";
+}
+
+struct GLName {
+    const char* name;    // as descriptions usually write it
+    const char* glName;  // the constant's own name, also accepted
+    int value;
 };
+
+template <size_t N>
+int16_t glEnum(const Value& v, const GLName (&names)[N], const std::string& place, const std::string& what);
+
+const GLName kWrapModes[] = {
+    {"repeat", "GL_REPEAT", kGlRepeat},
+    {"clamp", "GL_CLAMP", kGlClamp},
+    {"clampToEdge", "GL_CLAMP_TO_EDGE", kGlClampToEdge},
+    {"mirroredRepeat", "GL_MIRRORED_REPEAT", kGlMirroredRepeat},
+};
+
+// The parameter stream of a texture or texture copy from its readable
+// fields; without them, the stream every shipped texture carries.
+Bytes textureParameterFields(Fields& f)
+{
+    TextureParameters p;
+    if (const Value* v = f.optional("filter")) {
+        const std::string& filter = stringValue(*v, f.place(), "'filter'");
+        if (filter == "nearest") {
+            p.minFilter = p.magFilter = kGlNearest;
+        } else if (filter == "mipmap") {
+            // Smooth when shrunk far: every level is built from the image.
+            p.minFilter = kGlLinearMipmapLinear;
+            p.upload = TextureUpload::Mipmaps;
+        } else if (filter != "linear") {
+            fail(*v, f.place(),
+                 "unknown filter " + quoted(filter) + suggestion(filter, {"linear", "nearest", "mipmap"}) +
+                     "; known: linear, nearest, mipmap");
+        }
+    }
+    if (const Value* v = f.optional("wrap")) {
+        if (v->isArray()) {
+            if (v->items.size() != 2)
+                fail(*v, f.place(), "'wrap' is one mode or [s, t], such as [\"repeat\", \"clamp\"]");
+            p.wrapS = uint16_t(glEnum(v->items[0], kWrapModes, f.place(), "wrap mode"));
+            p.wrapT = uint16_t(glEnum(v->items[1], kWrapModes, f.place(), "wrap mode"));
+        } else {
+            p.wrapS = p.wrapT = uint16_t(glEnum(*v, kWrapModes, f.place(), "wrap mode"));
+        }
+    }
+    p.borderColor = f.color("border", *p.borderColor);
+    return textureParameters(p);
+}
+
+void writeTexture(Fields& f, Envelope& e, const ResourceContext& c)
+{
+    const Value& file = f.required("file");
+    e.body = fileContents(file, f.place(), c);
+    std::string problem = bmpProblem(e.body);
+    if (!problem.empty())
+        fail(file, f.place(), quoted(file.text) + " " + problem);
+    e.extraId = 201;
+    e.extra = textureParameterFields(f);
+}
+
+void writeTextureCopy(Fields& f, Envelope& e, const ResourceContext& c)
+{
+    const Value& source = f.required("source");
+    e.sourceTag = tagText(source, f.place(), "'source'");
+    auto found = c.defined.find(e.sourceTag);
+    std::vector<std::string> textures;
+    for (const auto& d : c.defined) {
+        if (d.second->chunkId == 200 || d.second->chunkId == 202)
+            textures.push_back(d.first);
+    }
+    // The loader looks the source up while it loads this resource.
+    if (found == c.defined.end())
+        fail(source, f.place(), "no texture tagged " + quoted(e.sourceTag) + " is listed before this resource" +
+                                    suggestion(e.sourceTag, textures));
+    if (found->second->chunkId != 200 && found->second->chunkId != 202)
+        fail(source, f.place(), "'source' " + quoted(e.sourceTag) + " is a " + found->second->name + ", not a texture");
+    e.withBody = false;
+    e.extraId = 201;
+    e.extra = textureParameterFields(f);
+}
+
+// The player hands the file to the sound library, which plays MP3 and WAV.
+bool isAudioFile(const Bytes& b)
+{
+    if (b.size() >= 12 && std::memcmp(b.data(), "RIFF", 4) == 0 && std::memcmp(b.data() + 8, "WAVE", 4) == 0)
+        return true;
+    if (b.size() >= 3 && std::memcmp(b.data(), "ID3", 3) == 0)
+        return true;
+    return b.size() >= 4 && b[0] == 0xFF && (b[1] & 0xE0) == 0xE0;
+}
+
+std::string baseName(const std::string& path)
+{
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void writeMusic(Fields& f, Envelope& e, const ResourceContext& c)
+{
+    const Value& file = f.required("file");
+    e.body = fileContents(file, f.place(), c);
+    if (!isAudioFile(e.body))
+        fail(file, f.place(), quoted(file.text) + " is not an MP3 or WAV file");
+    MusicSettings music;
+    const Value* nameValue = f.optional("name");
+    music.name = nameValue ? stringValue(*nameValue, f.place(), "'name'") : baseName(file.text);
+    // The player writes the file under this name into its temporary folder.
+    const Value& at = nameValue ? *nameValue : file;
+    if (music.name.empty() || music.name.size() > 255 || music.name.find_first_of("/\\") != std::string::npos ||
+        music.name.find('\0') != std::string::npos || music.name == "." || music.name == "..")
+        fail(at, f.place(), "'name' " + quoted(music.name) + " must be a plain file name of 1 to 255 bytes");
+    music.volume = f.int16("volume", 255, 0, 255);
+    const Value* fps = f.optional("framesPerSecond");
+    if (!fps && c.frameRate <= 0)
+        fail(file, f.place(),
+             "needs 'framesPerSecond': the playback is unpaced (frameRate 0), and the music turns skipped frames "
+             "into a play position with it");
+    music.framesPerSecond = fps ? int16_t(integer(*fps, f.place(), "'framesPerSecond'", 1, 32767)) : c.frameRate;
+    e.extraId = 462;
+    e.extra = musicSettings(music);
+}
+
 
 // One entry per class; "class" in a description names the entry.
 const ResourceClass kResourceClasses[] = {
@@ -344,6 +551,10 @@ const ResourceClass kResourceClasses[] = {
     {"camera", 300, writeCamera, false},
     {"color", 3, writeColor, false},
     {"scale", 150, writeScale, false},
+    {"texture", 200, writeTexture, false},
+    {"textureCopy", 202, writeTextureCopy, false},
+    {"soundLibrary", 463, nullptr, false},
+    {"music", 461, writeMusic, false},
 };
 
 const ResourceClass* findClass(const std::string& name)
@@ -357,11 +568,6 @@ const ResourceClass* findClass(const std::string& name)
 
 // ---- Render state
 
-struct GLName {
-    const char* name;    // as descriptions usually write it
-    const char* glName;  // the constant's own name, also accepted
-    int value;
-};
 #define GL_NAME(name, constant) {name, #constant, constant}
 
 const GLName kShadeModels[] = {GL_NAME("smooth", GL_SMOOTH), GL_NAME("flat", GL_FLAT)};
@@ -474,6 +680,10 @@ bool classParameters(const std::string& className, std::vector<ParameterRange>& 
         ranges = {{10, 13}};
     } else if (className == "scale") {
         ranges = {{33, 36}};
+    } else if (className == "music") {
+        ranges = {{82, 82}};  // Volum
+    } else if (className == "texture" || className == "textureCopy") {
+        ranges = {};
     } else {
         return false;
     }
@@ -655,7 +865,7 @@ private:
             if (!registered) {
                 fail(parameterValue, place,
                      quoted(displayName(index)) + " is not a parameter of " + quoted(d.parentTag) + ", a " +
-                         parent->className + "; its parameters: " + list);
+                         parent->className + (list.empty() ? ", which has none" : "; its parameters: " + list));
             }
         }
         if (kind->vector && Dynamic::parameterWidths[index] < 3) {
@@ -790,7 +1000,7 @@ private:
 
 // ---- The whole description
 
-Bytes compile(const Value& root)
+Bytes compile(const Value& root, const DescriptionOptions& options)
 {
     Fields top(root, "description");
     top.allow({"window", "playback", "renderState", "totalFrames", "resources", "timeline"});
@@ -832,6 +1042,13 @@ Bytes compile(const Value& root)
 
     std::map<std::string, const ResourceClass*> tags;
     StreamWriter resources;
+    // The loader makes music only once it holds a sound library, so the
+    // library goes first in the data wherever the description lists it.
+    Bytes soundLibrary;
+    const Value* soundLibraryItem = nullptr;
+    const Value* firstMusic = nullptr;
+    std::string firstMusicPlace;
+    const ResourceContext context{options, playback.hasFrameRate ? playback.frameRate : int16_t(0), tags};
     if (const Value* list = root.find("resources")) {
         if (!list->isArray())
             fail(*list, "resources", "must be a list of resources {\"class\": ..., \"tag\": ...}");
@@ -841,6 +1058,34 @@ Bytes compile(const Value& root)
             std::string place = "resource " + std::to_string(i + 1);
             if (!item.isObject())
                 fail(item, place, "must be an object {\"class\": ..., \"tag\": ...}");
+            const Value* classField = item.find("class");
+            if (classField && classField->isString() && classField->text == "soundLibrary") {
+                place = "resource " + std::to_string(i + 1) + " (soundLibrary)";
+                if (const Value* tagField = item.find("tag"))
+                    fail(*tagField, place, "a sound library has no tag: the player keeps it for the music, unnamed");
+                if (soundLibraryItem) {
+                    fail(item, place, "a demo carries one sound library; another is listed at line " +
+                                          std::to_string(soundLibraryItem->where.line));
+                }
+                Fields f(item, place);
+                f.allow({"class"});
+                if (const Value* file = f.optional("file")) {
+                    soundLibrary = fileContents(*file, place, context);
+                } else {
+                    if (options.soundLibrary.empty())
+                        fail(item, place, "needs 'file': no default sound library is known here");
+                    Value path;
+                    path.type = Value::Type::String;
+                    path.text = options.soundLibrary;
+                    path.where = item.where;
+                    soundLibrary = fileContents(path, place + ", the default library", context);
+                }
+                f.finish();
+                if (soundLibrary.empty())
+                    fail(item, place, "the sound library file is empty");
+                soundLibraryItem = &item;
+                continue;
+            }
             const Value* tagField = item.find("tag");
             if (!tagField)
                 fail(item, place, "needs 'tag'");
@@ -862,15 +1107,29 @@ Bytes compile(const Value& root)
             // Lookups by tag find the first resource: a second one would be dead.
             if (tags.count(tag))
                 fail(tagValue, place, "a resource tagged " + quoted(tag) + " is already defined");
-            tags[tag] = resourceClass;
+            if (resourceClass->chunkId == 461 && !firstMusic) {
+                firstMusic = &item;
+                firstMusicPlace = place;
+            }
             Envelope envelope;
             envelope.tag = tag;
-            resourceClass->write(named, envelope);
+            resourceClass->write(named, envelope, context);
             named.finish();
+            tags[tag] = resourceClass;
             resources.add(resource(resourceClass->chunkId, envelope));
         }
     }
-    demo.resources = resources.bytes();
+    if (firstMusic && !soundLibraryItem) {
+        fail(*firstMusic, firstMusicPlace,
+             "music plays through the sound library: add {\"class\": \"soundLibrary\"} to the resources");
+    }
+    if (soundLibraryItem) {
+        Bytes ordered = soundLibraryResource(soundLibrary);
+        append(ordered, resources.bytes());
+        demo.resources = ordered;
+    } else {
+        demo.resources = resources.bytes();
+    }
 
     TimelineCompiler timeline(tags, totalFrames);
     Value empty;
@@ -892,11 +1151,16 @@ std::vector<std::string> resourceClassNames()
 
 bool compileDescription(const std::string& text, Bytes& out, std::string* error)
 {
+    return compileDescription(text, DescriptionOptions{}, out, error);
+}
+
+bool compileDescription(const std::string& text, const DescriptionOptions& options, Bytes& out, std::string* error)
+{
     Value root;
     if (!json::parse(text, root, error))
         return false;
     try {
-        out = compile(root);
+        out = compile(root, options);
         return true;
     } catch (const Problem& problem) {
         if (error)

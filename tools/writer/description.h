@@ -9,9 +9,20 @@
 
 namespace authoring {
 
+struct DescriptionOptions {
+    // Where files named by relative paths ("file" of textures, music and the
+    // sound library) are read from: the description's own folder.
+    std::string baseDirectory = ".";
+    // The library a "soundLibrary" resource without "file" carries; "" for none.
+    std::string soundLibrary;
+};
+
 // Compiles a description into demo data. On failure returns false with
 // "line:column: place: problem" in *error, where place names the resource
 // (by tag) or the timeline entry and command (by number, from 1).
+bool compileDescription(const std::string& text, const DescriptionOptions& options, Bytes& out,
+                        std::string* error);
+// The same with the default options.
 bool compileDescription(const std::string& text, Bytes& out, std::string* error);
 
 // Names of the resource classes a description can use, in table order.
