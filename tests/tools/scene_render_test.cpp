@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/test_double.h"
+#include "tools/writer/animation_payloads.h"
 #include "tools/writer/geometry_payloads.h"
 #include "tools/writer/object_payloads.h"
 #include "tools/writer/render.h"
@@ -223,4 +224,31 @@ TEST(SceneRender, ObjectsAppearAtTheirStartAndEndAfterTheirLength)
         green.push_back(pixel(scene.render(frame), kW / 2, kH / 2).g > 200);
     // The camera starts at frame 1 with its own frame counter at 0.
     EXPECT_EQ((std::vector<int>{0, 0, 0, 1, 1, 1, 1, 0, 0}), green);
+}
+
+TEST(SceneRender, CameraFadingInWithAResettingDynamic)
+{
+    platform::TestDouble quiet;
+    Scene scene;
+    scene.add(300, "CAMR", cameraAt(5));
+    scene.add(160, "QUAD", quadPayload(square(3, 1, 1, 1)));  // fills the view
+    DynamicFields fade;
+    fade.parameter = "Fadding V";
+    fade.reset = true;
+    fade.initial = 1.0f;
+    fade.perFrame = -0.02f;
+    AttachDynamic dynamic;
+    dynamic.dynamicTag = "FADE";
+    dynamic.length = 50;
+    dynamic.parentTag = "CAM1";
+    dynamic.payload = scalarDynamicPayload(fade);
+    scene.commands = {place("CAMR", "CAM1"), place("QUAD", "QD_1", "CAM1"), dynamicCommand(dynamic)};
+    std::vector<int> green;
+    for (int frame : {1, 12, 13, 25, 30})
+        green.push_back(pixel(scene.render(frame), kW / 2, kH / 2).g);
+    EXPECT_NEAR(255 * 0.04, green[0], 4);  // 0.98 after the first step: about 4 %
+    EXPECT_NEAR(128, green[1], 12);          // about half in frames 12 and 13
+    EXPECT_NEAR(128, green[2], 12);
+    EXPECT_GT(green[3], 250);  // full from frame 25 on
+    EXPECT_GT(green[4], 250);
 }
