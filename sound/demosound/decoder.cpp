@@ -23,16 +23,16 @@ bool decodeWave(const uint8_t* data, size_t size, Pcm& out)
     SDL_RWops* rw = SDL_RWFromConstMem(data, int(size));
     if (!rw)
         return false;
-    SDL_AudioSpec spec;
+    SDL_AudioSpec wavFormat;
     Uint8* buffer = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &length))
+    if (!SDL_LoadWAV_RW(rw, 1, &wavFormat, &buffer, &length))
         return false;
-    const int channels = spec.channels >= 2 ? 2 : 1;
+    const int channels = wavFormat.channels >= 2 ? 2 : 1;
     bool ok = false;
     SDL_AudioCVT cvt;
-    int built = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, Uint8(channels), spec.freq);
-    if (built >= 0 && spec.freq > 0) {
+    int built = SDL_BuildAudioCVT(&cvt, wavFormat.format, wavFormat.channels, wavFormat.freq, AUDIO_S16SYS, Uint8(channels), wavFormat.freq);
+    if (built >= 0 && wavFormat.freq > 0) {
         cvt.len = int(length);
         size_t capacity = size_t(length) * size_t(cvt.len_mult);
         if (capacity <= size_t(INT32_MAX)) {
@@ -46,7 +46,7 @@ bool decodeWave(const uint8_t* data, size_t size, Pcm& out)
                 out.samples.resize(count);
                 std::memcpy(out.samples.data(), work.data(), count * sizeof(int16_t));
                 out.channels = channels;
-                out.rate = spec.freq;
+                out.rate = wavFormat.freq;
                 ok = out.frames() > 0 && out.frames() < kMaxFrames;
             }
         }
