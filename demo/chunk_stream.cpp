@@ -1,5 +1,6 @@
 #include "demo/chunk_stream.h"
 
+#include <algorithm>
 #include <cstring>
 
 ChunkStream::ChunkStream(const void* data, int32_t size)
@@ -83,4 +84,16 @@ bool ChunkStream::readF32(float& value)
         return false;
     std::memcpy(&value, &v, 4);
     return true;
+}
+
+int32_t readField(ChunkStream& stream, uint32_t length, void* field, int32_t capacity)
+{
+    if (int64_t(length) > stream.remaining()) {
+        stream.skip(length);
+        return 0;
+    }
+    const int32_t n = int32_t(std::min<uint32_t>(length, uint32_t(capacity)));
+    stream.read(field, n);
+    stream.skip(int64_t(length) - n);
+    return n;
 }

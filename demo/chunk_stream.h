@@ -34,6 +34,12 @@ private:
     const uint8_t* data_;
 };
 
+// Reads a sub-chunk of `length` bytes at the position into a field of
+// `capacity` bytes and moves past the whole sub-chunk. A shorter sub-chunk
+// fills only the field's first bytes, a longer one only the field. One that
+// runs past the end carries nothing. Returns the bytes copied.
+int32_t readField(ChunkStream& stream, uint32_t length, void* field, int32_t capacity);
+
 // Walks the chunks of a stream: first id at position 0, then length and
 // handler, then the next id, until an id cannot be read whole. The handler
 // gets the stream positioned at the payload and decides how much to consume.

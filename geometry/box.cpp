@@ -2,10 +2,7 @@
 
 #include <GL/gl.h>
 
-#include <algorithm>
 #include <cstring>
-
-#include "player/messages.h"
 
 Box::Box()
 {
@@ -19,30 +16,10 @@ void Box::load(const void* data, int32_t size)
 {
     ChunkStream stream(data, size);
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
-        switch (id) {
-        case 251: {
-            // A value cut off by the end of the payload is not used at all.
-            if (int64_t(length) > stream.remaining()) {
-                stream.skip(length);
-                return;
-            }
-            // At most the field's 12 bytes; a shorter value fills the first sizes.
-            const int32_t n = int32_t(std::min<uint32_t>(length, sizeof dimensions));
-            float value[3];
-            std::memcpy(value, dimensions, sizeof value);
-            stream.read(value, n);
-            std::memcpy(dimensions, value, sizeof value);
-            stream.skip(int64_t(length) - n);
-            return;
-        }
-        case 275:
-            loadNestedTransform(*this, stream, length);
-            return;
-        default:
-            showError("ID DESCONEGUDA");
-            stream.skip(length);
-            return;
-        }
+        if (id == 251)  // at most 12 bytes; a shorter value fills the first sizes
+            readField(stream, length, dimensions, sizeof dimensions);
+        else
+            loadShapeChunk(*this, stream, id, length);
     });
 }
 

@@ -2,11 +2,8 @@
 
 #include <GL/gl.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
-
-#include "player/messages.h"
 
 namespace {
 
@@ -47,33 +44,18 @@ void Quad::load(const void* data, int32_t size)
 {
     ChunkStream stream(data, size);
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
-        switch (id) {
-        case 161: {
-            // A record list cut off by the end of the payload is not used at all.
-            if (int64_t(length) > stream.remaining()) {
-                stream.skip(length);
-                return;
-            }
-            // Only whole records count; corners beyond them keep their values.
-            float records[4 * kRecordFloats];
-            const int32_t n = int32_t(std::min<uint32_t>(length, sizeof records));
-            stream.read(records, n);
-            stream.skip(int64_t(length) - n);
-            for (int i = 0; i < n / kRecordBytes; ++i) {
-                const float* r = records + i * kRecordFloats;
-                std::memcpy(corners[i], r, sizeof corners[i]);
-                std::memcpy(cornerUV[i], r + 3, sizeof cornerUV[i]);
-                std::memcpy(cornerColors[i], r + 5, sizeof cornerColors[i]);
-            }
+        if (id != 161) {
+            loadShapeChunk(*this, stream, id, length);
             return;
         }
-        case 275:
-            loadNestedTransform(*this, stream, length);
-            return;
-        default:
-            showError("ID DESCONEGUDA");
-            stream.skip(length);
-            return;
+        // Only whole records count; corners beyond them keep their values.
+        float records[4 * kRecordFloats];
+        const int32_t n = readField(stream, length, records, sizeof records);
+        for (int i = 0; i < n / kRecordBytes; ++i) {
+            const float* r = records + i * kRecordFloats;
+            std::memcpy(corners[i], r, sizeof corners[i]);
+            std::memcpy(cornerUV[i], r + 3, sizeof cornerUV[i]);
+            std::memcpy(cornerColors[i], r + 5, sizeof cornerColors[i]);
         }
     });
 }

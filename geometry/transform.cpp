@@ -2,7 +2,6 @@
 
 #include <GL/gl.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "player/messages.h"
@@ -39,18 +38,8 @@ void loadTransform(Transform& t, const void* data, int32_t size)
             stream.skip(length);
             return;
         }
-        // A sub-chunk that runs past the payload is its end: nothing of it is used.
-        if (int64_t(length) > stream.remaining()) {
-            stream.skip(length);
-            return;
-        }
         // At most the field's 12 bytes; a shorter value fills the first components.
-        float value[3];
-        int32_t n = int32_t(std::min<uint32_t>(length, 12));
-        std::memcpy(value, field, 12);
-        stream.read(value, n);
-        std::memcpy(field, value, 12);
-        stream.skip(int64_t(length) - n);
+        readField(stream, length, field, 12);
     });
 }
 
@@ -61,6 +50,16 @@ void loadNestedTransform(Transform& t, ChunkStream& stream, uint32_t length)
         return;
     }
     loadTransform(t, stream.data() + stream.position(), int32_t(length));
+    stream.skip(length);
+}
+
+void loadShapeChunk(Transform& shape, ChunkStream& stream, int16_t id, uint32_t length)
+{
+    if (id == 275) {
+        loadNestedTransform(shape, stream, length);
+        return;
+    }
+    showError("ID DESCONEGUDA");
     stream.skip(length);
 }
 

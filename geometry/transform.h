@@ -35,3 +35,6 @@ void loadTransform(Transform& t, const void* data, int32_t size);
 // Reads a nested transform sub-chunk of `length` bytes at the stream's
 // position and moves the stream past it.
 void loadNestedTransform(Transform& t, ChunkStream& stream, uint32_t length);
+// A sub-chunk every shape may carry besides its own: 275, the nested
+// transform placing it; any other id is reported and skipped.
+void loadShapeChunk(Transform& shape, ChunkStream& stream, int16_t id, uint32_t length);

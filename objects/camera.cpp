@@ -3,7 +3,6 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
@@ -47,25 +46,18 @@ Camera::~Camera()
 
 namespace {
 
-// Fills a group of fields from its first field on with the chunk's bytes. A
-// chunk that runs past the payload carries nothing; a longer one fills its
-// own group only, a shorter one only the bytes it has.
+// Fills a group of fields from its first field on with the chunk's bytes, as
+// readField does for one contiguous field.
 void readGroup(ChunkStream& stream, uint32_t length, std::initializer_list<float*> fields)
 {
-    if (int64_t(length) > stream.remaining()) {
-        stream.skip(length);
-        return;
-    }
     float values[4];
     int count = 0;
     for (float* field : fields)
         values[count++] = *field;
-    int32_t n = int32_t(std::min<uint32_t>(length, uint32_t(count) * 4));
-    stream.read(values, n);
+    readField(stream, length, values, count * 4);
     count = 0;
     for (float* field : fields)
         *field = values[count++];
-    stream.skip(int64_t(length) - n);
 }
 
 }  // namespace

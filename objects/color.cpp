@@ -17,10 +17,7 @@ Color::Color()
 // Four floats; bytes after them are ignored, fewer leave the colour as it was.
 void Color::load(const void* data, int32_t size)
 {
-    ChunkStream stream(data, size);
-    float values[4];
-    if (stream.read(values, sizeof values, 0))
-        std::memcpy(components, values, sizeof components);
+    ChunkStream(data, size).read(components, sizeof components, 0);
 }
 
 void Color::apply()

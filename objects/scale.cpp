@@ -19,10 +19,7 @@ Scale::Scale()
 // Three floats; bytes after them are ignored, fewer leave the factors as they were.
 void Scale::load(const void* data, int32_t size)
 {
-    ChunkStream stream(data, size);
-    float values[3];
-    if (stream.read(values, sizeof values, 0))
-        std::memcpy(factors, values, sizeof factors);
+    ChunkStream(data, size).read(factors, sizeof factors, 0);
 }
 
 void Scale::apply()

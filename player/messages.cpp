@@ -15,3 +15,10 @@ void showErrorId(int id)
     std::snprintf(text, sizeof text, "%i", id);
     showError(text);
 }
+
+void showUnknownId(int id)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "ID DESCONEGUDA: %i", id);
+    showError(text);
+}

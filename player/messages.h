@@ -5,3 +5,5 @@
 void showError(const char* text);
 // "ERROR" box whose text is the number in decimal.
 void showErrorId(int id);
+// "ERROR" box "ID DESCONEGUDA: <id>" for a chunk id a reader does not know.
+void showUnknownId(int id);

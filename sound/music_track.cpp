@@ -120,12 +120,9 @@ void MusicTrack::loadExtra(const void* data, int32_t size)
             if (length >= 2 && stream.readS16(value) && value > 0)
                 framesPerSecond = value;
             break;
-        default: {
-            char text[32];
-            std::snprintf(text, sizeof text, "ID DESCONEGUDA: %i", int(id));
-            showError(text);
+        default:
+            showUnknownId(id);
             break;
-        }
         }
         stream.skip(int64_t(length) - (int64_t(stream.position()) - start));
     });

@@ -134,12 +134,9 @@ void TextureNode::loadExtra(const void* data, int32_t size)
                 glTexParameteri(GL_TEXTURE_2D, GLenum(id), GLint(value));
             break;
         }
-        default: {
-            char text[32];
-            std::snprintf(text, sizeof text, "ID DESCONEGUDA: %i", int(id));
-            showError(text);
+        default:
+            showUnknownId(id);
             break;
-        }
         }
         stream.skip(end - stream.position());
     });

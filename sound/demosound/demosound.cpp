@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "sound/demosound/decoder.h"
@@ -97,6 +98,18 @@ Sample* findSample(const void* handle)
         if (s.get() == handle)
             return s.get();
     return nullptr;
+}
+
+// Runs `use` on the live channel behind `handle` with the mixer held off;
+// 0 without it (engine down, stale or unknown handle).
+template <typename Use>
+auto withChannel(int handle, Use&& use) -> decltype(use(std::declval<Channel&>()))
+{
+    if (!engine.initialised)
+        return 0;
+    MixLock hold;
+    Channel* c = findChannel(handle);
+    return c ? use(*c) : 0;
 }
 
 // Adds every playing channel into out (stereo frames); runs with the mixer
@@ -347,87 +360,57 @@ DEMOSOUND_EXPORT int FSOUND_PlaySound(int index, void* handle)
 
 DEMOSOUND_EXPORT signed char FSOUND_StopSound(int handle)
 {
-    if (!engine.initialised)
-        return 0;
-    MixLock hold;
-    Channel* c = findChannel(handle);
-    if (!c)
-        return 0;
-    c->sample = nullptr;
-    return 1;
+    return withChannel(handle, [](Channel& c) -> signed char {
+        c.sample = nullptr;
+        return 1;
+    });
 }
 
 DEMOSOUND_EXPORT signed char FSOUND_SetVolume(int handle, int volume)
 {
-    if (!engine.initialised)
-        return 0;
-    MixLock hold;
-    Channel* c = findChannel(handle);
-    if (!c)
-        return 0;
-    c->volume = std::clamp(volume, 0, 255);
-    return 1;
+    return withChannel(handle, [&](Channel& c) -> signed char {
+        c.volume = std::clamp(volume, 0, 255);
+        return 1;
+    });
 }
 
 DEMOSOUND_EXPORT signed char FSOUND_SetPaused(int handle, signed char paused)
 {
-    if (!engine.initialised)
-        return 0;
-    MixLock hold;
-    Channel* c = findChannel(handle);
-    if (!c)
-        return 0;
-    c->paused = paused != 0;
-    return 1;
+    return withChannel(handle, [&](Channel& c) -> signed char {
+        c.paused = paused != 0;
+        return 1;
+    });
 }
 
 // A position at or past the end leaves the channel to finish at once.
 DEMOSOUND_EXPORT signed char FSOUND_SetCurrentPosition(int handle, unsigned position)
 {
-    if (!engine.initialised)
-        return 0;
-    MixLock hold;
-    Channel* c = findChannel(handle);
-    if (!c)
-        return 0;
-    uint32_t length = c->sample->pcm.frames();
-    c->position = double(std::min(position, length));
-    return position < length;
+    return withChannel(handle, [&](Channel& c) -> signed char {
+        uint32_t length = c.sample->pcm.frames();
+        c.position = double(std::min(position, length));
+        return position < length;
+    });
 }
 
 DEMOSOUND_EXPORT unsigned FSOUND_GetCurrentPosition(int handle)
 {
-    if (!engine.initialised)
-        return 0;
-    MixLock hold;
-    Channel* c = findChannel(handle);
-    return c ? uint32_t(c->position) : 0;
+    return withChannel(handle, [](Channel& c) { return uint32_t(c.position); });
 }
 
 DEMOSOUND_EXPORT int FSOUND_GetVolume(int handle)
 {
-    if (!engine.initialised)
-        return 0;
-    MixLock hold;
-    Channel* c = findChannel(handle);
-    return c ? c->volume : 0;
+    return withChannel(handle, [](Channel& c) { return c.volume; });
 }
 
 DEMOSOUND_EXPORT signed char FSOUND_GetPaused(int handle)
 {
-    if (!engine.initialised)
-        return 0;
-    MixLock hold;
-    Channel* c = findChannel(handle);
-    return c && c->paused;
+    return withChannel(handle, [](Channel& c) -> signed char { return c.paused; });
 }
 
+// Paused or not, until stopped or finished.
 DEMOSOUND_EXPORT signed char FSOUND_IsPlaying(int handle)
 {
-    if (!engine.initialised)
-        return 0;
-    MixLock hold;
-    return findChannel(handle) != nullptr;  // paused or not, until stopped or finished
+    return withChannel(handle, [](Channel&) -> signed char { return 1; });
 }
 
 DEMOSOUND_EXPORT int FSOUND_GetOutputRate()

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/description.h"
+#include "tests/support/dynamics.h"
 #include "tools/writer/animation_payloads.h"
 #include "tools/writer/description.h"
 #include "tools/writer/render.h"
@@ -14,22 +16,6 @@
 using namespace authoring;
 
 namespace {
-
-Bytes compiled(const std::string& text)
-{
-    Bytes out;
-    std::string error;
-    EXPECT_TRUE(compileDescription(text, out, &error)) << error;
-    return out;
-}
-
-std::string errorOf(const std::string& text)
-{
-    Bytes out;
-    std::string error;
-    EXPECT_FALSE(compileDescription(text, out, &error)) << "accepted:\n" << text;
-    return error;
-}
 
 bool contains(const Bytes& haystack, const Bytes& needle)
 {
@@ -54,20 +40,6 @@ std::string scene(const std::string& commands, int frame = 1)
         "timeline": )" + timeline + "}";
 }
 
-AttachDynamic command(int16_t kind, const std::string& tag, const std::string& parent, const std::string& after,
-                      int16_t start, int16_t length, const DynamicFields& f)
-{
-    AttachDynamic d;
-    d.kind = kind;
-    d.dynamicTag = tag;
-    d.parentTag = parent;
-    d.afterTag = after;
-    d.start = start;
-    d.length = length;
-    d.payload = kind == 1002 ? scalarDynamicPayload(f) : vectorDynamicPayload(f);
-    return d;
-}
-
 }  // namespace
 
 TEST(DynamicDescription, EachKindCompilesToItsCommandWithTheParameterIndex)
@@ -85,18 +57,18 @@ TEST(DynamicDescription, EachKindCompilesToItsCommandWithTheParameterIndex)
     fade.initial = 1;
     fade.perFrame = -0.02f;
     fade.index = 13;
-    EXPECT_TRUE(contains(data, dynamicCommand(command(1002, "fade", "red", "", 11, 50, fade))));
+    EXPECT_TRUE(contains(data, dynamicCommand(attachDynamic(1002, "fade", "red", "", 11, 50, fade))));
     DynamicFields move;
     move.perFrame = 0.3f;
     move.vector = {-0.084f, 0.064f, 0};
     move.index = 15;
-    EXPECT_TRUE(contains(data, dynamicCommand(command(1003, "move", "tr", "", 3, 10, move))));
+    EXPECT_TRUE(contains(data, dynamicCommand(attachDynamic(1003, "move", "tr", "", 3, 10, move))));
     DynamicFields orbit;
     orbit.reset = true;
     orbit.perFrame = 6.8f;
     orbit.vector = {0, 1, 0};
     orbit.index = 15;
-    EXPECT_TRUE(contains(data, dynamicCommand(command(1004, "", "tr", "move", 11, 25, orbit))));
+    EXPECT_TRUE(contains(data, dynamicCommand(attachDynamic(1004, "", "tr", "move", 11, 25, orbit))));
 }
 
 TEST(DynamicDescription, ParameterNamesInLatin1Utf8OrWithoutTheAccent)

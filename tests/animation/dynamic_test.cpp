@@ -23,6 +23,7 @@
 #include "objects/scale.h"
 #include "sound/music_track.h"
 #include "tests/objects/probe.h"
+#include "tests/support/dynamics.h"
 #include "tools/writer/animation_payloads.h"
 
 using namespace authoring;
@@ -30,17 +31,6 @@ using namespace authoring;
 namespace {
 
 using V3 = std::array<float, 3>;
-
-DynamicFields fields(const std::string& parameter, bool reset, float initial, float perFrame, V3 vector = {0, 0, 0})
-{
-    DynamicFields f;
-    f.parameter = parameter;
-    f.reset = reset;
-    f.initial = initial;
-    f.perFrame = perFrame;
-    f.vector = vector;
-    return f;
-}
 
 // Made as the timeline makes them: start, length, target, then the payload;
 // placed first among the parent's children unless `after` is given.

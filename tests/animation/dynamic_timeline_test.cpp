@@ -11,6 +11,7 @@
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
 #include "geometry/transform.h"
+#include "tests/support/dynamics.h"
 #include "tools/writer/animation_payloads.h"
 #include "tools/writer/writer.h"
 
@@ -51,29 +52,10 @@ protected:
     static Bytes attach(int16_t kind, const std::string& tag, const std::string& parent, const std::string& after,
                         int16_t start, int16_t length, const DynamicFields& f)
     {
-        AttachDynamic d;
-        d.kind = kind;
-        d.dynamicTag = tag;
-        d.parentTag = parent;
-        d.afterTag = after;
-        d.start = start;
-        d.length = length;
-        d.payload = kind == 1002 ? scalarDynamicPayload(f) : vectorDynamicPayload(f);
+        AttachDynamic d = attachDynamic(kind, tag, parent, after, start, length, f);
         if (kind == 1002)
             d.declaredLength = 31;  // as the shipped data has it; the content is 27 bytes
         return dynamicCommand(d);
-    }
-
-    static DynamicFields fields(const std::string& parameter, bool reset, float initial, float perFrame,
-                                std::array<float, 3> vector = {0, 0, 0})
-    {
-        DynamicFields f;
-        f.parameter = parameter;
-        f.reset = reset;
-        f.initial = initial;
-        f.perFrame = perFrame;
-        f.vector = vector;
-        return f;
     }
 
     SceneObject* instance(const char* tag) { return static_cast<SceneObject*>(instances.find(tag)); }

@@ -13,6 +13,7 @@
 #include "geometry/box.h"
 #include "platform/test_double.h"
 #include "tests/support/gl_fixture.h"
+#include "tests/support/scene_loading.h"
 #include "tools/writer/geometry_payloads.h"
 
 using namespace authoring;
@@ -22,34 +23,10 @@ namespace {
 // The window has no alpha channel: colours are compared as RGB.
 using Rgb = std::array<int, 3>;
 
-void loadExact(SceneObject& object, const Bytes& bytes)
-{
-    std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() + 1]);
-    if (!bytes.empty())
-        std::memcpy(copy.get(), bytes.data(), bytes.size());
-    object.load(bytes.empty() ? nullptr : copy.get(), int32_t(bytes.size()));
-}
-
 Vec3 vec(const float* v)
 {
     return {v[0], v[1], v[2]};
 }
-
-class Counter : public SceneObject {
-public:
-    int step(bool stepOnly) override
-    {
-        ++steps;
-        return SceneObject::step(stepOnly);
-    }
-    SceneObject* clone() override
-    {
-        auto* copy = new Counter;
-        copyInto(copy);
-        return copy;
-    }
-    int steps = 0;
-};
 
 }  // namespace
 

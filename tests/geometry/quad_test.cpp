@@ -11,6 +11,7 @@
 #include "geometry/quad.h"
 #include "platform/test_double.h"
 #include "tests/support/gl_fixture.h"
+#include "tests/support/scene_loading.h"
 #include "tools/writer/geometry_payloads.h"
 
 using namespace authoring;
@@ -19,14 +20,6 @@ namespace {
 
 // The window has no alpha channel: colours are compared as RGB.
 using Rgb = std::array<int, 3>;
-
-void loadExact(SceneObject& object, const Bytes& bytes)
-{
-    std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() + 1]);
-    if (!bytes.empty())
-        std::memcpy(copy.get(), bytes.data(), bytes.size());
-    object.load(bytes.empty() ? nullptr : copy.get(), int32_t(bytes.size()));
-}
 
 QuadCorner corner(float x, float y, float z, float u = 0, float v = 0, float r = 1, float g = 1,
                   float b = 1, float a = 1)
@@ -59,22 +52,6 @@ bool isInitialCorner(const Quad& q, int i)
     return std::memcmp(q.corners[i], zero, 12) == 0 && std::memcmp(q.cornerUV[i], zero, 8) == 0 &&
            std::memcmp(q.cornerColors[i], zero, 16) == 0;
 }
-
-class Counter : public SceneObject {
-public:
-    int step(bool stepOnly) override
-    {
-        ++steps;
-        return SceneObject::step(stepOnly);
-    }
-    SceneObject* clone() override
-    {
-        auto* copy = new Counter;
-        copyInto(copy);
-        return copy;
-    }
-    int steps = 0;
-};
 
 }  // namespace
 

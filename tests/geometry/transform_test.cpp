@@ -10,6 +10,7 @@
 #include "geometry/transform.h"
 #include "platform/test_double.h"
 #include "tests/support/gl_fixture.h"
+#include "tests/support/scene_loading.h"
 #include "tools/writer/geometry_payloads.h"
 
 using namespace authoring;
@@ -17,15 +18,6 @@ using namespace authoring;
 namespace {
 
 using Matrix = std::array<float, 16>;
-
-// Loads from an exact-size heap copy, so a read past the end is caught.
-void loadExact(SceneObject& object, const Bytes& bytes)
-{
-    std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() + (bytes.empty() ? 1 : 0)]);
-    if (!bytes.empty())
-        std::memcpy(copy.get(), bytes.data(), bytes.size());
-    object.load(bytes.empty() ? nullptr : copy.get(), int32_t(bytes.size()));
-}
 
 Vec3 vec(const float* v)
 {

@@ -21,6 +21,7 @@
 #include "tools/writer/render.h"
 #include "tools/writer/sound_payloads.h"
 #include "tools/writer/texture_payloads.h"
+#include "tools/writer/wav.h"
 
 using namespace authoring;
 namespace fs = std::filesystem;
@@ -333,7 +334,7 @@ TEST(DescriptionSound, LibraryIsWrittenFirstAndMusicMatchesTheWriter)
     Folder folder;
     const Bytes library = {0x7F, 'E', 'L', 'F', 1, 2, 3};
     const Bytes song = shortMp3();
-    const Bytes wave = assets::encodeWav(std::vector<int16_t>(100, 0), assets::kSampleRate);
+    const Bytes wave = encodeWav(std::vector<int16_t>(100, 0), assets::kSampleRate, 1);
     std::string defaultLibrary = folder.put("default/libdemosound.so", library);
     folder.put("music/song.mp3", song);
     folder.put("music/wave.wav", wave);

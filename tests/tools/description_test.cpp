@@ -18,6 +18,7 @@
 #include "player/frame_loop.h"
 #include "player/player.h"
 #include "tests/sound/sound_fixture.h"
+#include "tests/support/description.h"
 #include "tools/assets/sample_assets.h"
 #include "tools/writer/description.h"
 #include "tools/writer/texture_payloads.h"
@@ -26,26 +27,6 @@
 
 using namespace authoring;
 namespace fs = std::filesystem;
-
-namespace {
-
-Bytes compiled(const std::string& text)
-{
-    Bytes out;
-    std::string error;
-    EXPECT_TRUE(compileDescription(text, out, &error)) << error;
-    return out;
-}
-
-std::string errorOf(const std::string& text)
-{
-    Bytes out;
-    std::string error;
-    EXPECT_FALSE(compileDescription(text, out, &error)) << "accepted:\n" << text;
-    return error;
-}
-
-}  // namespace
 
 TEST(DescriptionCompiler, EveryPartMatchesTheWriter)
 {

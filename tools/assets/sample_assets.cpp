@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "tools/writer/texture_payloads.h"
+#include "tools/writer/wav.h"
 
 namespace assets {
 
@@ -281,31 +282,6 @@ Bytes encodeMp3(const std::vector<int16_t>& samples, int rate)
     return out;
 }
 
-Bytes encodeWav(const std::vector<int16_t>& samples, int rate)
-{
-    Bytes out;
-    auto put = [&](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            out.push_back(uint8_t(value >> (8 * i)));
-    };
-    const uint32_t dataSize = uint32_t(samples.size() * 2);
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    put(36 + dataSize, 4);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put(16, 4);
-    put(1, 2);  // integer PCM
-    put(1, 2);  // mono
-    put(uint32_t(rate), 4);
-    put(uint32_t(rate) * 2, 4);  // bytes a second
-    put(2, 2);                   // bytes a frame
-    put(16, 2);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    put(dataSize, 4);
-    for (int16_t s : samples)
-        put(uint16_t(s), 2);
-    return out;
-}
-
 std::vector<Asset> sampleAssets(const AssetOptions& options)
 {
     std::vector<Asset> out = {
@@ -317,7 +293,7 @@ std::vector<Asset> sampleAssets(const AssetOptions& options)
     };
     std::vector<int16_t> music = sampleMusic(options.musicSeconds);
     if (options.wav)
-        out.push_back({"music.wav", encodeWav(music, kSampleRate)});
+        out.push_back({"music.wav", authoring::encodeWav(music, kSampleRate, 1)});
     else
         out.push_back({"music.mp3", encodeMp3(music, kSampleRate)});
     return out;

@@ -34,9 +34,9 @@ std::vector<Asset> sampleAssets(const AssetOptions& options = {});
 std::vector<int16_t> sampleMusic(double seconds);
 
 // Mono 16-bit samples as a 128 kbit/s MP3 file (LAME, with an Info frame
-// that gives decoders the exact length), or as a PCM WAV file.
+// that gives decoders the exact length). authoring::encodeWav writes them as
+// a PCM WAV file.
 Bytes encodeMp3(const std::vector<int16_t>& samples, int rate);
-Bytes encodeWav(const std::vector<int16_t>& samples, int rate);
 
 // Writes every asset into `directory` (created when missing). False with the
 // reason in *error when a file cannot be written.
