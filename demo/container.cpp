@@ -54,14 +54,7 @@ bool readContainer(Player& player, const char* path, uint32_t offset, WindowSett
             break;
         int64_t remaining = int64_t(fileSize) - std::ftell(file.get());
 
-        switch (id) {
-        case 2100:
-        case 2101:
-        case 2103:
-        case 2102:
-        case 2104:
-            break;
-        default:
+        if (id < 2100 || id > 2104) {
             showErrorId(id);
             if (int64_t(length) > remaining)
                 return true;

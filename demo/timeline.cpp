@@ -52,6 +52,21 @@ const char* readAfterTag(ChunkStream& stream, ObjectTag& tag)
     return tag.empty() ? nullptr : tag.text;
 }
 
+// Registers an object under its tag and inserts it into `into` after the
+// sibling `after` (first when none). An object placed nowhere would never be
+// stepped and nobody would own it: it goes at once, leaving the instance list
+// as it goes. Returns whether it was placed.
+bool registerAndPlace(InstanceList* instances, ObjectList* into, const char* after, const char* tag,
+                      SceneObject* object)
+{
+    if (instances)
+        instances->registerInstance(tag, object);
+    if (into && into->insert(after, tag, object))
+        return true;
+    delete object;
+    return false;
+}
+
 }  // namespace
 
 void TimelineEntry::apply()
@@ -69,13 +84,11 @@ void TimelineEntry::apply()
             SceneObject* instance = nullptr;
             if (resource && id == 1001) {
                 instance = resource->clone();
-            } else if (resource) {
+            } else if (dynamic_cast<Transform*>(resource)) {
                 // A plain Transform carrying the resource's base and transform
                 // fields; only classes built on Transform can fill one.
-                if (dynamic_cast<Transform*>(resource)) {
-                    instance = new Transform;
-                    resource->copyInto(instance);
-                }
+                instance = new Transform;
+                resource->copyInto(instance);
             }
             ObjectTag instanceTag;
             stream.read(instanceTag.text, 4);
@@ -90,14 +103,7 @@ void TimelineEntry::apply()
             instance->start = fields[0];
             instance->length = fields[1];
             instance->frame = fields[2];
-            if (instances)
-                instances->registerInstance(instanceTag.text, instance);
-            ObjectList* into = parent ? parent->children : active;
-            if (!into || !into->insert(after, instanceTag.text, instance)) {
-                // Placed nowhere: nobody would own it, so it goes now (and
-                // leaves the instance list as it goes).
-                delete instance;
-            }
+            registerAndPlace(instances, parent ? parent->children : active, after, instanceTag.text, instance);
             break;
         }
         case 1002:
@@ -124,14 +130,9 @@ void TimelineEntry::apply()
             uint8_t payload[23] = {};
             const int32_t payloadSize = id == 1002 ? 11 : 23;
             const bool whole = stream.read(payload, payloadSize);
-            if (instances)
-                instances->registerInstance(dynamicTag.text, dynamic);
-            if (!parent || !parent->children->insert(after, dynamicTag.text, dynamic)) {
-                // Placed nowhere it would never be stepped and nobody would
-                // own it: it goes now (and leaves the instance list as it goes).
-                delete dynamic;
+            // Without a parent a dynamic would never be stepped.
+            if (!registerAndPlace(instances, parent ? parent->children : nullptr, after, dynamicTag.text, dynamic))
                 break;
-            }
             dynamic->target = parent;
             // A stream cut short inside the payload loads nothing of it.
             dynamic->load(payload, whole ? payloadSize : 0);

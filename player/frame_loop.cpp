@@ -8,9 +8,8 @@
 #include "player/frame_clock.h"
 #include "player/player.h"
 
-bool pumpMessages(Player& player, int* quitCode)
+bool pumpMessages(int* quitCode)
 {
-    (void)player;
     platform::Message message;
     while (platform::peekMessage(&message)) {
         if (message.message == platform::WM_QUIT) {
@@ -65,7 +64,7 @@ int runFrameLoop(Player& player, FrameClock& clock)
     int32_t rendered = 0;
     int quitCode = 0;
     for (;;) {
-        if (!pumpMessages(player, &quitCode))
+        if (!pumpMessages(&quitCode))
             return quitCode;
         if (player.window.keys[platform::VK_ESCAPE])
             return 0;

@@ -10,7 +10,7 @@ class FrameClock;
 
 // Empties the message queue through the window procedure. False when
 // WM_QUIT came (its code in *quitCode).
-bool pumpMessages(Player& player, int* quitCode);
+bool pumpMessages(int* quitCode);
 // Applies the cursor's entry when its start frame is `frame`, then moves the
 // cursor on (back to the first entry after the last).
 void timelineCheck(Player& player, int32_t frame);

@@ -24,16 +24,6 @@ void applySettingsImage(PlayerSettings& settings, const void* data, uint32_t len
 
 namespace {
 
-// Reads `size` bytes of a fixed-size payload and skips whatever the chunk
-// holds beyond them, so that a longer chunk does not desynchronise the stream.
-bool readField(ChunkStream& stream, void* destination, int32_t size, uint32_t length)
-{
-    bool ok = stream.read(destination, size);
-    if (length > uint32_t(size))
-        stream.skip(int64_t(length) - size);
-    return ok;
-}
-
 GLenum glEnum(int16_t value)
 {
     return GLenum(int32_t(value));  // sign-extended, as the data means it
@@ -49,14 +39,12 @@ void readWindowSettings(PlayerSettings& settings, const void* data, int32_t leng
         case 4: {
             // The title has no terminator in the data; the last byte of the
             // field stays zero so that a long title is cut, not run on.
-            uint32_t n = len < sizeof settings.title - 1 ? len : uint32_t(sizeof settings.title - 1);
-            stream.read(settings.title, int32_t(n));
-            stream.skip(int64_t(len) - n);
+            readField(stream, len, settings.title, int32_t(sizeof settings.title - 1));
             break;
         }
         case 2003: {
             int16_t size[2];
-            if (readField(stream, size, 4, len)) {
+            if (readField(stream, len, size, 4) == 4) {
                 settings.width = size[0];
                 settings.height = size[1];
             }
@@ -80,7 +68,7 @@ void readPlaybackSettings(PlayerSettings& settings, const void* data, int32_t le
         switch (id) {
         case 2000: {
             uint16_t rate;
-            if (readField(stream, &rate, 2, len))
+            if (readField(stream, len, &rate, 2) == 2)
                 settings.frameRate = int32_t((uint32_t(settings.frameRate) & 0xFFFF0000u) | rate);
             break;
         }
@@ -106,37 +94,37 @@ int runRenderStateScript(const void* data, int32_t length)
         switch (id) {
         case 100: {
             int16_t mode = 0;
-            readField(stream, &mode, 2, len);
+            readField(stream, len, &mode, 2);
             glShadeModel(glEnum(mode));
             break;
         }
         case 101: {
             float c[4] = {};
-            readField(stream, c, 16, len);
+            readField(stream, len, c, 16);
             glClearColor(c[0], c[1], c[2], c[3]);
             break;
         }
         case 102: {
             float depth = 0;
-            readField(stream, &depth, 4, len);
+            readField(stream, len, &depth, 4);
             glClearDepth(double(depth));
             break;
         }
         case 103: {
             int16_t function = 0;
-            readField(stream, &function, 2, len);
+            readField(stream, len, &function, 2);
             glDepthFunc(glEnum(function));
             break;
         }
         case 104: {
             int16_t v[2] = {};
-            readField(stream, v, 4, len);
+            readField(stream, len, v, 4);
             glHint(glEnum(v[0]), glEnum(v[1]));
             break;
         }
         case 500: {
             int16_t capability = 0;
-            readField(stream, &capability, 2, len);
+            readField(stream, len, &capability, 2);
             glEnable(glEnum(capability));
             break;
         }

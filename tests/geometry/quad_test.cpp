@@ -373,18 +373,8 @@ TEST_F(QuadDraw, AnimatingOneCornersAlphaFadesOnlyThatCorner)
 
 TEST_F(QuadDraw, TextureCoordinatesFollowTheirCorners)
 {
-    // 2 x 2 texture: red (0,0), green (1,0), blue (0,1), white (1,1).
-    const uint8_t texels[] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
-    GLuint name;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glEnable(GL_TEXTURE_2D);
+    // Red (0,0), green (1,0), blue (0,1), white (1,1).
+    GLuint name = bindCornerTexture();
 
     const int cx = kWidth / 2, cy = kHeight / 2, d = 6;
     const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255},

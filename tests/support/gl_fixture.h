@@ -18,6 +18,10 @@ protected:
     static constexpr int kHeight = 48;
 };
 
+// Binds and enables a 2 x 2 nearest-filtered, edge-clamped texture: red at
+// texel (0,0), green (1,0), blue (0,1), white (1,1). Returns its name.
+unsigned bindCornerTexture();
+
 // A scene object that records its steps, for lifetime and ordering tests.
 #include <string>
 #include <vector>
