@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "demo/container.h"
+#include "player/demo_data.h"
 #include "demo/scene_object.h"
 #include "player/frame_clock.h"
 #include "player/frame_loop.h"

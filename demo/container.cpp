@@ -3,11 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "demo/object_loader.h"
-#include "player/messages.h"
-#include "player/player.h"
-#include "player/settings.h"
-#include "player/window.h"
+#include "demo/messages.h"
 
 namespace {
 
@@ -28,12 +24,7 @@ std::unique_ptr<uint8_t[]> readPayload(FILE* file, uint32_t length, int64_t rema
 
 }  // namespace
 
-bool readContainer(Player& player, const char* path, uint32_t offset)
-{
-    return readContainer(player, path, offset, nullptr, nullptr);
-}
-
-bool readContainer(Player& player, const char* path, uint32_t offset, WindowSettingsHook hook, void* user)
+bool walkContainer(const char* path, uint32_t offset, ContainerVisitor& visitor)
 {
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "rb"));
     if (!file)
@@ -61,45 +52,12 @@ bool readContainer(Player& player, const char* path, uint32_t offset, WindowSett
             std::fseek(file.get(), long(length), SEEK_CUR);
             continue;
         }
-
-        if (id == 2103) {
-            PlayerSettings& s = player.settings;
-            if (hook)
-                hook(user, s);
-            if (!createGLWindow(player.window, s.title, s.width, s.height, 16, s.fullscreen != 0))
-                return false;
-        }
+        if (id == 2103 && !visitor.openWindow())
+            return false;
         std::unique_ptr<uint8_t[]> payload = readPayload(file.get(), length, remaining);
         if (!payload)
             break;
-        int32_t size = int32_t(length);
-        switch (id) {
-        case 2100:
-            readWindowSettings(player.settings, payload.get(), size);
-            break;
-        case 2101:
-            readPlaybackSettings(player.settings, payload.get(), size);
-            break;
-        case 2103:
-            runRenderStateScript(payload.get(), size);
-            break;
-        case 2102: {
-            // A second resource chunk gets a loader of its own; the first one
-            // stays, since its resources may use its sound library.
-            if (player.resourceLoader)
-                player.retiredLoaders.emplace_back(player.resourceLoader);
-            player.resourceLoader = new ObjectLoader(payload.get(), size);
-            LoadContext context = player.loadContext(false);
-            player.resourceLoader->load(player.resources, &context);
-            break;
-        }
-        case 2104: {
-            ObjectLoader loader(payload.get(), size);
-            LoadContext context = player.loadContext(true);
-            loader.load(player.timeline, &context);
-            break;
-        }
-        }
+        visitor.chunk(id, payload.get(), int32_t(length));
     }
     return true;
 }

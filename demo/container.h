@@ -3,17 +3,21 @@
 
 #include <cstdint>
 
-struct Player;
-
 // Where the demo data starts in the player's executable.
 constexpr uint32_t kDemoDataOffset = 151552;
 
-// Walks the top-level chunks of the file at `path` from `offset`: settings,
-// window and render state, resources, timeline. Returns false only when the
-// window could not be created. A file that cannot be opened reads as empty.
-bool readContainer(Player& player, const char* path, uint32_t offset = kDemoDataOffset);
+// What the walk hands its top-level chunks to.
+class ContainerVisitor {
+public:
+    virtual ~ContainerVisitor() = default;
+    // Right before the payload of a 2103 chunk is read: the window settings
+    // are known. False ends the walk.
+    virtual bool openWindow() = 0;
+    // A whole payload of chunk 2100 to 2104.
+    virtual void chunk(int16_t id, const uint8_t* payload, int32_t length) = 0;
+};
 
-// For tools: called once the window settings are known, right before the
-// window is created (to force a size or windowed mode, say).
-using WindowSettingsHook = void (*)(void* user, struct PlayerSettings& settings);
-bool readContainer(Player& player, const char* path, uint32_t offset, WindowSettingsHook hook, void* user);
+// Walks the top-level chunks of the file at `path` from `offset`. Ids
+// outside 2100 to 2104 are reported and skipped. Returns false only when
+// `openWindow` did. A file that cannot be opened reads as empty.
+bool walkContainer(const char* path, uint32_t offset, ContainerVisitor& visitor);

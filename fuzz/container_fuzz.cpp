@@ -6,7 +6,7 @@
 
 #include <unistd.h>
 
-#include "demo/container.h"
+#include "player/demo_data.h"
 #include "demo/timeline.h"
 #include "platform/test_double.h"
 #include "player/frame_loop.h"

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "player/messages.h"
+#include "demo/messages.h"
 
 // Parameter names are Latin-1: 0xF3 is "ó".
 Transform::Transform()

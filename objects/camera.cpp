@@ -7,7 +7,7 @@
 #include <initializer_list>
 
 #include "demo/chunk_stream.h"
-#include "player/messages.h"
+#include "demo/messages.h"
 
 // Parameter names are Latin-1: 0xF3 is "ó". The names without an axis letter
 // address the x component, so a vector dynamic reaches all three.

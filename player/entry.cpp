@@ -1,6 +1,6 @@
 #include "player/entry.h"
 
-#include "demo/container.h"
+#include "player/demo_data.h"
 #include "platform/platform.h"
 #include "player/frame_clock.h"
 #include "player/frame_loop.h"

@@ -1,7 +1,7 @@
 // demoplayer: plays the demo data appended to its own executable.
 #include <string>
 
-#include "demo/container.h"
+#include "player/demo_data.h"
 #include "platform/platform.h"
 #include "player/entry.h"
 

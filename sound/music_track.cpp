@@ -8,7 +8,7 @@
 
 #include "demo/chunk_stream.h"
 #include "platform/platform.h"
-#include "player/messages.h"
+#include "demo/messages.h"
 #include "sound/fresh_file.h"
 #include "sound/sound_library.h"
 

@@ -11,7 +11,7 @@
 #include "demo/chunk_stream.h"
 #include "texture/bmp_reader.h"
 #include "texture/pixel_store.h"
-#include "player/messages.h"
+#include "demo/messages.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "demo/container.h"
+#include "player/demo_data.h"
 #include "platform/test_double.h"
 #include "player/frame_loop.h"
 #include "player/player.h"

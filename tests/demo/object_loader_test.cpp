@@ -9,7 +9,7 @@
 #include "demo/timeline.h"
 #include "platform/platform.h"
 #include "platform/test_double.h"
-#include "player/settings.h"
+#include "demo/settings_record.h"
 #include "sound/sound_library.h"
 #include "tools/writer/writer.h"
 

@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-#include "demo/container.h"
+#include "player/demo_data.h"
 #include "demo/object_loader.h"
 #include "platform/test_double.h"
 #include "player/player.h"

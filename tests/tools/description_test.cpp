@@ -10,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "demo/container.h"
+#include "player/demo_data.h"
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
 #include "geometry/transform.h"

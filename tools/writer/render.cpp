@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstdio>
 
-#include "demo/container.h"
+#include "player/demo_data.h"
 #include "demo/timeline.h"
 #include "player/frame_loop.h"
 #include "player/player.h"

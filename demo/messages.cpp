@@ -1,4 +1,4 @@
-#include "player/messages.h"
+#include "demo/messages.h"
 
 #include <cstdio>
 

@@ -1,0 +1,70 @@
+#include "player/demo_data.h"
+
+#include "demo/object_loader.h"
+#include "player/player.h"
+#include "player/settings.h"
+#include "player/window.h"
+
+namespace {
+
+class PlayerLoader : public ContainerVisitor {
+public:
+    PlayerLoader(Player& player, WindowSettingsHook hook, void* user) : player_(player), hook_(hook), user_(user) {}
+
+    bool openWindow() override
+    {
+        PlayerSettings& s = player_.settings;
+        if (hook_)
+            hook_(user_, s);
+        return createGLWindow(player_.window, s.title, s.width, s.height, 16, s.fullscreen != 0);
+    }
+
+    void chunk(int16_t id, const uint8_t* payload, int32_t size) override
+    {
+        switch (id) {
+        case 2100:
+            readWindowSettings(player_.settings, payload, size);
+            break;
+        case 2101:
+            readPlaybackSettings(player_.settings, payload, size);
+            break;
+        case 2103:
+            runRenderStateScript(payload, size);
+            break;
+        case 2102: {
+            // A second resource chunk gets a loader of its own; the first one
+            // stays, since its resources may use its sound library.
+            if (player_.resourceLoader)
+                player_.retiredLoaders.emplace_back(player_.resourceLoader);
+            player_.resourceLoader = new ObjectLoader(payload, size);
+            LoadContext context = player_.loadContext(false);
+            player_.resourceLoader->load(player_.resources, &context);
+            break;
+        }
+        case 2104: {
+            ObjectLoader loader(payload, size);
+            LoadContext context = player_.loadContext(true);
+            loader.load(player_.timeline, &context);
+            break;
+        }
+        }
+    }
+
+private:
+    Player& player_;
+    WindowSettingsHook hook_;
+    void* user_;
+};
+
+}  // namespace
+
+bool readContainer(Player& player, const char* path, uint32_t offset)
+{
+    return readContainer(player, path, offset, nullptr, nullptr);
+}
+
+bool readContainer(Player& player, const char* path, uint32_t offset, WindowSettingsHook hook, void* user)
+{
+    PlayerLoader loader(player, hook, user);
+    return walkContainer(path, offset, loader);
+}

@@ -1,0 +1,19 @@
+// Loads a player from demo data: settings, window and render state,
+// resources, timeline.
+#pragma once
+
+#include <cstdint>
+
+#include "demo/container.h"
+
+struct Player;
+struct PlayerSettings;
+
+// Reads the demo data of the file at `path` from `offset` into `player`.
+// Returns false only when the window could not be created.
+bool readContainer(Player& player, const char* path, uint32_t offset = kDemoDataOffset);
+
+// For tools: called once the window settings are known, right before the
+// window is created (to force a size or windowed mode, say).
+using WindowSettingsHook = void (*)(void* user, PlayerSettings& settings);
+bool readContainer(Player& player, const char* path, uint32_t offset, WindowSettingsHook hook, void* user);
