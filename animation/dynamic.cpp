@@ -45,31 +45,6 @@ const char Dynamic::parameterNames[kNameCount][kNameSize] = {
     "Volum",
 };
 
-// A vector kind writes three floats from the bound address: past a lone
-// value that would overwrite whatever the object keeps next (a pointer, the
-// end of the object), so the widths are those of the registering classes'
-// fields.
-const uint8_t Dynamic::parameterWidths[kNameCount] = {
-    0,
-    3, 2, 1,           // Dimensio X, Y, Z
-    3, 2, 1,           // Posició X, Y, Z
-    3, 2, 1,           // Rotació 1, 2, 3 (the three angles)
-    4, 3, 2, 1,        // COLOR R, G, B, A
-    3, 3, 3,           // Dimensio, Posició, Rotació
-    3, 3, 3,           // Vector Rotació 1, 2, 3
-    3, 2, 1,           // Centre X, Y, Z
-    3, 2, 1,           // UP vector X, Y, Z
-    1, 3, 2, 1,        // Fadding V, R, G, B
-    3, 3, 1,           // Centre, UP vector, Proximitat
-    3, 3, 2, 1,        // Valor, Valor X, Y, Z
-    3, 3, 2, 1, 2, 1, 4, 3, 2, 1,  // corner 1: position, x, y, z, u, v, r, g, b, a
-    3, 3, 2, 1, 2, 1, 4, 3, 2, 1,  // corner 2
-    3, 3, 2, 1, 2, 1, 4, 3, 2, 1,  // corner 3
-    3, 3, 2, 1, 2, 1, 4, 3, 2, 1,  // corner 4
-    1, 1, 1, 1, 1,     // Radi 1, Radi 2, Altura, Angle Inicial, Angle Final
-    1,                 // Volum
-};
-
 int16_t Dynamic::indexOfParameter(const char* name)
 {
     for (int16_t i = 1; i < kNameCount; ++i) {
@@ -145,9 +120,12 @@ float* Dynamic::findParameter(int width) const
 {
     if (!target || parameterIndex < 1 || parameterIndex >= kNameCount)
         return nullptr;
-    if (parameterWidths[parameterIndex] < width)
+    auto* p = static_cast<float*>(target->parameters->find(parameterNames[parameterIndex]));
+    // A vector kind writes three floats from the bound address: past the
+    // object's float fields it would overwrite whatever the object keeps next.
+    if (p && width > 1 && target->floatsFrom(p) < width)
         return nullptr;
-    return static_cast<float*>(target->parameters->find(parameterNames[parameterIndex]));
+    return p;
 }
 
 bool Dynamic::valueAt(int k, float& value) const

@@ -31,10 +31,6 @@ public:
     // The parameter names that `parameterIndex` selects from, the same for
     // every dynamic (Latin-1: "Posici\xf3", "Rotaci\xf3").
     static const char parameterNames[kNameCount][kNameSize];
-    // How many floats of one group start at the address a name is bound to:
-    // 3 for the vectors and their X components, 1 for a lone value. A vector
-    // kind only drives a parameter with 3.
-    static const uint8_t parameterWidths[kNameCount];
     // The table index of an exact name, or 0.
     static int16_t indexOfParameter(const char* name);
 
@@ -46,8 +42,8 @@ public:
     int32_t valueCount = 0;  // entries in `values`
 
 protected:
-    // The parameter's address in the target when it exists and has `width`
-    // floats, else none.
+    // The parameter's address in the target when it exists and `width`
+    // floats from it lie within adjacent float fields of the target, else none.
     float* findParameter(int width) const;
     // The value for frame k, false when there is none (no load, a length of
     // 0 or less, or a length raised after the values were made).

@@ -2,6 +2,11 @@
 
 #include "demo/scene_object.h"
 
+InstanceList::InstanceList() : ObjectList(false), unplaced_(true)
+{
+    unplaced_.deleter = &SceneObject::destroy;
+}
+
 InstanceList::~InstanceList()
 {
     clear();
@@ -13,10 +18,18 @@ void InstanceList::registerInstance(const char* tag, SceneObject* object)
     object->instanceList = this;
 }
 
+void InstanceList::keepUnplaced(SceneObject* object)
+{
+    unplaced_.add(object);
+}
+
 void InstanceList::clear()
 {
     while (SceneObject* object = static_cast<SceneObject*>(first())) {
         object->instanceList = nullptr;
         remove(object);
     }
+    // Every registration is gone, so no destructor below reaches this list.
+    while (void* object = unplaced_.first())
+        unplaced_.remove(object);
 }

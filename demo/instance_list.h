@@ -9,10 +9,18 @@ class SceneObject;
 
 class InstanceList : public ObjectList {
 public:
-    InstanceList() : ObjectList(false) {}
+    InstanceList();
     ~InstanceList() override;
 
     void registerInstance(const char* tag, SceneObject* object);
-    // Forgets every instance; the instances themselves live on.
+    // Takes an object that is registered but placed nowhere: it is never
+    // stepped, yet later commands may still name it as parent. Nothing else
+    // owns it, so it lives until the list is emptied or destroyed.
+    void keepUnplaced(SceneObject* object);
+    // Forgets every instance; the placed instances live on, the unplaced ones,
+    // which no tag can reach any more, are destroyed.
     void clear();
+
+private:
+    ObjectList unplaced_;
 };

@@ -2,6 +2,8 @@
 
 #include "demo/instance_list.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -26,6 +28,37 @@ SceneObject::~SceneObject()
 void SceneObject::destroy(void* object)
 {
     delete static_cast<SceneObject*>(object);
+}
+
+void SceneObject::describeFloats(float* first, int count)
+{
+    const auto at = [](const float* p) { return reinterpret_cast<uintptr_t>(p); };
+    for (int i = 0; i < floatRunCount_; ++i) {
+        FloatRun& run = floatRuns_[i];
+        if (at(run.first + run.count) == at(first) || at(first + count) == at(run.first)) {
+            run.first = std::min(run.first, static_cast<const float*>(first), [&](const float* a, const float* b) {
+                return at(a) < at(b);
+            });
+            run.count += count;
+            return;
+        }
+    }
+    // A field left undescribed only refuses writes that would span it.
+    if (floatRunCount_ < kMaxFloatRuns)
+        floatRuns_[floatRunCount_++] = {first, count};
+}
+
+int SceneObject::floatsFrom(const float* p) const
+{
+    const uintptr_t address = reinterpret_cast<uintptr_t>(p);
+    for (int i = 0; i < floatRunCount_; ++i) {
+        const FloatRun& run = floatRuns_[i];
+        const uintptr_t first = reinterpret_cast<uintptr_t>(run.first);
+        const uintptr_t end = reinterpret_cast<uintptr_t>(run.first + run.count);
+        if (address >= first && address < end && (address - first) % sizeof(float) == 0)
+            return int((end - address) / sizeof(float));
+    }
+    return 0;
 }
 
 void SceneObject::load(const void*, int32_t) {}

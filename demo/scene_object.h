@@ -27,6 +27,16 @@ public:
     // The deleter of lists that own scene objects.
     static void destroy(void* object);
 
+    // Whether copyInto writes nothing but the base fields and a transform's,
+    // so that the timeline may make a plain transform copy of this object.
+    // Classes whose copyInto fills fields of their own say no.
+    virtual bool copyFitsTransform() const { return true; }
+
+    // How many floats, from p on, lie inside one run of adjacent float fields
+    // of this object (0 when p is in none): what a write of several floats
+    // from a parameter's address may touch. Runs come from describeFloats.
+    int floatsFrom(const float* p) const;
+
     ObjectList* children;
     ObjectList* parameters;
     uint8_t transformApplied = 0;
@@ -43,6 +53,21 @@ public:
 
     SceneObject(const SceneObject&) = delete;
     SceneObject& operator=(const SceneObject&) = delete;
+
+protected:
+    // Declares `count` float fields from `first`; called by constructors for
+    // every field they register as a parameter. A field that starts where an
+    // earlier one ends extends its run, so the runs follow the real layout.
+    void describeFloats(float* first, int count);
+
+private:
+    struct FloatRun {
+        const float* first;
+        int count;
+    };
+    static constexpr int kMaxFloatRuns = 4;
+    FloatRun floatRuns_[kMaxFloatRuns] = {};
+    int floatRunCount_ = 0;
 };
 
 // Reads a whole file into memory; false when it cannot be opened or read.

@@ -53,9 +53,10 @@ const char* readAfterTag(ChunkStream& stream, ObjectTag& tag)
 }
 
 // Registers an object under its tag and inserts it into `into` after the
-// sibling `after` (first when none). An object placed nowhere would never be
-// stepped and nobody would own it: it goes at once, leaving the instance list
-// as it goes. Returns whether it was placed.
+// sibling `after` (first when none). An object placed nowhere stays
+// registered, so that later commands naming its tag find it, but is never
+// stepped; the instance list keeps it until it is emptied. Without an
+// instance list nothing could own it: it goes at once, and the result is false.
 bool registerAndPlace(InstanceList* instances, ObjectList* into, const char* after, const char* tag,
                       SceneObject* object)
 {
@@ -63,6 +64,10 @@ bool registerAndPlace(InstanceList* instances, ObjectList* into, const char* aft
         instances->registerInstance(tag, object);
     if (into && into->insert(after, tag, object))
         return true;
+    if (instances) {
+        instances->keepUnplaced(object);
+        return true;
+    }
     delete object;
     return false;
 }
@@ -84,9 +89,10 @@ void TimelineEntry::apply()
             SceneObject* instance = nullptr;
             if (resource && id == 1001) {
                 instance = resource->clone();
-            } else if (dynamic_cast<Transform*>(resource)) {
-                // A plain Transform carrying the resource's base and transform
-                // fields; only classes built on Transform can fill one.
+            } else if (resource && resource->copyFitsTransform()) {
+                // A plain Transform carrying the resource's base fields (and
+                // its transform fields when it has them) and clones of its
+                // children; an identity transform for any other class.
                 instance = new Transform;
                 resource->copyInto(instance);
             }
@@ -130,7 +136,7 @@ void TimelineEntry::apply()
             uint8_t payload[23] = {};
             const int32_t payloadSize = id == 1002 ? 11 : 23;
             const bool whole = stream.read(payload, payloadSize);
-            // Without a parent a dynamic would never be stepped.
+            // Without a parent the dynamic is registered but never stepped.
             if (!registerAndPlace(instances, parent ? parent->children : nullptr, after, dynamicTag.text, dynamic))
                 break;
             dynamic->target = parent;

@@ -10,6 +10,7 @@ Box::Box()
     parameters->append("Dimensio X", &dimensions[0]);
     parameters->append("Dimensio Y", &dimensions[1]);
     parameters->append("Dimensio Z", &dimensions[2]);
+    describeFloats(dimensions, 3);
 }
 
 void Box::load(const void* data, int32_t size)

@@ -16,6 +16,8 @@ public:
     int typeId() const override;
     // Dimensions only, and only into another box.
     void copyInto(SceneObject* destination) override;
+    // A plain transform has no room for the dimensions.
+    bool copyFitsTransform() const override { return false; }
     SceneObject* clone() override;
 
     // Full size along X, Y, Z.

@@ -38,6 +38,9 @@ Quad::Quad()
         std::snprintf(name, sizeof name, "ColorV%i A", n);
         parameters->append(name, &cornerColors[i][3]);
     }
+    describeFloats(&corners[0][0], 4 * 3);
+    describeFloats(&cornerUV[0][0], 4 * 2);
+    describeFloats(&cornerColors[0][0], 4 * 4);
 }
 
 void Quad::load(const void* data, int32_t size)

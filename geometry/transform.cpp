@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <cstring>
+#include <initializer_list>
 
 #include "demo/messages.h"
 
@@ -20,6 +21,8 @@ Transform::Transform()
     parameters->append("Vector Rotaci\xf3 2", &axis2[0]);
     parameters->append("Rotaci\xf3 3", &angles[2]);
     parameters->append("Vector Rotaci\xf3 3", &axis3[0]);
+    for (float* field : {position, angles, axis1, axis2, axis3})
+        describeFloats(field, 3);
 }
 
 void loadTransform(Transform& t, const void* data, int32_t size)

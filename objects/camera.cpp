@@ -30,6 +30,10 @@ Camera::Camera()
     parameters->append("Fadding B", &fadeColor[2]);
     parameters->append("Fadding V", &fadeValue);
     parameters->append("Proximitat", &proximity);
+    for (float* field : {position, centre, up, fadeColor})
+        describeFloats(field, 3);
+    describeFloats(&fadeValue, 1);
+    describeFloats(&proximity, 1);
 
     quadric_ = gluNewQuadric();
     if (quadric_) {

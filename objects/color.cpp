@@ -12,6 +12,7 @@ Color::Color()
     parameters->append("COLOR G", &components[1]);
     parameters->append("COLOR B", &components[2]);
     parameters->append("COLOR A", &components[3]);
+    describeFloats(components, 4);
 }
 
 // Four floats; bytes after them are ignored, fewer leave the colour as it was.

@@ -14,6 +14,7 @@ Scale::Scale()
     parameters->append("Valor Y", &factors[1]);
     parameters->append("Valor Z", &factors[2]);
     parameters->append("Valor", &factors[0]);
+    describeFloats(factors, 3);
 }
 
 // Three floats; bytes after them are ignored, fewer leave the factors as they were.

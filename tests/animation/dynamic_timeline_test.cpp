@@ -130,7 +130,7 @@ TEST_F(DynamicTimeline, AttachedDynamicsDriveTheirParentAndLeaveWhenDone)
     EXPECT_EQ(nullptr, instance("MOVE"));
 }
 
-TEST_F(DynamicTimeline, DynamicsPlacedNowhereAreNotKept)
+TEST_F(DynamicTimeline, DynamicsPlacedNowhereStayRegisteredAndChangeNothing)
 {
     apply(cat({
         placeTransform("OBJ_"),
@@ -141,9 +141,18 @@ TEST_F(DynamicTimeline, DynamicsPlacedNowhereAreNotKept)
         placeTransform("AFTR"),
     }));
     for (const char* tag : {"NOPA", "LOST", "NOSI", "SELF"})
-        EXPECT_EQ(nullptr, instance(tag)) << tag;
+        EXPECT_NE(nullptr, dynamic_cast<Dynamic*>(instance(tag))) << tag;
+    EXPECT_EQ(nullptr, static_cast<Dynamic*>(instance("NOPA"))->target);
+    EXPECT_EQ(nullptr, static_cast<Dynamic*>(instance("SELF"))->target);
+    EXPECT_EQ(instance("OBJ_"), static_cast<Dynamic*>(instance("NOSI"))->target);
+    EXPECT_EQ(2, static_cast<Dynamic*>(instance("NOSI"))->valueCount);  // loaded all the same
     EXPECT_EQ(0, instance("OBJ_")->children->count());
     EXPECT_NE(nullptr, instance("AFTR"));
+    auto* object = static_cast<Transform*>(instance("OBJ_"));
+    object->step(true);
+    object->step(true);
+    EXPECT_EQ(1, object->position[0]);
+    EXPECT_EQ(0, object->angles[0]);
 
     // A dynamic named as parent by a later command of the same tag: the
     // earlier instance of that tag wins.
@@ -153,6 +162,23 @@ TEST_F(DynamicTimeline, DynamicsPlacedNowhereAreNotKept)
     ASSERT_EQ(1, twin->children->count());
     twin->step(true);
     EXPECT_EQ(1, twin->position[1]);
+}
+
+TEST_F(DynamicTimeline, TheFirstInstanceOfATagIsTheParentEvenWhenPlacedNowhere)
+{
+    apply(cat({placeTransform("OBJ_", "", "MISS"),  // no such sibling: placed nowhere
+               placeTransform("OBJ_"),              // the second of the tag, at the root
+               attach(1002, "MOVE", "OBJ_", "", 0, 2, fields("Posici\xf3 X", false, 0, 10))}));
+    auto* first = static_cast<Transform*>(instance("OBJ_"));
+    ASSERT_NE(nullptr, first);
+    ASSERT_EQ(1, active.count());
+    auto* placed = static_cast<Transform*>(active.first());
+    EXPECT_NE(first, placed);
+    EXPECT_EQ(first, static_cast<Dynamic*>(instance("MOVE"))->target);
+    EXPECT_EQ(1, first->children->count());
+    placed->step(true);
+    placed->step(true);
+    EXPECT_EQ(1, placed->position[0]);  // the dynamic is not its child
 }
 
 TEST_F(DynamicTimeline, AStreamCutInsideThePayloadLoadsNothingOfIt)

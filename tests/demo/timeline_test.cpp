@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "demo/instance_list.h"
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
+#include "geometry/box.h"
 #include "geometry/transform.h"
+#include "objects/color.h"
 #include "tests/support/gl_fixture.h"
 #include "tools/writer/writer.h"
 
@@ -114,18 +117,48 @@ TEST_F(TimelineTest, DynamicCommandsAreReadFieldByFieldNotByLength)
 
 TEST_F(TimelineTest, TransformCopyIsAPlainTransform)
 {
+    auto* color = new Color;
+    color->components[0] = 0.25f;
+    color->children->append("KID_", new RecordingObject("k", &log));
+    resources.append("COLR", color);
+    auto* box = new Box;
+    box->position[0] = 3;
+    resources.append("BOX_", box);
     Place p = place("TRFM", "COPY");
     p.transformCopy = true;
-    apply(1, cat({placeCommand(p), placeCommand([&] {
-                      Place q = place("RECO", "NOTR");
-                      q.transformCopy = true;  // not a transform: nothing is placed
-                      return q;
-                  }())}));
+    Place q = place("COLR", "COLC", "", "COPY");
+    q.transformCopy = true;
+    q.length = 5;
+    Place r = place("BOX_", "BOXC");
+    r.transformCopy = true;  // a box's copy fills dimensions a transform lacks: refused
+    apply(1, cat({placeCommand(p), placeCommand(q), placeCommand(r)}));
     auto* copy = dynamic_cast<Transform*>(static_cast<SceneObject*>(instances.find("COPY")));
     ASSERT_NE(nullptr, copy);
     EXPECT_EQ(7, copy->position[0]);
-    EXPECT_EQ(nullptr, instances.find("NOTR"));
-    EXPECT_EQ(1, active.count());
+
+    // Any class whose copy holds only the base fields gives an identity
+    // transform with the command's lifetime and clones of the children.
+    auto* colorCopy = static_cast<SceneObject*>(instances.find("COLC"));
+    ASSERT_NE(nullptr, colorCopy);
+    EXPECT_EQ(275, colorCopy->typeId());
+    auto* plain = dynamic_cast<Transform*>(colorCopy);
+    ASSERT_NE(nullptr, plain);
+    EXPECT_EQ(typeid(Transform), typeid(*plain));
+    const Transform identity;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(identity.position[i], plain->position[i]);
+        EXPECT_EQ(identity.angles[i], plain->angles[i]);
+        EXPECT_EQ(identity.axis1[i], plain->axis1[i]);
+        EXPECT_EQ(identity.axis3[i], plain->axis3[i]);
+    }
+    EXPECT_EQ(1, plain->isCopy);
+    EXPECT_EQ(5, plain->length);
+    ASSERT_EQ(1, plain->children->count());
+    EXPECT_NE(color->children->first(), plain->children->first());
+    EXPECT_NE(nullptr, dynamic_cast<RecordingObject*>(static_cast<SceneObject*>(plain->children->first())));
+
+    EXPECT_EQ(nullptr, instances.find("BOXC"));
+    EXPECT_EQ((std::vector<std::string>{"COPY", "COLC"}), tags(active));
 }
 
 TEST_F(TimelineTest, UnknownParentsAndAfterTagsAndResources)
@@ -136,8 +169,37 @@ TEST_F(TimelineTest, UnknownParentsAndAfterTagsAndResources)
                   chunk(1234, {1, 2, 3}),                                // unknown command: skipped by length
                   placeCommand(place("TRFM", "LAST", "", "ROOT"))}));
     EXPECT_EQ((std::vector<std::string>{"ROOT", "LAST"}), tags(active));
-    EXPECT_EQ(nullptr, instances.find("LOST"));
+    EXPECT_NE(nullptr, instances.find("LOST"));  // registered all the same
     EXPECT_EQ(nullptr, instances.find("GONE"));
+}
+
+TEST_F(TimelineTest, AnInstancePlacedNowhereIsStillFoundAndWhatGoesUnderItIsNeverDrawn)
+{
+    int destroyed = 0;
+    resources.append("COUN", new RecordingObject("c", &log, &destroyed));
+    apply(1, cat({placeCommand(place("COUN", "ORPH", "", "NONE")),   // no such sibling: placed nowhere
+                  placeCommand(place("RECO", "KID_", "ORPH")),        // its child
+                  placeCommand(place("COUN", "TWIN", "", "NONE")),    // two of one tag: the first is
+                  placeCommand(place("RECO", "TWIN")),                // placed nowhere, the second is
+                  placeCommand(place("RECO", "KID2", "TWIN"))}));     // the first one wins
+    auto* orphan = static_cast<SceneObject*>(instances.find("ORPH"));
+    ASSERT_NE(nullptr, orphan);
+    EXPECT_EQ((std::vector<std::string>{"KID_"}), tags(*orphan->children));
+    auto* twin = static_cast<SceneObject*>(instances.find("TWIN"));
+    ASSERT_NE(nullptr, twin);
+    EXPECT_EQ((std::vector<std::string>{"KID2"}), tags(*twin->children));
+    EXPECT_EQ((std::vector<std::string>{"TWIN"}), tags(active));
+    EXPECT_NE(twin, active.first());
+
+    for (void* p = active.first(); p; p = active.next())
+        static_cast<SceneObject*>(p)->step(false);
+    EXPECT_EQ((std::vector<std::string>{"r"}), log);  // the placed twin, nothing under the unplaced ones
+
+    // Emptying the list (a loop of the demo) destroys what nothing else owns.
+    EXPECT_EQ(0, destroyed);
+    instances.clear();
+    EXPECT_EQ(2, destroyed);
+    EXPECT_EQ(1, active.count());
 }
 
 TEST_F(TimelineTest, LifetimeAndDestroyedInstancesAreForgotten)

@@ -10,8 +10,16 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 
 #include "animation/dynamic.h"
+#include "geometry/box.h"
+#include "geometry/quad.h"
+#include "geometry/transform.h"
+#include "objects/camera.h"
+#include "objects/color.h"
+#include "objects/scale.h"
+#include "sound/music_track.h"
 #include "tools/writer/animation_payloads.h"
 #include "tools/writer/geometry_payloads.h"
 #include "tools/writer/json.h"
@@ -690,6 +698,32 @@ bool classParameters(const std::string& className, std::vector<ParameterRange>& 
     return true;
 }
 
+// Whether a vector dynamic may drive the parameter in an object of the class:
+// its three floats must lie within adjacent float fields of the object, as
+// the player checks. A class or name the object lacks is not checked here.
+bool drivesThreeFloats(const std::string& className, int16_t index)
+{
+    std::unique_ptr<SceneObject> sample;
+    if (className == "transform")
+        sample.reset(new Transform);
+    else if (className == "quad")
+        sample.reset(new Quad);
+    else if (className == "box")
+        sample.reset(new Box);
+    else if (className == "camera")
+        sample.reset(new Camera);
+    else if (className == "color")
+        sample.reset(new Color);
+    else if (className == "scale")
+        sample.reset(new Scale);
+    else if (className == "music")
+        sample.reset(new MusicTrack(nullptr));
+    else
+        return true;
+    auto* p = static_cast<float*>(sample->parameters->find(Dynamic::parameterNames[index]));
+    return !p || sample->floatsFrom(p) >= 3;
+}
+
 // A table name as descriptions write it: UTF-8.
 std::string displayName(int16_t index)
 {
@@ -868,10 +902,11 @@ private:
                          parent->className + (list.empty() ? ", which has none" : "; its parameters: " + list));
             }
         }
-        if (kind->vector && Dynamic::parameterWidths[index] < 3) {
+        if (kind->vector && !drivesThreeFloats(parent->className, index)) {
             fail(parameterValue, place,
                  std::string("a ") + kind->name + " changes three values: " + quoted(displayName(index)) +
-                     " is a single one; use a vector such as " + quoted(displayName(15)) + " or its X component");
+                     " has fewer after it in a " + parent->className + "; use a vector such as " +
+                     quoted(displayName(15)) + " or its X component");
         }
         checkAfter(item, place, d.afterTag, d.parentTag);
         placed_.push_back({d.dynamicTag, d.parentTag, "", true});
