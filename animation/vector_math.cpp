@@ -191,8 +191,10 @@ void rotateAboutAxis(float angle, const float* axis, float* p)
     if (axis[0] == 0 && axis[1] == 0 && axis[2] == 0)
         return;
     const float theta = angle * kDegreesToRadians;
-    const float c = std::cos(theta);
-    const float s = std::sin(theta);
+    // Computed in double and rounded once: the float functions differ in the
+    // last bit for some angles.
+    const float c = float(std::cos(double(theta)));
+    const float s = float(std::sin(double(theta)));
     const float rx[9] = {1, 0, 0, 0, c, -s, 0, s, c};
     float r[9];
     matBasisFromAxis(axis, r, true);
