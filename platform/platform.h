@@ -112,6 +112,12 @@ std::string executablePath();
 // The temporary directory, ending with '/'.
 std::string tempPath();
 bool deleteFile(const char* path);
+// A new directory inside the temporary directory that only this user may
+// enter, with a name no other process has; ends with '/'. "" when it cannot
+// be made.
+std::string createPrivateDirectory();
+// Removes such a directory together with the files left in it.
+bool removePrivateDirectory(const char* path);
 // Decorated names such as "_FSOUND_Init@12" are looked up undecorated.
 void* loadLibrary(const char* path);
 void* getProcAddress(void* module, const char* name);

@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -360,7 +361,11 @@ void showCursor(bool show) {
 
 Window* createWindow(const char* className, const char* title, int width, int height, bool popup) {
     if (stepFails("createWindow")) return nullptr;
-    if (!findClass(className) || !videoUp() || width <= 0 || height <= 0) return nullptr;
+    if (!findClass(className) || !videoUp()) return nullptr;
+    // A client area of 0 (no size in the settings) is still a window; SDL
+    // needs at least 1 x 1.
+    width = std::max(width, 1);
+    height = std::max(height, 1);
 
     // The pixel format is chosen after the window exists in the Win32 order,
     // but SDL needs it before; the usual request is the default.
@@ -550,6 +555,28 @@ std::string tempPath() {
 }
 
 bool deleteFile(const char* path) { return path && unlink(path) == 0; }
+
+std::string createPrivateDirectory() {
+    std::string pattern = tempPath() + "demoplayer-XXXXXX";
+    // mkdtemp makes the directory with mode 0700 under a fresh name.
+    if (!mkdtemp(&pattern[0])) return std::string();
+    return pattern + '/';
+}
+
+bool removePrivateDirectory(const char* path) {
+    if (!path || !*path) return false;
+    std::string prefix = path;
+    if (prefix.back() != '/') prefix += '/';
+    // Only plain entries are ever written here; links are removed, never followed.
+    if (DIR* dir = opendir(path)) {
+        while (dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") unlink((prefix + name).c_str());
+        }
+        closedir(dir);
+    }
+    return rmdir(path) == 0;
+}
 
 void* loadLibrary(const char* path) {
     if (!path) return nullptr;

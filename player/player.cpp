@@ -33,11 +33,10 @@ LoadContext Player::loadContext(bool withInstances)
 
 void Player::shutdown()
 {
-    releaseGLContext(window);
-    if (window.window || window.classRegistered)
-        killGLWindow(window);
-    // Scene instances go before the resources whose buffers they share, and
-    // everything goes before the loader that owns the sound library.
+    // The objects go while the rendering context is still current: textures
+    // and quadrics release GL names in their destructors. Scene instances go
+    // before the resources whose buffers they share, and everything goes
+    // before the loader that owns the sound library.
     delete instances;
     instances = nullptr;
     delete active;
@@ -47,6 +46,9 @@ void Player::shutdown()
     delete timeline;
     timeline = nullptr;
     cursor = nullptr;
+    releaseGLContext(window);
+    if (window.window || window.classRegistered)
+        killGLWindow(window);
     delete resourceLoader;
     resourceLoader = nullptr;
     retiredLoaders.clear();

@@ -138,3 +138,20 @@ TEST(EntryPoint, WindowFailureEndsBeforePlaying)
     EXPECT_EQ(0, double_.counterReads);  // no frame clock, no frame loop
     std::remove(path.c_str());
 }
+
+TEST(EntryPoint, WindowSettingsWithoutASizePlayAllTheSame)
+{
+    // No size sub-chunk leaves a client area of 0 x 0: still a window.
+    platform::TestDouble double_;
+    std::string path = ::testing::TempDir() + "entry_no_size.dat";
+    WindowSettings window;
+    window.hasSize = false;
+    Bytes data = cat({chunk(2100, windowSettings(window)), chunk(2103, RenderStateWriter::standard().bytes()),
+                      chunk(2104, StreamWriter().add(totalFramesChunk(3)).bytes())});
+    ASSERT_TRUE(writeFile(path, data));
+    EXPECT_EQ(0, playerMain("", path.c_str(), 0));
+    for (const auto& box : double_.boxes)
+        ADD_FAILURE() << box.caption << ": " << box.text;
+    EXPECT_LT(0, double_.counterReads);  // the frame loop ran
+    std::remove(path.c_str());
+}
