@@ -6,13 +6,14 @@
 namespace {
 
 // Reads a sub-chunk payload into a fresh block, or nothing when it does not
-// fit inside the envelope.
+// fit inside the envelope or inside the bytes the stream really holds: the
+// lengths are the data's claims, and only bytes that exist are allocated.
 void readBlock(ChunkStream& stream, uint32_t length, int64_t end, uint8_t*& block, int32_t& size)
 {
     delete[] block;
     block = nullptr;
     size = 0;
-    if (int64_t(stream.position()) + length > end) {
+    if (int64_t(stream.position()) + length > end || int64_t(length) > stream.remaining()) {
         stream.skip(length);
         return;
     }

@@ -1,5 +1,6 @@
 #include "texture/bmp_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -232,6 +233,8 @@ public:
 
     // Run-length data: runs, line ends, deltas and literal runs. Pixels the
     // data never reaches stay black; data that ends early ends the picture.
+    // The column stops at the row's end: pixels past it are dropped, however
+    // long the data runs on without a line end.
     void decodeRle(ChunkStream& stream)
     {
         const bool four = s_.compression == kRle4;
@@ -239,7 +242,7 @@ public:
         uint8_t pair[2];
         while (row < rows_ && stream.read(pair, 2)) {
             if (pair[0] > 0) {
-                for (int i = 0; i < pair[0]; ++i) {
+                for (int i = 0; i < pair[0] && x < s_.width; ++i) {
                     uint32_t index = four ? (i % 2 ? pair[1] & 15 : pair[1] >> 4) : pair[1];
                     put(x++, row, indexed(index));
                 }
@@ -256,7 +259,7 @@ public:
                 uint8_t delta[2];
                 if (!stream.read(delta, 2))
                     return;
-                x += delta[0];
+                x = std::min(x + delta[0], s_.width);
                 row += delta[1];
                 break;
             }
@@ -266,7 +269,7 @@ public:
                 uint8_t literal[256];
                 if (!stream.read(literal, bytes))
                     return;
-                for (int i = 0; i < count; ++i) {
+                for (int i = 0; i < count && x < s_.width; ++i) {
                     uint32_t index = four ? (i % 2 ? literal[i / 2] & 15 : literal[i / 2] >> 4) : literal[i];
                     put(x++, row, indexed(index));
                 }

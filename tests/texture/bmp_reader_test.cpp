@@ -252,6 +252,31 @@ TEST(BmpReader, RunLengthEncodedImagesDecodeRunsLiteralsLineEndsAndDeltas)
     EXPECT_TRUE(platform.boxes.empty());
 }
 
+TEST(BmpReader, ARowThatRunsOnForBillionsOfPixelsNeverComesBackToItsStart)
+{
+    // The row's two pixels, then 2^32 - 1 more in runs of 255 without a line
+    // end: a column kept in 32 bits would come round to the row's start and
+    // paint it again.
+    platform::TestDouble platform;
+    std::vector<Rgb8> palette = rampPalette(256);
+    BmpLayout rle8;
+    rle8.compression = 1;
+    const size_t runs = 16843009;
+    Bytes data;
+    data.reserve(runs * 2 + 6);
+    data.push_back(2);  // the row's two real pixels
+    data.push_back(1);
+    for (size_t i = 0; i < runs; ++i) {
+        data.push_back(255);
+        data.push_back(7);
+    }
+    append(data, {1, 9, 0, 1});
+    std::unique_ptr<ImageRecord> image = decode(bmpFile(2, 1, 8, data, palette, rle8));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(lookUp(palette, {{1, 1}}), pixelsOf(*image));
+    EXPECT_TRUE(platform.boxes.empty());
+}
+
 TEST(BmpReaderFailure, HeadersOtherThan12Or40BytesAreUnknownFormats)
 {
     for (uint32_t size : {108u, 124u, 64u, 0u}) {
