@@ -1,4 +1,4 @@
-// Files the sound subsystem writes into the shared temporary directory.
+// Files the sound subsystem writes into its private directory.
 #pragma once
 
 #include <cstdio>

@@ -44,12 +44,13 @@ bool isPlainFileName(const std::string& name)
 MusicTrack::MusicTrack(SoundLibrary* library)
     : library(library)
 {
-    std::string dir = platform::tempPath();
-    // A directory that does not fit leaves tempDir empty, and no name is
-    // accepted then: the file must never land somewhere else.
-    if (dir.size() < sizeof tempDir)
-        std::memcpy(tempDir, dir.c_str(), dir.size() + 1);
+    // The file goes into the library's private directory. Without one tempDir
+    // stays empty and no name is accepted: the file must never land somewhere
+    // else.
+    if (library)
+        std::memcpy(tempDir, library->directory, sizeof tempDir);
     parameters->append("Volum", &volume);
+    describeFloats(&volume, 1);
 }
 
 MusicTrack::MusicTrack(const MusicTrack& source)
@@ -62,6 +63,7 @@ MusicTrack::MusicTrack(const MusicTrack& source)
 {
     std::memcpy(tempDir, source.tempDir, sizeof tempDir);
     parameters->append("Volum", &volume);
+    describeFloats(&volume, 1);
 }
 
 MusicTrack::~MusicTrack()

@@ -29,7 +29,7 @@ public:
     int16_t appliedVolume = 255;   // last volume given to the channel
     SoundSample sample = nullptr;  // shared by copies
     SoundLibrary* library;         // borrowed
-    char tempDir[256] = {};
+    char tempDir[256] = {};        // the library's private directory
     char* filePath = nullptr;      // owned; resource object only
     int channel = 0;               // 0 while nothing plays
     int16_t framesPerSecond = 20;

@@ -1,6 +1,7 @@
 #include "sound/sound_library.h"
 
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -39,10 +40,16 @@ void freeSoundApi(SoundApi* api)
 
 SoundLibrary::SoundLibrary(ChunkStream& stream, uint32_t length)
 {
+    // A directory of this player's own: names chosen by the data touch no
+    // file of the user's, and two players never share the library's file.
+    std::string dir = platform::createPrivateDirectory();
+    if (dir.size() < sizeof directory)
+        std::memcpy(directory, dir.c_str(), dir.size() + 1);
+    else
+        platform::removePrivateDirectory(dir.c_str());
     // The library keeps its usual name; on this system it is a shared object.
-    std::string dir = platform::tempPath();
-    int written = std::snprintf(dllPath, sizeof dllPath, "%s%s", dir.c_str(), "fmod.dll");
-    bool pathFits = written > 0 && size_t(written) < sizeof dllPath;
+    int written = std::snprintf(dllPath, sizeof dllPath, "%s%s", directory, "fmod.dll");
+    bool pathFits = directory[0] && written > 0 && size_t(written) < sizeof dllPath;
     if (!pathFits)
         dllPath[0] = 0;  // a cut path would name some other file: write nothing
     bool whole = int64_t(length) <= stream.remaining();
@@ -72,4 +79,6 @@ SoundLibrary::~SoundLibrary()
     freeSoundApi(api);
     if (fileWritten_)
         platform::deleteFile(dllPath);
+    if (directory[0])
+        platform::removePrivateDirectory(directory);
 }

@@ -15,6 +15,10 @@ public:
 
     SoundApi* api = nullptr;  // none when the library could not be bound
     char dllPath[256] = {};
+    // This player's own directory inside the temporary directory, ending
+    // with '/', where the library and the music files are written; removed
+    // with the library. Empty when it could not be made: nothing is written.
+    char directory[256] = {};
 
     SoundLibrary(const SoundLibrary&) = delete;
     SoundLibrary& operator=(const SoundLibrary&) = delete;

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <fstream>
+#include <functional>
 #include <string>
 
 #include "demo/envelope.h"
@@ -52,6 +58,64 @@ std::string fileContents(const char* path)
     std::fclose(f);
     return out;
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+#define LOADER_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LOADER_TEST_ASAN 1
+#endif
+#endif
+
+#ifdef LOADER_TEST_ASAN
+}  // namespace
+#include <sanitizer/allocator_interface.h>
+namespace {
+
+size_t largestAllocation = 0;
+bool watching = false;
+void onMalloc(const volatile void*, size_t size)
+{
+    if (watching && size > largestAllocation)
+        largestAllocation = size;
+}
+void onFree(const volatile void*) {}
+
+// The sanitizer's shadow memory rules out a limit on the address space: the
+// largest single allocation is watched instead.
+bool runsWithinMemory(size_t limit, const std::function<void()>& work)
+{
+    static const bool installed = __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree) != 0;
+    EXPECT_TRUE(installed);
+    largestAllocation = 0;
+    watching = true;
+    work();
+    watching = false;
+    return largestAllocation <= limit;
+}
+#else
+// Runs work in a child process whose address space may grow by at most
+// limit bytes; true when it ends normally.
+bool runsWithinMemory(size_t limit, const std::function<void()>& work)
+{
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        size_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t size = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + limit;
+        const rlimit bound{size, size};
+        if (pages == 0 || setrlimit(RLIMIT_AS, &bound) != 0)
+            _exit(2);
+        work();
+        _exit(0);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child)
+        return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+#endif
 
 }  // namespace
 
@@ -201,7 +265,8 @@ TEST(ObjectLoader, OnlyTheFirstSoundLibraryCounts)
         ASSERT_NE(nullptr, library);
         EXPECT_EQ(nullptr, library->api);  // not a loadable library: silent, unbound
         path = library->dllPath;
-        EXPECT_EQ(platform::tempPath() + "fmod.dll", path);
+        EXPECT_EQ(library->directory + std::string("fmod.dll"), path);
+        EXPECT_EQ(platform::tempPath(), path.substr(0, platform::tempPath().size()));
         EXPECT_EQ(std::string(first.begin(), first.end()), fileContents(path.c_str()));
         EXPECT_EQ(7, lists.settings.totalFrames);  // the stream went on after both
     }
@@ -221,4 +286,25 @@ TEST(ObjectLoader, CutShortChunksEndTheStreamWithoutReadingPastIt)
         loader.load(&lists.timeline, &context);
     }
     EXPECT_EQ(0, lists.timeline.count());
+}
+
+TEST(ObjectLoader, LengthsClaimingMoreThanTheStreamHoldsAllocateNothing)
+{
+    // 13 bytes: a chunk claiming 4 GB, holding a sub-chunk claiming nearly as
+    // much, and one real byte. Bodies and every extra block, in both passes.
+    platform::TestDouble double_;
+    const std::pair<int16_t, int16_t> blocks[] = {{3, 8}, {200, 8}, {200, 201}, {202, 201}, {461, 462}};
+    for (const auto& [id, subId] : blocks) {
+        for (bool timelinePass : {false, true}) {
+            SCOPED_TRACE(std::to_string(id) + "/" + std::to_string(subId) + (timelinePass ? " timeline" : ""));
+            const Bytes data = chunkWithLength(id, 0xFFFFFFFFu, chunkWithLength(subId, 0xFFFFFFF0u, {0}));
+            ASSERT_EQ(13u, data.size());
+            EXPECT_TRUE(runsWithinMemory(size_t(64) << 20, [&] {
+                Lists lists;
+                ObjectLoader loader(data.data(), int32_t(data.size()));
+                LoadContext context = lists.context(timelinePass);
+                loader.load(timelinePass ? &lists.timeline : &lists.resources, &context);
+            }));
+        }
+    }
 }

@@ -27,12 +27,14 @@ Bytes text(const std::string& s)
 // loaded from the demo's settings, and the log read from after loading.
 struct MusicFixture : ::testing::Test {
     TempDir dir;
-    CallLog log{dir.path() + "calls.log"};
+    CallLog log{dir.path() + "calls.log"};  // outside the player's own directory
     std::unique_ptr<SoundLibrary> library{libraryFromFile(DEMOSOUND_RECORDER)};
     const Bytes body = text("ID3 not really an mp3");
     std::string sample = "0x5a17";  // what the recorder's Sample_Load answers
 
     void SetUp() override { ASSERT_NE(nullptr, library->api); }
+    // The directory the player made for its files inside the temporary one.
+    std::string own() const { return library->directory; }
 
     std::unique_ptr<MusicTrack> resource(const Bytes& settings)
     {
@@ -59,7 +61,7 @@ TEST_F(MusicTrackCalls, TheResourceWritesItsFileLoadsTheSampleAndReleasesBoth)
 {
     log.take();
     auto track = demoResource();
-    const std::string path = dir.path() + "pista.mp3";
+    const std::string path = own() + "pista.mp3";
     ASSERT_NE(nullptr, track->filePath);
     EXPECT_EQ(path, track->filePath);
     EXPECT_EQ(body, readFile(path));
@@ -92,7 +94,7 @@ TEST_F(MusicTrackCalls, AnInstanceStartsPausedSetsItsVolumeRunsAndStopsWhenDestr
 
     instance.reset();
     EXPECT_EQ((Lines{"FSOUND_StopSound 1"}), log.take());  // the sample and the file stay
-    EXPECT_TRUE(fileExists(dir.path() + "pista.mp3"));
+    EXPECT_TRUE(fileExists(own() + "pista.mp3"));
     track.reset();
     EXPECT_EQ((Lines{"FSOUND_Sample_Free " + sample}), log.take());
 }
@@ -164,7 +166,7 @@ TEST_F(MusicTrackCalls, ACloneNeverFreesTheSampleNorDeletesTheFile)
         log.take();
     }
     EXPECT_EQ((Lines{"FSOUND_StopSound 1"}), log.take());
-    EXPECT_EQ(body, readFile(dir.path() + "pista.mp3"));
+    EXPECT_EQ(body, readFile(own() + "pista.mp3"));
 }
 
 TEST_F(MusicTrackCalls, AFailedPlayIsRetriedOnTheNextStepWithoutAddressingChannelZero)
@@ -197,7 +199,7 @@ TEST_F(MusicTrackCalls, SettingsBlockReadsItsSubChunksAndReportsUnknownOnes)
     EXPECT_EQ(25, track->framesPerSecond);
     EXPECT_EQ(-3, track->appliedVolume);
     EXPECT_EQ(-3.0f, track->volume);
-    EXPECT_EQ(body, readFile(dir.path() + "song.mp3"));
+    EXPECT_EQ(body, readFile(own() + "song.mp3"));
 
     auto instance = instanceOf(*track);
     log.take();
@@ -214,7 +216,7 @@ TEST_F(MusicTrackCalls, ANameThatWouldLeaveTheTemporaryDirectoryIsRefused)
         EXPECT_EQ(nullptr, track->filePath) << name;
         EXPECT_TRUE(log.take().empty()) << name;  // no sample either
     }
-    EXPECT_FALSE(fileExists(dir.path() + "../escape.mp3"));
+    EXPECT_FALSE(fileExists(own() + "../escape.mp3"));
     auto longest = resource(StreamWriter().add(4, text(std::string(255, 'n'))).bytes());
     EXPECT_NE(nullptr, longest->filePath);
 }
@@ -236,10 +238,10 @@ TEST_F(MusicTrackCalls, WithoutANameNothingIsWrittenOrLoaded)
 TEST_F(MusicTrackCalls, AFileAlreadyAtTheNameIsNeitherLoadedNorDeletedWhenItCannotBeReplaced)
 {
     // A directory in the way: the track cannot write its file.
-    ASSERT_TRUE(std::filesystem::create_directory(dir.path() + "pista.mp3"));
+    ASSERT_TRUE(std::filesystem::create_directory(own() + "pista.mp3"));
     log.take();
     auto track = demoResource();
     EXPECT_TRUE(log.take().empty());
     track.reset();
-    EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "pista.mp3"));
+    EXPECT_TRUE(std::filesystem::is_directory(own() + "pista.mp3"));
 }

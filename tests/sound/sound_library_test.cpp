@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,7 +49,11 @@ TEST(SoundLibrary, WritesThePayloadBindsTheLibraryAndInitialisesIt)
         SoundLibrary library(chunks, uint32_t(image.size()));
         EXPECT_EQ(int32_t(2 + image.size()), chunks.position());
         path = library.dllPath;
-        EXPECT_EQ(dir.path() + "fmod.dll", path);
+        // In a directory of its own inside the temporary directory.
+        const std::string own = library.directory;
+        EXPECT_EQ(own + "fmod.dll", path);
+        EXPECT_EQ(dir.path(), own.substr(0, dir.path().size()));
+        EXPECT_NE(dir.path(), own);
         EXPECT_EQ(image, readFile(path));
         ASSERT_NE(nullptr, library.api);
         EXPECT_TRUE(isLoaded(path));
@@ -56,6 +61,7 @@ TEST(SoundLibrary, WritesThePayloadBindsTheLibraryAndInitialisesIt)
     }
     EXPECT_EQ((Lines{"FSOUND_Close"}), log.take());
     EXPECT_FALSE(fileExists(path));
+    EXPECT_FALSE(fileExists(path.substr(0, path.rfind('/'))));  // the directory went with it
 }
 
 TEST(SoundLibrary, EveryNameIsBoundToItsOwnEntryPoint)
@@ -74,9 +80,11 @@ TEST(SoundLibrary, ALibraryLackingOneNameIsRefusedAndTheMusicRunsSilently)
 {
     TempDir dir;
     CallLog log(dir.path() + "calls.log");
-    std::string musicPath = dir.path() + "pista.mp3";
+    std::string musicPath, dllPath;
     {
         std::unique_ptr<SoundLibrary> library(libraryFromFile(DEMOSOUND_RECORDER_LACKING));
+        musicPath = library->directory + std::string("pista.mp3");
+        dllPath = library->dllPath;
         EXPECT_EQ(nullptr, library->api);
         EXPECT_TRUE(fileExists(library->dllPath));
         EXPECT_FALSE(isLoaded(library->dllPath));  // unloaded again at once
@@ -95,7 +103,7 @@ TEST(SoundLibrary, ALibraryLackingOneNameIsRefusedAndTheMusicRunsSilently)
         EXPECT_EQ(0, static_cast<MusicTrack*>(instance.get())->channel);
     }
     EXPECT_FALSE(fileExists(musicPath));
-    EXPECT_FALSE(fileExists(dir.path() + "fmod.dll"));
+    EXPECT_FALSE(fileExists(dllPath));
     EXPECT_TRUE(log.lines().empty());
 }
 
@@ -109,16 +117,41 @@ TEST(SoundLibrary, APayloadCutShortIsNeitherWrittenNorLoaded)
     EXPECT_FALSE(fileExists(library.dllPath));
 }
 
-TEST(SoundLibrary, NeverWritesThroughALinkLeftAtItsFileName)
+TEST(SoundLibrary, PlayersKeepToDirectoriesOfTheirOwnAndLeaveTheUsersFilesAlone)
 {
+    // Files of the user's under the names the data chooses, one of them a
+    // link, sit in the temporary directory while two players run at once.
     TempDir dir;
     const std::string victim = dir.path() + "victim";
     writeFile(victim, {'k', 'e', 'e', 'p'});
     ASSERT_EQ(0, symlink(victim.c_str(), (dir.path() + "fmod.dll").c_str()));
+    writeFile(dir.path() + "pista.mp3", {'m', 'i', 'n', 'e'});
+    std::string directories[2];
     {
-        std::unique_ptr<SoundLibrary> library(libraryFromFile(DEMOSOUND_RECORDER));
-        EXPECT_NE(nullptr, library->api);
-        EXPECT_EQ(readFile(DEMOSOUND_RECORDER), readFile(library->dllPath));
+        std::unique_ptr<SoundLibrary> first(libraryFromFile(DEMOSOUND_RECORDER));
+        std::unique_ptr<SoundLibrary> second(libraryFromFile(DEMOSOUND_RECORDER));
+        ASSERT_NE(nullptr, first->api);
+        ASSERT_NE(nullptr, second->api);
+        directories[0] = first->directory;
+        directories[1] = second->directory;
+        EXPECT_NE(directories[0], directories[1]);
+        for (const std::string& own : directories) {
+            EXPECT_EQ(dir.path(), own.substr(0, dir.path().size()));
+            struct stat info{};
+            ASSERT_EQ(0, stat(own.c_str(), &info));
+            EXPECT_EQ(0700u, info.st_mode & 0777u) << own;
+        }
+        EXPECT_EQ(readFile(DEMOSOUND_RECORDER), readFile(first->dllPath));
+        MusicTrack track(first.get());
+        const Bytes settings = musicSettings("pista.mp3");
+        track.loadExtra(settings.data(), int32_t(settings.size()));
+        const Bytes body = {1, 2, 3};
+        track.load(body.data(), int32_t(body.size()));
+        EXPECT_EQ(directories[0] + "pista.mp3", track.filePath);
+        EXPECT_EQ(body, readFile(track.filePath));
     }
     EXPECT_EQ((Bytes{'k', 'e', 'e', 'p'}), readFile(victim));
+    EXPECT_EQ((Bytes{'m', 'i', 'n', 'e'}), readFile(dir.path() + "pista.mp3"));
+    for (const std::string& own : directories)
+        EXPECT_FALSE(fileExists(own)) << own;
 }
