@@ -283,6 +283,50 @@ TEST_F(TransformStep, OrderDecidesWhereTheChildLandsAndTheMatrixComesBack)
     }
 }
 
+TEST_F(TransformStep, ThreeRotationsAboutTheirOwnAxesInOrderAndAnExactUndo)
+{
+    // Three non-zero angles about three different (not unit) axes: a child
+    // sees the matrix built step by step with GL itself, and the matrix is
+    // back after the step and after apply then undo.
+    for (int16_t order : {int16_t(10), int16_t(11)}) {
+        SCOPED_TRACE(order);
+        Transform t;
+        const float position[3] = {0.5f, -1.25f, -4};
+        const float angles[3] = {35, -60, 110};
+        const float axes[3][3] = {{1, 2, 0}, {0, 1, -1}, {3, 0, 1}};
+        std::memcpy(t.position, position, sizeof position);
+        std::memcpy(t.angles, angles, sizeof angles);
+        std::memcpy(t.axis1, axes[0], sizeof axes[0]);
+        std::memcpy(t.axis2, axes[1], sizeof axes[1]);
+        std::memcpy(t.axis3, axes[2], sizeof axes[2]);
+        t.order = order;
+        auto* probe = new Probe;
+        t.children->append("PRB", probe);
+
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glTranslatef(0.25f, 0.5f, -2);
+        glRotatef(20, 0, 0, 1);
+        const Matrix before = modelview();
+        if (order == 10)
+            glTranslatef(position[0], position[1], position[2]);
+        for (int i = 0; i < 3; ++i)
+            glRotatef(angles[i], axes[i][0], axes[i][1], axes[i][2]);
+        if (order == 11)
+            glTranslatef(position[0], position[1], position[2]);
+        const Matrix expected = modelview();
+        glLoadMatrixf(before.data());
+
+        t.step(false);
+        expectMatrixNear(expected, probe->seen);
+        expectMatrixNear(before, modelview());
+        t.apply();
+        expectMatrixNear(expected, modelview());
+        t.undo();
+        expectMatrixNear(before, modelview());
+    }
+}
+
 TEST_F(TransformStep, StepOnlyLeavesGLAloneAndStillStepsChildren)
 {
     glMatrixMode(GL_MODELVIEW);
