@@ -141,7 +141,7 @@ TEST_F(DynamicTimeline, DynamicsPlacedNowhereStayRegisteredAndChangeNothing)
         placeTransform("AFTR"),
     }));
     for (const char* tag : {"NOPA", "LOST", "NOSI", "SELF"})
-        EXPECT_NE(nullptr, dynamic_cast<Dynamic*>(instance(tag))) << tag;
+        ASSERT_NE(nullptr, dynamic_cast<Dynamic*>(instance(tag))) << tag;
     EXPECT_EQ(nullptr, static_cast<Dynamic*>(instance("NOPA"))->target);
     EXPECT_EQ(nullptr, static_cast<Dynamic*>(instance("SELF"))->target);
     EXPECT_EQ(instance("OBJ_"), static_cast<Dynamic*>(instance("NOSI"))->target);

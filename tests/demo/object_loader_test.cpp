@@ -107,7 +107,12 @@ bool runsWithinMemory(size_t limit, const std::function<void()>& work)
         const rlimit bound{size, size};
         if (pages == 0 || setrlimit(RLIMIT_AS, &bound) != 0)
             _exit(2);
-        work();
+        // Whatever happens, the child never returns into the test runner.
+        try {
+            work();
+        } catch (...) {
+            _exit(3);
+        }
         _exit(0);
     }
     int status = 0;
