@@ -2,7 +2,6 @@
 
 #include "demo/instance_list.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -35,10 +34,12 @@ void SceneObject::describeFloats(float* first, int count)
     const auto at = [](const float* p) { return reinterpret_cast<uintptr_t>(p); };
     for (int i = 0; i < floatRunCount_; ++i) {
         FloatRun& run = floatRuns_[i];
-        if (at(run.first + run.count) == at(first) || at(first + count) == at(run.first)) {
-            run.first = std::min(run.first, static_cast<const float*>(first), [&](const float* a, const float* b) {
-                return at(a) < at(b);
-            });
+        if (at(run.first + run.count) == at(first)) {
+            run.count += count;
+            return;
+        }
+        if (at(first + count) == at(run.first)) {
+            run.first = first;
             run.count += count;
             return;
         }

@@ -69,7 +69,9 @@ std::string fileContents(const char* path)
 
 #ifdef LOADER_TEST_ASAN
 }  // namespace
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer runtime (its header does not come with every compiler).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, size_t),
+                                                         void (*onFree)(const volatile void*));
 namespace {
 
 size_t largestAllocation = 0;
