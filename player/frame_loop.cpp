@@ -86,7 +86,12 @@ int runFrameLoop(Player& player, FrameClock& clock)
             }
             if (settings.catchUp) {
                 for (;;) {
-                    float target = float((1.0 / settings.frameRate) * rendered * 1000.0);
+                    // A frame is late only when the clock has passed the time
+                    // at which the frame after it is due. Right after the
+                    // busy-wait the clock is always just past the frame's own
+                    // time: without that period of slack the frame would be
+                    // stepped undrawn and every later one drawn a period early.
+                    float target = float((1.0 / settings.frameRate) * (rendered + 1) * 1000.0);
                     bool stop = false;
                     if (clock.elapsed() > target) {
                         if (frame > settings.totalFrames) {

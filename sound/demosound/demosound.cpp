@@ -3,6 +3,7 @@
 // stereo stream at the rate Init asks for. Without an audio device the mix
 // still runs against the wall clock, silently, so positions move as if heard.
 #include <SDL.h>
+#include <alsa/asoundlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -180,8 +181,14 @@ void runSilentClock()
     }
 }
 
+// ALSA reports each device it fails to open through this handler, on stderr
+// by default: a page of "Unknown PCM" lines on a machine without a sound card
+// before SDL gives up. The library says it in one line of its own instead.
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
 bool openDevice()
 {
+    snd_lib_error_set_handler(ignoreAlsaError);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return false;
     SDL_AudioSpec want;
@@ -214,6 +221,7 @@ void closeEngine()
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         engine.audioStarted = false;
     }
+    snd_lib_error_set_handler(nullptr);  // ALSA's own again
     if (engine.silentClock.joinable()) {
         engine.silentStop = true;
         engine.silentClock.join();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -42,7 +43,8 @@ ProcessRun runCommand(const std::string& command)
 // large to carry demo data (debug and sanitizer builds).
 Bytes shippablePlayer()
 {
-    std::string copy = ::testing::TempDir() + "entry_test_player";
+    // One copy per process: ctest runs the tests that use it side by side.
+    std::string copy = ::testing::TempDir() + "entry_test_player." + std::to_string(getpid());
     std::string command = std::string("cp ") + DEMOPLAYER_BINARY + " " + copy + " && strip " + copy;
     Bytes player;
     if (std::system(command.c_str()) != 0 || !readFile(copy, player) || player.size() > kDataOffset)

@@ -114,6 +114,48 @@ TEST_F(FrameLoopTest, CatchUpStepsLateFramesWithoutDrawing)
     EXPECT_NEAR(double(last), 11 * 50000.0, 60000.0);
 }
 
+TEST_F(FrameLoopTest, CatchUpDrawsFramesOnTimeAndStepsOnlyThoseAPeriodLate)
+{
+    // Frame N is due (N - 1) periods after the clock start. Fast frames are
+    // all drawn, none early; slow ones fall behind until the clock passes the
+    // time the next frame is due, and only then is a frame stepped undrawn.
+    constexpr int64_t kPeriod = 50000;
+    constexpr int64_t kReadSlack = 1000;  // clock reads between a check and the step
+    clock_.counterAdvance = 20;           // a fine clock: 20 us per read
+    const struct {
+        const char* name;
+        int64_t drawMicros;  // what every drawn frame costs
+    } loads[] = {{"fast", 0}, {"slower than the period", 80000}, {"over three periods", 180000}};
+    for (const auto& load : loads) {
+        SCOPED_TRACE(load.name);
+        player.active->remove(probe);
+        probe = new Probe;
+        probe->clock = &clock_;
+        player.active->append("PROB", probe);
+        Probe& p = *probe;
+        p.onStep = [&](int) {
+            if (!p.steps.back().stepOnly)
+                clock_.counter += load.drawMicros;
+        };
+        run(20, 100, true);  // 4.95 s from the first frame to the last
+        ASSERT_EQ(100u, p.steps.size());
+        const int64_t origin = p.steps[0].micros;
+        for (size_t i = 0; i < p.steps.size(); ++i) {
+            const int64_t late = p.steps[i].micros - origin - int64_t(i) * kPeriod;
+            if (p.steps[i].stepOnly) {
+                EXPECT_GT(late, kPeriod - kReadSlack) << "frame " << i + 1;
+            } else {
+                EXPECT_GE(late, -kReadSlack) << "frame " << i + 1;
+                EXPECT_LE(late, kPeriod + kReadSlack) << "frame " << i + 1;
+            }
+        }
+        if (load.drawMicros == 0)
+            EXPECT_EQ(100, p.drawn());
+        else
+            EXPECT_LT(p.drawn(), 100);
+    }
+}
+
 TEST_F(FrameLoopTest, CatchUpStopsAtTheLastFrame)
 {
     probe->onStep = [&](int n) {

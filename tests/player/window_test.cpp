@@ -121,10 +121,11 @@ class WindowProcedureTest : public GLTest {};
 TEST_F(WindowProcedureTest, KeysSizeCloseAndSystemCommands)
 {
     using namespace platform;
-    EXPECT_EQ(0, windowProcedure(&window_, WM_KEYDOWN, 'A', 0));
-    EXPECT_EQ(1, window_.keys['A']);
-    windowProcedure(&window_, WM_KEYUP, 'A', 0);
-    EXPECT_EQ(0, window_.keys['A']);
+    const int keyA = 0x41;  // virtual-key code of A
+    EXPECT_EQ(0, windowProcedure(&window_, WM_KEYDOWN, keyA, 0));
+    EXPECT_EQ(1, window_.keys[keyA]);
+    windowProcedure(&window_, WM_KEYUP, keyA, 0);
+    EXPECT_EQ(0, window_.keys[keyA]);
     windowProcedure(&window_, WM_KEYDOWN, 4000, 0);  // out of range: ignored safely
 
     windowProcedure(&window_, WM_SIZE, 0, (20 << 16) | 30);

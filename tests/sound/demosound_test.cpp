@@ -266,6 +266,24 @@ TEST(SoundEngine, WithoutAnAudioDeviceChannelsStillKeepTime)
     EXPECT_FALSE(api.seek(channel, 88200));  // the end: nothing left to play
 }
 
+TEST(SoundEngine, WithoutAnAudioDeviceSaysSoInOneLineAndNothingElse)
+{
+    // ALSA on a machine without a sound card prints a page through its error
+    // handler; with a card it opens quietly. Either way only the library talks.
+    for (const char* driver : {"no-such-driver", "alsa"}) {
+        SCOPED_TRACE(driver);
+        ScopedEnv env("SDL_AUDIODRIVER", driver);
+        testing::internal::CaptureStderr();
+        std::unique_ptr<SoundLibrary> library(libraryFromFile(DEMOSOUND_LIBRARY));
+        library.reset();
+        const std::string said = testing::internal::GetCapturedStderr();
+        if (said.empty() && std::strcmp(driver, "alsa") == 0)
+            continue;  // a real device
+        EXPECT_EQ(0u, said.rfind("demosound: no audio device (", 0)) << said;
+        EXPECT_EQ(said.size() - 1, said.find('\n')) << said;
+    }
+}
+
 TEST(SoundEngine, ChannelHandlesEndWithTheirSoundAndNeverComeBack)
 {
     TempDir dir;

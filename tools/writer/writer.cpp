@@ -230,7 +230,11 @@ Bytes groupCommand(const Bytes& commands)
 
 Bytes timelineEntry(int16_t startFrame, const Bytes& commands)
 {
-    Bytes out = s16(startFrame);
+    // Sized once: growing the two-byte vector of the start frame tripped a
+    // false array-bounds warning in GCC 12's inlined vector insert.
+    Bytes out;
+    out.reserve(2 + commands.size() + 1);
+    append(out, s16(startFrame));
     append(out, commands);
     out.push_back(0);  // the command stream's trailing byte
     return out;
