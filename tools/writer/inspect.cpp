@@ -386,13 +386,18 @@ private:
         while (true) {
             const int32_t start = s.position();
             if (!s.readS16(id) || !s.readU32(length)) {
-                leftover(body, start, 2, true);
+                if (s.size() > start)
+                    line(2) << "(" << s.size() - start << " bytes after the last chunk)\n";
                 break;
             }
             const int64_t offset = body.base + start;
             uint8_t tagChunk[10];
             if (id != 107) {
+                // The player skips these without a word, and stops at one
+                // that runs past the end.
                 line(2) << id << " skipped, length " << length << '\n';
+                if (length > uint32_t(s.remaining()))
+                    break;
             } else if (!s.read(tagChunk, sizeof tagChunk)) {
                 problem(2, at(id, offset) + ": cut short before its mesh tag");
                 break;
