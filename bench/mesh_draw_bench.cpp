@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <vector>
 
 #include "geometry/model.h"
@@ -77,16 +78,23 @@ std::vector<uint8_t> frame()
     return p;
 }
 
+struct Timing {
+    double fps;          // wall clock
+    double cpuPerFrame;  // milliseconds of process CPU time (all of the GL's threads), steadier on a busy machine
+};
+
 template <typename Draw>
-double framesPerSecond(int frames, Draw&& draw)
+Timing timeFrames(int frames, Draw&& draw)
 {
     const Clock::time_point start = Clock::now();
+    const std::clock_t cpuStart = std::clock();
     for (int f = 0; f < frames; ++f) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         draw();
     }
     glFinish();
-    return frames / std::chrono::duration<double>(Clock::now() - start).count();
+    const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    return {frames / std::chrono::duration<double>(Clock::now() - start).count(), 1000 * cpu / frames};
 }
 
 }  // namespace
@@ -145,17 +153,25 @@ int main(int argc, char** argv)
         differing += a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
     std::printf("pixels differing between the two draws: %zu of %d\n", differing, kWidth * kHeight);
 
-    std::vector<double> immediate, arrays;
+    std::vector<double> immediate, arrays, immediateCpu, arraysCpu;
     for (int r = 0; r < runs; ++r) {
-        immediate.push_back(framesPerSecond(frames, drawModel));
-        arrays.push_back(framesPerSecond(frames, drawArrays));
-        std::printf("run %d: mesh draw %.1f fps, vertex array %.1f fps\n", r + 1, immediate.back(), arrays.back());
+        const Timing m = timeFrames(frames, drawModel), v = timeFrames(frames, drawArrays);
+        immediate.push_back(m.fps);
+        arrays.push_back(v.fps);
+        immediateCpu.push_back(m.cpuPerFrame);
+        arraysCpu.push_back(v.cpuPerFrame);
+        std::printf("run %d: mesh draw %.1f fps (%.0f ms CPU a frame), vertex array %.1f fps (%.0f ms)\n", r + 1,
+                    m.fps, m.cpuPerFrame, v.fps, v.cpuPerFrame);
     }
-    std::sort(immediate.begin(), immediate.end());
-    std::sort(arrays.begin(), arrays.end());
-    const double mi = immediate[immediate.size() / 2], ma = arrays[arrays.size() / 2];
-    std::printf("median of %d runs of %d frames: mesh draw %.1f fps, vertex array %.1f fps, ratio %.2f\n", runs,
-                frames, mi, ma, ma / mi);
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    const double mi = median(immediate), ma = median(arrays);
+    const double ci = median(immediateCpu), ca = median(arraysCpu);
+    std::printf("median of %d runs of %d frames: mesh draw %.1f fps, vertex array %.1f fps, ratio %.2f; "
+                "CPU a frame %.0f ms against %.0f ms, ratio %.2f\n",
+                runs, frames, mi, ma, ma / mi, ci, ca, ci / ca);
     releaseGLContext(window);
     killGLWindow(window);
     return 0;
