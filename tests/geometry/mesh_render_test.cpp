@@ -23,14 +23,9 @@ constexpr int kW = 64, kH = 48;
 Bytes quadrantTexture(const std::string& tag)
 {
     Bytes rgb;
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 4; ++x) {
-            const bool right = x >= 2, top = y >= 2;
-            const uint8_t r = (!top && !right) || (top && right) ? 255 : 0;
-            const uint8_t g = (!top && right) || (top && right) ? 255 : 0;
-            const uint8_t b = top ? 255 : 0;
-            append(rgb, {r, g, b});
-        }
+    for (int i = 0; i < 16; ++i) {  // bottom row first
+        const int q = (i % 4) / 2 + (i / 8) * 2;
+        append(rgb, {uint8_t(q == 0 || q == 3 ? 255 : 0), uint8_t(q % 2 ? 255 : 0), uint8_t(q >= 2 ? 255 : 0)});
     }
     TextureParameters p;
     p.minFilter = p.magFilter = kGlNearest;
@@ -40,32 +35,19 @@ Bytes quadrantTexture(const std::string& tag)
 
 Bytes generic(int16_t id, const std::string& tag, const Bytes& body)
 {
-    Envelope e;
-    e.tag = tag;
-    e.body = body;
-    return resource(id, e);
+    return resource(id, Envelope{tag, true, body, true, 0, {}, ""});
 }
 
 Bytes place(const std::string& resource, const std::string& parent = "", bool transformCopy = false)
 {
-    Place p;
-    p.resourceTag = resource;
-    p.instanceTag = resource;
-    p.parentTag = parent;
-    p.transformCopy = transformCopy;
-    return placeCommand(p);
+    return placeCommand(Place{resource, resource, 0, 0, 1, parent, "", transformCopy});
 }
 
 RenderedFrame render(const Bytes& resources, const Bytes& commands)
 {
-    WindowSettings window;
-    window.width = kW;
-    window.height = kH;
-    PlaybackSettings playback;
-    playback.frameRate = 0;
-    CameraPayload camera;
-    camera.position[0] = camera.position[1] = 0;
-    camera.position[2] = 5;
+    WindowSettings window{"", true, kW, kH};
+    PlaybackSettings playback{true, 0};
+    const CameraPayload camera{{0, 0, 5}};
     const Bytes all = cat({generic(300, "cam", cameraPayload(camera)), resources, u8(0)});
     Bytes data = cat({chunk(2100, windowSettings(window)), chunk(2101, playbackSettings(playback)),
                       chunk(2103, RenderStateWriter::standard(0, 0, 0, 1).bytes()), chunk(2102, all),
@@ -84,23 +66,13 @@ RenderedFrame render(const Bytes& resources, const Bytes& commands)
     return out.empty() ? RenderedFrame{} : out.back();
 }
 
-// 'R', 'G', 'B', 'W' for pure colours, '.' for black, '?' otherwise.
+// 'R', 'G', 'B', 'W' for full channels, '.' for black, '?' otherwise.
 char colourAt(const RenderedFrame& f, int x, int y)  // y up from the bottom
 {
-    const size_t i = (size_t(f.height - 1 - y) * size_t(f.width) + size_t(x)) * 3;
-    const bool r = f.rgb[i] > 200, g = f.rgb[i + 1] > 200, b = f.rgb[i + 2] > 200;
-    const bool dark = f.rgb[i] + f.rgb[i + 1] + f.rgb[i + 2] < 30;
-    if (dark)
-        return '.';
-    if (r && g && b)
-        return 'W';
-    if (r && !g && !b && f.rgb[i + 1] < 30 && f.rgb[i + 2] < 30)
-        return 'R';
-    if (g && !r && !b && f.rgb[i] < 30 && f.rgb[i + 2] < 30)
-        return 'G';
-    if (b && !r && !g && f.rgb[i] < 30 && f.rgb[i + 1] < 30)
-        return 'B';
-    return '?';
+    const uint8_t* p = &f.rgb[(size_t(f.height - 1 - y) * size_t(f.width) + size_t(x)) * 3];
+    const int bits = (p[0] > 200) | (p[1] > 200) << 1 | (p[2] > 200) << 2;
+    const bool clean = (p[0] > 200 || p[0] < 30) && (p[1] > 200 || p[1] < 30) && (p[2] > 200 || p[2] < 30);
+    return clean ? ".RG?B??W"[bits] : '?';
 }
 
 // Lower left, lower right, upper right, upper left of the centre (d pixels
