@@ -7,6 +7,8 @@
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
 #include "geometry/box.h"
+#include "geometry/grid.h"
+#include "geometry/model.h"
 #include "objects/camera.h"
 #include "objects/color.h"
 #include "objects/scale.h"
@@ -53,6 +55,12 @@ SceneObject* makeTextureCopy(const FactoryArgs& args)
     return new Texture(args.source, args.extra, args.extraSize);
 }
 
+// Its meshes are entered in the target list as well.
+SceneObject* makeModel(const FactoryArgs& args)
+{
+    return new Model(args.target);
+}
+
 SceneObject* makeMusic(const FactoryArgs& args)
 {
     return new MusicTrack(args.sound);
@@ -69,8 +77,10 @@ struct ResourceClass {
 const ResourceClass kClasses[] = {
     {3, Path::Generic, 0, &make<Color>},
     {25, Path::Timeline, 0, nullptr},
+    {109, Path::WithExtra, 110, &makeModel},
     {150, Path::Generic, 0, &make<Scale>},
     {160, Path::Generic, 0, &make<Quad>},
+    {170, Path::Generic, 0, &make<Grid>},
     {200, Path::WithExtra, 201, &make<Texture>},
     {202, Path::TextureCopy, 201, &makeTextureCopy},
     {250, Path::Generic, 0, &make<Box>},

@@ -259,6 +259,9 @@ TEST_F(DescriptionLoadsBack, EveryResourceClassIsKnownToTheLoader)
     const std::string bmp = (folder / "t.bmp").string(), mp3 = (folder / "m.mp3").string();
     ASSERT_TRUE(writeFile(bmp, bmp24(4, 4, Bytes(48, 128))));
     ASSERT_TRUE(writeFile(mp3, assets::encodeMp3(std::vector<int16_t>(4410, 0), assets::kSampleRate)));
+    const std::string obj = (folder / "one.obj").string();
+    const std::string triangle = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+    ASSERT_TRUE(writeFile(obj, Bytes(triangle.begin(), triangle.end())));
 
     std::string description = R"({"totalFrames": 1, "resources": [)";
     std::vector<std::string> classes = resourceClassNames();
@@ -272,13 +275,15 @@ TEST_F(DescriptionLoadsBack, EveryResourceClassIsKnownToTheLoader)
                              : c == "texture"      ? R"(, "file": ")" + bmp + "\""
                              : c == "textureCopy"  ? R"(, "source": "tex")"
                              : c == "music"        ? R"(, "file": ")" + mp3 + "\""
+                             : c == "model"        ? R"(, "file": ")" + obj + "\""
                              : c == "soundLibrary" ? R"(, "file": ")" + std::string(DEMOSOUND_RECORDER) + "\""
                                                    : "";
         // The copy's source comes first; the library carries no tag.
         std::string tag = c == "texture" ? "tex" : "r" + std::to_string(i);
         description += std::string(i ? "," : "") + R"({"class": ")" + c + "\"" +
                        (c == "soundLibrary" ? "" : R"(, "tag": ")" + tag + "\"") + fields + "}";
-        tagged += c == "soundLibrary" ? 0 : 1;
+        // A model's one mesh is a resource of its own.
+        tagged += c == "soundLibrary" ? 0 : c == "model" ? 2 : 1;
     }
     description += "]}";
     ASSERT_LT(description.find("texture\""), description.find("textureCopy")) << "the table lists a copy's source first";

@@ -119,7 +119,7 @@ TEST(SampleAssets, TheSameBytesEveryTime)
         EXPECT_TRUE(first[i].bytes == second[i].bytes) << first[i].name << " differs between runs";
     }
     EXPECT_EQ(names, (std::vector<std::string>{"checker.bmp", "gradient.bmp", "rings.bmp", "plasma.bmp", "grid.bmp",
-                                               "music.mp3"}));
+                                               "knot.obj", "music.mp3"}));
 }
 
 TEST(SampleAssets, TexturesDecodeThroughThePlayersReaderAndCompile)
@@ -250,7 +250,7 @@ TEST(SampleDemo, BuildsFromGeneratedAssetsAndInspectShowsTheDescription)
     static const std::map<std::string, std::string> kInspectNames = {
         {"camera", "Camera"}, {"color", "Color"},   {"quad", "Quad"},         {"box", "Box"},
         {"scale", "Scale"},   {"texture", "Texture"}, {"textureCopy", "Texture copy"},
-        {"music", "MusicTrack"}, {"transform", "Transform"}};
+        {"music", "MusicTrack"}, {"transform", "Transform"}, {"model", "Model"}, {"grid", "Grid"}};
     std::vector<std::string> expected = {"SoundLibrary"};
     const json::Value* resources = root.find("resources");
     ASSERT_NE(resources, nullptr);

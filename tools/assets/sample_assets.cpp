@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
+#include <string>
 
 #include "tools/writer/texture_payloads.h"
 #include "tools/writer/wav.h"
@@ -282,6 +284,67 @@ Bytes encodeMp3(const std::vector<int16_t>& samples, int rate)
     return out;
 }
 
+namespace {
+
+// ---- Model
+
+// A (2, 3) torus knot as an OBJ file: a tube of radius 0.35 round the curve,
+// 128 rings of 12 sides as quads, the texture repeated 8 times along it;
+// the seams repeat their ring so the texture closes.
+Bytes torusKnotObj()
+{
+    const int rings = 128, sides = 12;
+    const double radius = 0.35;
+    auto curve = [](double t, double* p) {
+        const double r = 2 + std::cos(3 * t);
+        p[0] = r * std::cos(2 * t);
+        p[1] = r * std::sin(2 * t);
+        p[2] = -std::sin(3 * t);
+    };
+    auto unitCross = [](const double* u, const double* v, double* w) {
+        w[0] = u[1] * v[2] - u[2] * v[1];
+        w[1] = u[2] * v[0] - u[0] * v[2];
+        w[2] = u[0] * v[1] - u[1] * v[0];
+        const double n = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+        for (int k = 0; k < 3; ++k)
+            w[k] /= n;
+    };
+    std::string out = "# (2, 3) torus knot, made by demotool assets\no knot\n";
+    char line[160];
+    for (int i = 0; i <= rings; ++i) {
+        // The tube's frame from the curve's tangent and bend.
+        const double t = 2 * kPi * i / rings, h = 1e-3;
+        double p[3], ahead[3], behind[3], tangent[3], bend[3], normal[3], binormal[3];
+        curve(t, p);
+        curve(t + h, ahead);
+        curve(t - h, behind);
+        for (int k = 0; k < 3; ++k) {
+            tangent[k] = ahead[k] - behind[k];
+            bend[k] = ahead[k] + behind[k] - 2 * p[k];
+        }
+        unitCross(tangent, bend, binormal);
+        unitCross(binormal, tangent, normal);
+        for (int j = 0; j <= sides; ++j) {
+            const double angle = 2 * kPi * j / sides;
+            const double c = std::cos(angle) * radius, s = std::sin(angle) * radius;
+            std::snprintf(line, sizeof line, "v %.5f %.5f %.5f\nvt %.5f %.5f\n", p[0] + c * normal[0] + s * binormal[0],
+                          p[1] + c * normal[1] + s * binormal[1], p[2] + c * normal[2] + s * binormal[2],
+                          8.0 * i / rings, double(j) / sides);
+            out += line;
+        }
+    }
+    for (int i = 0; i < rings; ++i) {
+        for (int j = 0; j < sides; ++j) {
+            const int a = i * (sides + 1) + j + 1, b = a + sides + 1;
+            std::snprintf(line, sizeof line, "f %d/%d %d/%d %d/%d %d/%d\n", a, a, b, b, b + 1, b + 1, a + 1, a + 1);
+            out += line;
+        }
+    }
+    return Bytes(out.begin(), out.end());
+}
+
+}  // namespace
+
 std::vector<Asset> sampleAssets(const AssetOptions& options)
 {
     std::vector<Asset> out = {
@@ -290,6 +353,7 @@ std::vector<Asset> sampleAssets(const AssetOptions& options)
         {"rings.bmp", texture(256, rings)},
         {"plasma.bmp", texture(256, plasma)},
         {"grid.bmp", texture(256, grid)},
+        {"knot.obj", torusKnotObj()},
     };
     std::vector<int16_t> music = sampleMusic(options.musicSeconds);
     if (options.wav)

@@ -26,7 +26,7 @@ struct AssetOptions {
 constexpr int kSampleRate = 44100;  // the rate the player turns frames into play positions with
 
 // The textures (24-bit BMP files in the layout the player's texture loader
-// takes) followed by the music.
+// takes), a model (knot.obj, a torus knot) and the music.
 std::vector<Asset> sampleAssets(const AssetOptions& options = {});
 
 // Mono 16-bit music at kSampleRate: an arpeggiated A minor, F, C, G

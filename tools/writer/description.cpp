@@ -23,6 +23,8 @@
 #include "tools/writer/animation_payloads.h"
 #include "tools/writer/geometry_payloads.h"
 #include "tools/writer/json.h"
+#include "tools/writer/mesh_payloads.h"
+#include "tools/writer/model_import.h"
 #include "tools/writer/object_payloads.h"
 #include "tools/writer/sound_payloads.h"
 #include "tools/writer/texture_payloads.h"
@@ -264,6 +266,8 @@ struct ResourceContext {
     const DescriptionOptions& options;
     int16_t frameRate;  // of the playback settings
     const std::map<std::string, const ResourceClass*>& defined;  // resources listed before this one
+    // Tags the resource enters besides its own (the meshes of a model).
+    std::vector<std::string>* alsoTagged;
 };
 
 TransformFields transformFields(Fields& f)
@@ -359,7 +363,108 @@ void writeScale(Fields& f, Envelope& e, const ResourceContext&)
     e.body = scalePayload(scale);
 }
 
+void writeGrid(Fields& f, Envelope& e, const ResourceContext&)
+{
+    GridFields grid;
+    grid.transform = transformFields(f);
+    if (const Value* v = f.optional("size")) {
+        std::array<float, 2> size = floats<2>(*v, f.place(), "'size'");
+        grid.width = size[0];
+        grid.height = size[1];
+    }
+    if (const Value* v = f.optional("cells")) {
+        if (!v->isArray() || v->items.size() != 2)
+            fail(*v, f.place(), "'cells' must be a list of 2 numbers, the cells along X and along Y");
+        // A grid of more cells than the player builds would draw nothing.
+        grid.cellsX = int16_t(integer(v->items[0], f.place(), "'cells'", 0, 1024));
+        grid.cellsY = int16_t(integer(v->items[1], f.place(), "'cells'", 0, 1024));
+    }
+    e.body = gridPayload(grid);
+}
+
+std::string resolvedPath(const std::string& path, const ResourceContext& c);
+
+// Mesh tags from the model's: "mdl" gives "mdl0", "mdl1"... shortened so
+// that tag and number fit the 4 characters.
+std::vector<std::string> generatedMeshTags(const std::string& tag, size_t count)
+{
+    const size_t digits = std::to_string(count > 0 ? count - 1 : 0).size();
+    std::vector<std::string> tags;
+    if (digits >= 4)
+        return tags;
+    const std::string prefix = tag.substr(0, 4 - digits);
+    for (size_t i = 0; i < count; ++i)
+        tags.push_back(prefix + std::to_string(i));
+    return tags;
+}
+
+void writeModel(Fields& f, Envelope& e, const ResourceContext& c)
+{
+    const TransformFields placement = transformFields(f);
+    const Value& file = f.required("file");
+    const std::string& path = stringValue(file, f.place(), "'file'");
+    if (path.empty())
+        fail(file, f.place(), "'file' must not be empty");
+    const Value* tagsValue = f.optional("meshTags");
+    const Value* fitValue = f.optional("fit");
+    float edge = 0;
+    if (fitValue) {
+        edge = authoring::real(*fitValue, f.place(), "'fit'");
+        if (!(edge > 0))
+            fail(*fitValue, f.place(), "'fit' is the edge of the cube the model is fitted into: a number above 0");
+    }
+
+    std::vector<MeshFields> meshes;
+    std::string why;
+    const std::string full = resolvedPath(path, c);
+    if (!importModel(full, meshes, &why)) {
+        std::string looked = full == path ? "" : " (looked for " + full + ")";
+        fail(file, f.place(), "cannot import " + quoted(path) + looked + ": " + why);
+    }
+
+    std::vector<std::string> tags;
+    if (tagsValue) {
+        if (!tagsValue->isArray())
+            fail(*tagsValue, f.place(), "'meshTags' must be a list of tags, one per mesh of the file");
+        for (const Value& item : tagsValue->items) {
+            std::string t = tagText(item, f.place(), "'meshTags'");
+            if (std::find(tags.begin(), tags.end(), t) != tags.end())
+                fail(item, f.place(), "'meshTags' names " + quoted(t) + " twice");
+            tags.push_back(t);
+        }
+        if (meshes.size() > tags.size()) {
+            fail(*tagsValue, f.place(),
+                 quoted(path) + " has " + std::to_string(meshes.size()) + " meshes and 'meshTags' names " +
+                     std::to_string(tags.size()));
+        }
+        tags.resize(meshes.size());
+    } else {
+        tags = generatedMeshTags(e.tag, meshes.size());
+        if (tags.size() < meshes.size())
+            fail(file, f.place(), quoted(path) + " has " + std::to_string(meshes.size()) +
+                                      " meshes, too many to tag: name them with 'meshTags'");
+    }
+    if (fitValue)
+        fitModel(meshes, edge);
+
+    std::vector<std::pair<std::string, MeshFields>> tagged;
+    for (size_t i = 0; i < meshes.size(); ++i)
+        tagged.emplace_back(tags[i], std::move(meshes[i]));
+    e.body = modelPayload(tagged);
+    e.extraId = 110;
+    e.extra = transformPayload(placement);
+    *c.alsoTagged = tags;
+}
+
 // ---- File resources
+
+// A path the description names, relative to its folder.
+std::string resolvedPath(const std::string& path, const ResourceContext& c)
+{
+    if (path.empty() || path[0] == '/' || c.options.baseDirectory.empty())
+        return path;
+    return c.options.baseDirectory + "/" + path;
+}
 
 // The bytes of a file the description names, relative to its folder.
 Bytes fileContents(const Value& pathValue, const std::string& place, const ResourceContext& c)
@@ -367,9 +472,7 @@ Bytes fileContents(const Value& pathValue, const std::string& place, const Resou
     const std::string& path = stringValue(pathValue, place, "'file'");
     if (path.empty())
         fail(pathValue, place, "'file' must not be empty");
-    std::string full = path;
-    if (path[0] != '/' && !c.options.baseDirectory.empty())
-        full = c.options.baseDirectory + "/" + path;
+    std::string full = resolvedPath(path, c);
     std::string looked = full == path ? "" : " (looked for " + full + ")";
     FILE* file = std::fopen(full.c_str(), "rb");
     if (!file)
@@ -563,7 +666,12 @@ const ResourceClass kResourceClasses[] = {
     {"textureCopy", 202, writeTextureCopy, false},
     {"soundLibrary", 463, nullptr, false},
     {"music", 461, writeMusic, false},
+    {"grid", 170, writeGrid, true},
+    {"model", 109, writeModel, true},
 };
+
+// The meshes of a model are resources of their own, tagged by the model.
+const ResourceClass kModelMesh = {"mesh", 172, nullptr, true};
 
 const ResourceClass* findClass(const std::string& name)
 {
@@ -690,6 +798,8 @@ bool classParameters(const std::string& className, std::vector<ParameterRange>& 
         ranges = {{33, 36}};
     } else if (className == "music") {
         ranges = {{82, 82}};  // Volum
+    } else if (className == "grid" || className == "model" || className == "mesh") {
+        ranges = transform;
     } else if (className == "texture" || className == "textureCopy") {
         ranges = {};
     } else {
@@ -1083,7 +1193,9 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
     const Value* soundLibraryItem = nullptr;
     const Value* firstMusic = nullptr;
     std::string firstMusicPlace;
-    const ResourceContext context{options, playback.hasFrameRate ? playback.frameRate : int16_t(0), tags};
+    std::vector<std::string> alsoTagged;
+    const ResourceContext context{options, playback.hasFrameRate ? playback.frameRate : int16_t(0), tags,
+                                  &alsoTagged};
     if (const Value* list = root.find("resources")) {
         if (!list->isArray())
             fail(*list, "resources", "must be a list of resources {\"class\": ..., \"tag\": ...}");
@@ -1148,9 +1260,15 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
             }
             Envelope envelope;
             envelope.tag = tag;
+            alsoTagged.clear();
             resourceClass->write(named, envelope, context);
             named.finish();
             tags[tag] = resourceClass;
+            for (const std::string& meshTag : alsoTagged) {
+                if (tags.count(meshTag))
+                    fail(tagValue, place, "mesh tag " + quoted(meshTag) + " is already the tag of a resource");
+                tags[meshTag] = &kModelMesh;
+            }
             resources.add(resource(resourceClass->chunkId, envelope));
         }
     }

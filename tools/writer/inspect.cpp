@@ -337,7 +337,106 @@ private:
                 return;  // a settings image: raw bytes
             else
                 envelope(p);
+            if (id == 109 || id == 170)
+                geometryBody(id, p);
         });
+    }
+
+    // The body (sub-chunk 8) of an envelope, when it lies whole inside it.
+    static bool bodyOf(const Region& r, Region& body)
+    {
+        ChunkStream s(r.data, r.size);
+        int16_t id = 0;
+        uint32_t length = 0;
+        while (s.readS16(id) && s.readU32(length)) {
+            if (length > uint32_t(s.remaining()))
+                return false;
+            if (id == 8) {
+                body = Region{r.data + s.position(), int32_t(length), r.base + s.position()};
+                return true;
+            }
+            s.skip(length);
+        }
+        return false;
+    }
+
+    // A grid's size and cells; each mesh of a model with its counts.
+    void geometryBody(int16_t resourceId, const Region& r)
+    {
+        Region body{};
+        if (!bodyOf(r, body))
+            return;
+        if (resourceId == 170) {
+            walk(body, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+                ChunkStream s(p.data, p.size);
+                float w = 0, h = 0;
+                int16_t nx = 0, ny = 0;
+                if (id == 171 && needs(2, id, offset, p, 12) && s.readF32(w) && s.readF32(h) && s.readS16(nx) &&
+                    s.readS16(ny))
+                    line(2) << "grid " << w << " x " << h << ", " << nx << " x " << ny << " cells\n";
+                else if (id != 171 && id != 275)
+                    problem(3, at(id, offset) + ": unknown grid part");
+            });
+            return;
+        }
+        ChunkStream s(body.data, body.size);
+        int16_t id = 0;
+        uint32_t length = 0;
+        int meshes = 0;
+        while (true) {
+            const int32_t start = s.position();
+            if (!s.readS16(id) || !s.readU32(length)) {
+                if (s.size() > start)
+                    line(2) << "(" << s.size() - start << " bytes after the last chunk)\n";
+                break;
+            }
+            const int64_t offset = body.base + start;
+            uint8_t tagChunk[10];
+            if (id != 107) {
+                // The player skips these without a word, and stops at one
+                // that runs past the end.
+                line(2) << id << " skipped, length " << length << '\n';
+                if (length > uint32_t(s.remaining()))
+                    break;
+            } else if (!s.read(tagChunk, sizeof tagChunk)) {
+                problem(2, at(id, offset) + ": cut short before its mesh tag");
+                break;
+            } else {
+                ++meshes;
+                const int32_t available = length > uint32_t(s.remaining()) ? s.remaining() : int32_t(length);
+                mesh(tagText(tagChunk + 6), Region{body.data + s.position(), available, body.base + s.position()});
+                if (available < int64_t(length)) {
+                    problem(3, at(id, offset) + ": mesh length " + std::to_string(length) + " runs past the end (" +
+                                   std::to_string(available) + " bytes left)");
+                    break;
+                }
+            }
+            if (length > uint32_t(s.remaining())) {
+                problem(3, at(id, offset) + ": length " + std::to_string(length) + " runs past the end");
+                break;
+            }
+            s.skip(length);
+        }
+        line(2) << meshes << (meshes == 1 ? " mesh\n" : " meshes\n");
+    }
+
+    void mesh(const std::string& tag, const Region& r)
+    {
+        int32_t counts[4] = {0, 0, 0, 0};  // floats of 101, entries of 104, floats of 105, entries of 108
+        walk(r, 3, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            switch (id) {
+            case 101: counts[0] = p.size / 4; break;
+            case 104: counts[1] = p.size / 4; break;
+            case 105: counts[2] = p.size / 4; break;
+            case 108: counts[3] = p.size / 4; break;
+            default: problem(3, at(id, offset) + ": unknown mesh part");
+            }
+        });
+        line(2) << "mesh " << tag << ": " << counts[0] / 3 << " vertices, " << counts[1] << " indices, "
+                << counts[2] / 3 << " texture coordinates";
+        if (counts[3])
+            out_ << ", " << counts[3] << " texture indices";
+        out_ << '\n';
     }
 
     // The sound library travels as a bare file image.
