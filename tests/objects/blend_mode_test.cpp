@@ -60,12 +60,11 @@ TEST(BlendRender, AdditiveBlendingAddsOverlappingQuads)
     scene.place("GRN", "GRN1", "ADD1", "RED1");
     RenderedFrame f = scene.render().back();
     const int y = RenderedScene::kH / 2;  // 11.6 pixels a unit
-    EXPECT_NEAR(128, brightness(f, 18, y), 2);
-    EXPECT_NEAR(128, brightness(f, 18, y, true), 2);
-    EXPECT_NEAR(256, brightness(f, 33, y), 3);
-    EXPECT_NEAR(128, brightness(f, 33, y, true), 2);
-    EXPECT_NEAR(128, brightness(f, 46, y), 2);
-    EXPECT_EQ(0, brightness(f, 46, y, true));
+    const int expected[3][3] = {{18, 128, 128}, {33, 256, 128}, {46, 128, 0}};  // x, all channels, red
+    for (const auto& e : expected) {
+        EXPECT_NEAR(e[1], brightness(f, e[0], y), 3) << e[0];
+        EXPECT_NEAR(e[2], brightness(f, e[0], y, true), 2) << e[0];
+    }
 }
 
 TEST(TrailRender, OldestSnapshotShowsThroughTheDepthTestWithGradedAlpha)

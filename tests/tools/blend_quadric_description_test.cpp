@@ -13,7 +13,6 @@
 #include "platform/test_double.h"
 #include "tests/support/description.h"
 #include "tools/demotool/inspect.h"
-#include "tools/writer/blend_payloads.h"
 
 using namespace authoring;
 
@@ -67,15 +66,6 @@ TEST(BlendQuadricDescription, ClassesLoadBackWithTheirFieldsAndInspectNamesThem)
                              "8 sizes: radius 1 0, radius 2 2, height 1, start angle 0, sweep angle 90",
                              "15 style: draw style GLU_LINE, normals GLU_SMOOTH, orientation GLU_OUTSIDE, textured yes"})
         EXPECT_NE(std::string::npos, out.str().find(line)) << line << "\n" << out.str();
-    Envelope cut;
-    cut.tag = "b";
-    cut.body = blendModePayload({});
-    cut.body.resize(3);
-    DemoData demo;
-    demo.resources = StreamWriter().add(resource(340, cut)).bytes();
-    std::ostringstream bad;
-    EXPECT_FALSE(demotool::inspect(demoData(demo), bad));
-    EXPECT_NE(std::string::npos, bad.str().find("needs 4 bytes, has 3")) << bad.str();
 }
 
 TEST(BlendQuadricDescription, ErrorsNameTheFieldAndDynamicsReachTheRadii)
