@@ -19,12 +19,7 @@ void RenderedScene::add(int16_t id, const std::string& tag, const Bytes& body)
 void RenderedScene::place(const std::string& resource, const std::string& as, const std::string& parent,
                           const std::string& after)
 {
-    Place p;
-    p.resourceTag = resource;
-    p.instanceTag = as;
-    p.parentTag = parent;
-    p.afterTag = after;
-    commands.push_back(placeCommand(p));
+    commands.push_back(placeCommand(Place{resource, as, 0, 0, 1, parent, after}));
 }
 
 std::vector<RenderedFrame> RenderedScene::render(int frames)
@@ -51,6 +46,8 @@ std::vector<RenderedFrame> RenderedScene::render(int frames)
 
 int brightness(const RenderedFrame& f, int x, int y, bool red)
 {
+    if (f.rgb.empty())
+        return -1;  // no frame rendered
     const uint8_t* p = &f.rgb[(size_t(y) * size_t(f.width) + size_t(x)) * 3];
     return red ? p[0] : p[0] + p[1] + p[2];
 }
