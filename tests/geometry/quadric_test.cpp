@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "geometry/polygon_mode.h"
@@ -118,6 +119,12 @@ TEST(QuadricRender, SphereDiskWithHoleQuarterPartialDiskNoKindAndWireframe)
     EXPECT_EQ((std::vector<bool>{true, false, false, false}),
               (std::vector<bool>{brightness(quarter, kCx + 6, kCy - 6) > 100, brightness(quarter, kCx - 6, kCy - 6) > 100,
                                  brightness(quarter, kCx + 6, kCy + 6) > 100, brightness(quarter, kCx - 6, kCy + 6) > 100}));
+    // Down the axis: kind 401 is a tube of radius 1 whatever radius 2 says,
+    // kind 402 closes to its apex.
+    RenderedFrame tube = render(401, 1, 0), cone = render(402, 1, 0);
+    EXPECT_EQ((std::vector<bool>{false, true, true}),
+              (std::vector<bool>{brightness(tube, kCx, kCy) > 100, brightness(tube, kCx + 13, kCy) > 100,
+                                 brightness(cone, kCx, kCy) > 100}));
     RenderedFrame none = render(0, 1, 1, true);  // only the child, inside the transform
     EXPECT_EQ(0, brightness(none, kCx, kCy));
     EXPECT_GT(brightness(none, kCx + 12, kCy), 700);
@@ -167,4 +174,59 @@ TEST_F(QuadricDraw, ClonesHaveTheirOwnHandleAndAMissingHandleDrawsOnlyTheChildre
     EXPECT_EQ(2, static_cast<Probe*>(clone->children->first())->steps);
     std::unique_ptr<SceneObject> again(clone->clone());
     EXPECT_EQ(255, centreAfterStep(*again));
+}
+
+TEST(QuadricFields, ParametersFollowTheTransformsAndAClonesCarriesEveryField)
+{
+    Quadric q;
+    ASSERT_EQ(11 + 5, q.parameters->count());
+    q.parameters->first();
+    for (int i = 0; i < 11; ++i)
+        q.parameters->next();
+    const std::pair<const char*, float*> expected[] = {{"Radi 1", &q.radius1},      {"Radi 2", &q.radius2},
+                                                       {"Altura", &q.height},       {"Angle Inicial", &q.startAngle},
+                                                       {"Angle Final", &q.sweepAngle}};
+    float value = 1;
+    for (const auto& [name, field] : expected) {
+        EXPECT_STREQ(name, q.parameters->currentTag());
+        EXPECT_EQ(static_cast<void*>(field), q.parameters->current());
+        *field = value++;
+        q.parameters->next();
+    }
+    q.position[1] = 6, q.slices = 7, q.stacks = 8, q.kind = Quadric::kCone;
+    q.drawStyle = GLU_LINE, q.normals = GLU_SMOOTH, q.orientation = GLU_INSIDE, q.textured = 1;
+    std::unique_ptr<SceneObject> made(q.clone());
+    auto* c = dynamic_cast<Quadric*>(made.get());
+    ASSERT_NE(nullptr, c);
+    EXPECT_EQ((std::vector<float>{1, 2, 3, 4, 5, 6}),
+              (std::vector<float>{c->radius1, c->radius2, c->height, c->startAngle, c->sweepAngle, c->position[1]}));
+    EXPECT_EQ((std::vector<int32_t>{7, 8, 402, GLU_LINE, GLU_SMOOTH, GLU_INSIDE, 1}),
+              (std::vector<int32_t>{c->slices, c->stacks, c->kind, c->drawStyle, c->normals, c->orientation,
+                                    c->textured}));
+}
+
+// An inner polygon mode that changes only the back face still leaves both
+// faces filled; step-only passes of the state objects touch no GL state.
+TEST_F(QuadricDraw, PolygonModeRefillsBothFacesAndStepOnlyPassesLeaveTheState)
+{
+    PolygonMode points;
+    points.face = GL_BACK, points.mode = GL_POINT;
+    BlendMode blend;
+    blend.sourceFactor = blend.destinationFactor = GL_ONE;
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);  // as an enclosing wire-frame
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ZERO, GL_SRC_COLOR);
+    points.step(true);
+    blend.step(true);
+    auto state = [] {
+        GLint v[5] = {};
+        glGetIntegerv(GL_POLYGON_MODE, v);
+        glGetIntegerv(GL_BLEND_SRC, &v[2]);
+        glGetIntegerv(GL_BLEND_DST, &v[3]);
+        v[4] = glIsEnabled(GL_BLEND);
+        return std::vector<GLint>(v, v + 5);
+    };
+    EXPECT_EQ((std::vector<GLint>{GL_LINE, GL_LINE, GL_ZERO, GL_SRC_COLOR, 1}), state());
+    points.step(false);
+    EXPECT_EQ((std::vector<GLint>{GL_FILL, GL_FILL, GL_ZERO, GL_SRC_COLOR, 1}), state());
 }

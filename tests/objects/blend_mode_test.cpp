@@ -150,7 +150,9 @@ TEST_F(TrailDraw, CloneOfAFullTrailHasItsSnapshotsInOrderAndNoChildren)
     for (size_t i = 0; i < 26; ++i) {
         EXPECT_EQ(float(i + 5), cloned[i]->half);
         EXPECT_NE(original[i], cloned[i]);
+        EXPECT_TRUE(original[i]->lastStepOnly);  // no snapshot draws in a step-only pass
     }
+    EXPECT_TRUE(probe->lastStepOnly);
     EXPECT_EQ((std::vector<int32_t>{0, 0, 0, 25, GL_ONE, GL_ONE_MINUS_SRC_ALPHA}),
               (std::vector<int32_t>{copy->children->count(), copy->stepCount, copy->isCopy, copy->trailLength,
                                     copy->sourceFactor, copy->destinationFactor}));
