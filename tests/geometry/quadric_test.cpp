@@ -81,12 +81,16 @@ TEST(CraftedPayloads, CutsKeepTheFieldsTheyDoNotHoldWhole)
                   (std::vector<int32_t>{q.slices, q.stacks, q.drawStyle, q.orientation, q.textured, q.kind}))
             << cut;
     }
-    // Kind chunks are bare headers: the next id follows directly. A record
-    // shorter than its fields fills those it holds and nothing after it.
-    Quadric q;
-    loadExact(q, StreamWriter().add(402).add(15, Bytes(4, 0)).add(404).bytes());
-    EXPECT_EQ((std::vector<int32_t>{404, 0, GLU_NONE}), (std::vector<int32_t>{q.kind, q.drawStyle, q.normals}));
     EXPECT_TRUE(quiet.boxes.empty());
+    // Kind chunks are bare headers: the next id follows directly. A record
+    // shorter than its fields fills those it holds and nothing after it. An
+    // unknown id is reported and skipped.
+    Quadric q;
+    loadExact(q, StreamWriter().add(402).add(15, Bytes(4, 0)).add(9, Bytes(3, 1)).add(404).bytes());
+    EXPECT_EQ((std::vector<int32_t>{404, 0, GLU_NONE}), (std::vector<int32_t>{q.kind, q.drawStyle, q.normals}));
+    ASSERT_EQ(1u, quiet.boxes.size());
+    EXPECT_EQ("ID DESCONEGUDA", quiet.boxes[0].text);
+    EXPECT_EQ("ERROR", quiet.boxes[0].caption);
 }
 
 TEST(QuadricRender, SphereDiskWithHoleQuarterPartialDiskNoKindAndWireframe)
