@@ -48,6 +48,8 @@ TEST(BlendQuadricDescription, ClassesLoadBackWithTheirFieldsAndInspectNamesThem)
     auto* cone = dynamic_cast<Quadric*>(get("cone"));
     auto* part = dynamic_cast<Quadric*>(get("part"));
     ASSERT_TRUE(add && trail && pts && cone && part);
+    EXPECT_EQ((std::vector<int>{340, 340, 0, 400}),
+              (std::vector<int>{add->typeId(), trail->typeId(), pts->typeId(), cone->typeId()}));
     EXPECT_EQ((std::vector<int32_t>{GL_SRC_ALPHA, GL_ONE, GL_ONE, GL_ONE_MINUS_SRC_ALPHA, 12, GL_BACK, GL_POINT}),
               (std::vector<int32_t>{add->sourceFactor, add->destinationFactor, trail->sourceFactor,
                                     trail->destinationFactor, trail->trailLength, pts->face, pts->mode}));
