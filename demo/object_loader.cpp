@@ -18,6 +18,9 @@
 #include "demo/settings_record.h"
 #include "sound/music_track.h"
 #include "texture/texture.h"
+#include "objects/blend_mode.h"
+#include "geometry/polygon_mode.h"
+#include "geometry/quadric.h"
 #include "sound/sound_library.h"
 
 namespace {
@@ -86,6 +89,10 @@ const ResourceClass kClasses[] = {
     {250, Path::Generic, 0, &make<Box>},
     {275, Path::Generic, 0, &make<Transform>},
     {300, Path::Generic, 0, &make<Camera>},
+    {340, Path::Generic, 0, &make<BlendMode>},
+    {341, Path::Generic, 0, &make<MotionTrail>},
+    {345, Path::Generic, 0, &make<PolygonMode>},
+    {400, Path::Generic, 0, &make<Quadric>},
     {461, Path::Music, 462, &makeMusic},
     {463, Path::Sound, 0, nullptr},
     {2101, Path::SettingsImage, 0, nullptr},

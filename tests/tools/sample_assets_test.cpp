@@ -250,7 +250,8 @@ TEST(SampleDemo, BuildsFromGeneratedAssetsAndInspectShowsTheDescription)
     static const std::map<std::string, std::string> kInspectNames = {
         {"camera", "Camera"}, {"color", "Color"},   {"quad", "Quad"},         {"box", "Box"},
         {"scale", "Scale"},   {"texture", "Texture"}, {"textureCopy", "Texture copy"},
-        {"music", "MusicTrack"}, {"transform", "Transform"}, {"model", "Model"}, {"grid", "Grid"}};
+        {"music", "MusicTrack"}, {"transform", "Transform"}, {"model", "Model"}, {"grid", "Grid"},
+        {"blend", "BlendMode"}, {"trail", "MotionTrail"}, {"polygonMode", "PolygonMode"}, {"quadric", "Quadric"}};
     std::vector<std::string> expected = {"SoundLibrary"};
     const json::Value* resources = root.find("resources");
     ASSERT_NE(resources, nullptr);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,9 @@
 #include "objects/scale.h"
 #include "sound/music_track.h"
 #include "tools/writer/animation_payloads.h"
+#include "tools/writer/blend_payloads.h"
+#include "tools/writer/gl_enum_names.h"
+#include "tools/writer/quadric_payloads.h"
 #include "tools/writer/geometry_payloads.h"
 #include "tools/writer/json.h"
 #include "tools/writer/mesh_payloads.h"
@@ -175,6 +179,7 @@ public:
     }
 
     const std::string& place() const { return place_; }
+    const Value& object() const { return object_; }
     // Once the object's own name (a tag, a frame) is known, errors use it.
     void rename(std::string place) { place_ = std::move(place); }
 
@@ -654,6 +659,104 @@ void writeMusic(Fields& f, Envelope& e, const ResourceContext& c)
 }
 
 
+// ---- Blend mode, motion trail, polygon mode and quadrics
+
+// A value by its description name, its GL name or as a number in [min, max].
+int32_t namedValue(const Value& v, const std::vector<EnumName>& names, const std::string& place,
+                   const std::string& what, int32_t min, int32_t max)
+{
+    if (v.isNumber())
+        return integer(v, place, what, min, max);
+    const std::string& text = stringValue(v, place, what);
+    std::vector<std::string> accepted;
+    std::string list;
+    for (const EnumName& n : names) {
+        if (text == n.name || text == n.glName)
+            return n.value;
+        accepted.push_back(n.name);
+        list += (list.empty() ? "" : ", ") + std::string(n.name);
+    }
+    fail(v, place, "unknown " + what + " " + quoted(text) + suggestion(text, accepted) + "; known: " + list);
+}
+
+int16_t namedField(Fields& f, const std::string& key, const std::vector<EnumName>& names, const std::string& what,
+                   int16_t fallback)
+{
+    const Value* v = f.optional(key);
+    // The player widens the 16-bit value with its sign.
+    return v ? int16_t(namedValue(*v, names, f.place(), what, -32768, 32767)) : fallback;
+}
+
+BlendPayload blendFields(Fields& f)
+{
+    BlendPayload b;
+    b.source = namedField(f, "source", kBlendFactorNames, "blend factor", b.source);
+    b.destination = namedField(f, "destination", kBlendFactorNames, "blend factor", b.destination);
+    return b;
+}
+
+void writeBlend(Fields& f, Envelope& e, const ResourceContext&)
+{
+    e.body = blendModePayload(blendFields(f));
+}
+
+void writeTrail(Fields& f, Envelope& e, const ResourceContext&)
+{
+    TrailPayload t;
+    t.blend = blendFields(f);
+    t.length = f.int16("length", t.length, 0, 32767);
+    e.body = motionTrailPayload(t);
+}
+
+void writePolygonMode(Fields& f, Envelope& e, const ResourceContext&)
+{
+    PolygonModePayload p;
+    p.face = namedField(f, "face", kPolygonFaceNames, "face", p.face);
+    p.mode = namedField(f, "mode", kPolygonModeNames, "polygon mode", p.mode);
+    e.body = polygonModePayload(p);
+}
+
+void writeQuadric(Fields& f, Envelope& e, const ResourceContext&)
+{
+    QuadricFields q;
+    q.transform = transformFields(f);
+    const Value* shapeValue = f.optional("shape");
+    const Value& shape = shapeValue ? *shapeValue : f.object();
+    if (shapeValue)
+        q.kind = int16_t(namedValue(shape, kQuadricKindNames, f.place(), "shape", 401, 405));
+    const bool disk = q.kind == 404 || q.kind == 405;
+    // Disks are rings from `radius` (the hole) to `outerRadius`.
+    q.radius1 = f.real("radius", disk ? 0.0f : 1.0f);
+    q.radius2 = disk ? 1.0f : 0.0f;
+    const char* second = q.kind == 402 ? "topRadius" : disk ? "outerRadius" : nullptr;
+    for (const char* key : {"topRadius", "outerRadius"}) {
+        const Value* v = f.optional(key);
+        if (!v)
+            continue;
+        if (!second || std::strcmp(key, second) != 0)
+            fail(*v, f.place(), quoted(key) + (second ? " is not for this shape; it takes " + quoted(second)
+                                                      : std::string(" is not for this shape")));
+        q.radius2 = real(*v, f.place(), quoted(key));
+    }
+    q.height = f.real("height", q.height);
+    q.startAngle = f.real("startAngle", q.startAngle);
+    q.sweepAngle = f.real("sweepAngle", q.sweepAngle);
+    q.slices = uint16_t(f.int16("slices", int16_t(q.slices), 2, 32767));
+    q.stacks = uint16_t(f.int16("stacks", int16_t(q.stacks), 1, 32767));
+    if (q.radius1 < 0 || q.radius2 < 0 || q.height < 0)
+        fail(shape, f.place(), "radii and height must not be negative: GLU draws nothing then");
+    if (disk && q.radius2 < q.radius1)
+        fail(shape, f.place(), "'outerRadius' must not be smaller than 'radius', the hole");
+    if (const Value* v = f.optional("drawStyle"))
+        q.drawStyle = uint32_t(namedValue(*v, kQuadricDrawStyleNames, f.place(), "draw style", 0, INT32_MAX));
+    if (const Value* v = f.optional("normals"))
+        q.normals = uint32_t(namedValue(*v, kQuadricNormalsNames, f.place(), "normals", 0, INT32_MAX));
+    if (const Value* v = f.optional("orientation"))
+        q.orientation = uint32_t(namedValue(*v, kQuadricOrientationNames, f.place(), "orientation", 0, INT32_MAX));
+    q.textured = f.flag("textured", q.textured);
+    e.body = quadricPayload(q);
+}
+
 // One entry per class; "class" in a description names the entry.
 const ResourceClass kResourceClasses[] = {
     {"transform", 275, writeTransform, true},
@@ -668,6 +771,10 @@ const ResourceClass kResourceClasses[] = {
     {"music", 461, writeMusic, false},
     {"grid", 170, writeGrid, true},
     {"model", 109, writeModel, true},
+    {"blend", 340, writeBlend, false},
+    {"trail", 341, writeTrail, false},
+    {"polygonMode", 345, writePolygonMode, false},
+    {"quadric", 400, writeQuadric, true},
 };
 
 // The meshes of a model are resources of their own, tagged by the model.
@@ -801,6 +908,11 @@ bool classParameters(const std::string& className, std::vector<ParameterRange>& 
     } else if (className == "grid" || className == "model" || className == "mesh") {
         ranges = transform;
     } else if (className == "texture" || className == "textureCopy") {
+        ranges = {};
+    } else if (className == "quadric") {
+        ranges = transform;
+        ranges.push_back({77, 81});  // radii, height, angles
+    } else if (className == "blend" || className == "trail" || className == "polygonMode") {
         ranges = {};
     } else {
         return false;

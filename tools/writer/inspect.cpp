@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "demo/chunk_stream.h"
+#include "tools/writer/gl_enum_names.h"
 
 namespace demotool {
 namespace {
@@ -336,7 +337,7 @@ private:
             else if (id == 2101)
                 return;  // a settings image: raw bytes
             else
-                envelope(p);
+                envelope(p, id);
             if (id == 109 || id == 170)
                 geometryBody(id, p);
         });
@@ -450,7 +451,7 @@ private:
         line(2) << "library image: " << kind << '\n';
     }
 
-    void envelope(const Region& r)
+    void envelope(const Region& r, int16_t classId)
     {
         walk(r, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
             switch (id) {
@@ -461,6 +462,7 @@ private:
                 break;
             case 8:
                 line(2) << "body length " << p.size << '\n';
+                body(classId, id, offset, p);
                 break;
             case 110:
             case 201:
@@ -472,6 +474,99 @@ private:
                 problem(3, at(id, offset) + ": unknown envelope part");
             }
         });
+    }
+
+    // ---- Bodies shown value by value
+
+    void body(int16_t classId, int16_t id, int64_t offset, const Region& p)
+    {
+        ChunkStream s(p.data, p.size);
+        int16_t a = 0, b = 0, c = 0;
+        switch (classId) {
+        case 340:
+        case 341:
+            if (!needs(3, id, offset, p, classId == 340 ? 4 : 6) || !s.readS16(a) || !s.readS16(b))
+                return;
+            line(3) << "source " << glNameOf(authoring::kBlendFactorNames, a) << ", destination "
+                    << glNameOf(authoring::kBlendFactorNames, b);
+            if (classId == 341 && s.readS16(c))
+                out_ << ", trail length " << c;
+            out_ << '\n';
+            return;
+        case 345:
+            if (needs(3, id, offset, p, 4) && s.readS16(a) && s.readS16(b))
+                line(3) << "face " << glNameOf(authoring::kPolygonFaceNames, a) << ", mode "
+                        << glNameOf(authoring::kPolygonModeNames, b) << '\n';
+            return;
+        case 400:
+            quadricBody(p);
+            return;
+        default:
+            return;
+        }
+    }
+
+    // The player reads the kind chunks as bare headers, so this walk does too.
+    void quadricBody(const Region& r)
+    {
+        ChunkStream s(r.data, r.size);
+        while (true) {
+            int32_t start = s.position();
+            int16_t id = 0;
+            uint32_t length = 0;
+            if (!s.readS16(id) || !s.readU32(length)) {
+                leftover(r, start, 3, false);
+                return;
+            }
+            const int64_t offset = r.base + start;
+            const authoring::EnumName* kind = enumNameOf(authoring::kQuadricKindNames, id);
+            if (kind) {
+                line(3) << id << " " << kind->name << '\n';
+                if (length != 0)
+                    problem(4, at(id, offset) + ": a kind carries nothing, its length says " + std::to_string(length));
+                continue;
+            }
+            const int32_t available = s.remaining();
+            const bool cut = length > uint32_t(available);
+            const Region p{r.data + s.position(), cut ? available : int32_t(length), r.base + s.position()};
+            ChunkStream f(p.data, p.size);
+            switch (id) {
+            case 8: {
+                float v[5] = {};
+                uint16_t slices = 0, stacks = 0;
+                if (needs(3, id, offset, p, 24) && f.readF32(v[0]) && f.readF32(v[1]) && f.readF32(v[2]) &&
+                    f.readF32(v[3]) && f.readF32(v[4]) && f.readU16(slices) && f.readU16(stacks))
+                    line(3) << "8 sizes: radius 1 " << v[0] << ", radius 2 " << v[1] << ", height " << v[2]
+                            << ", start angle " << v[3] << ", sweep angle " << v[4] << ", slices " << slices
+                            << ", stacks " << stacks << '\n';
+                break;
+            }
+            case 15: {
+                uint32_t style = 0, normals = 0, orientation = 0;
+                uint16_t textured = 0;
+                if (needs(3, id, offset, p, 14) && f.readU32(style) && f.readU32(normals) &&
+                    f.readU32(orientation) && f.readU16(textured))
+                    line(3) << "15 style: draw style " << glNameOf(authoring::kQuadricDrawStyleNames, int32_t(style))
+                            << ", normals " << glNameOf(authoring::kQuadricNormalsNames, int32_t(normals))
+                            << ", orientation "
+                            << glNameOf(authoring::kQuadricOrientationNames, int32_t(orientation))
+                            << ", textured " << ((textured & 0xFF) ? "yes" : "no") << '\n';
+                break;
+            }
+            case 275:
+                line(3) << "275 transform, length " << p.size << '\n';
+                break;
+            default:
+                line(3) << id << " unknown, length " << p.size << '\n';
+                problem(4, at(id, offset) + ": unknown quadric part");
+            }
+            if (cut) {
+                problem(4, at(id, offset) + ": length " + std::to_string(length) + " runs past the end (" +
+                               std::to_string(available) + " bytes left)");
+                return;
+            }
+            s.skip(length);
+        }
     }
 
     void timeline(const Region& r)
