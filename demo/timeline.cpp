@@ -2,9 +2,8 @@
 
 #include <cstring>
 
-#include "animation/dynamic.h"
+#include "demo/class_table.h"
 #include "demo/scene_object.h"
-#include "geometry/transform.h"
 
 TimelineEntry::TimelineEntry(ObjectList* resources, ObjectList* active, InstanceList* instances)
     : resources(resources), active(active), instances(instances)
@@ -44,6 +43,17 @@ SceneObject* readTagAndFind(ChunkStream& stream, ObjectList* list)
 }
 
 namespace {
+
+// What timeline commands make comes from the class table, like every object.
+SceneObject* makeByCommand(int16_t command, SceneObject* source)
+{
+    const ResourceClass* c = findClass(command);
+    if (!c || !c->create)
+        return nullptr;
+    FactoryArgs args;
+    args.source = source;
+    return c->create(args);
+}
 
 // Reads an after tag; an empty one means "first".
 const char* readAfterTag(ChunkStream& stream, ObjectTag& tag)
@@ -93,8 +103,9 @@ void TimelineEntry::apply()
                 // A plain Transform carrying the resource's base fields (and
                 // its transform fields when it has them) and clones of its
                 // children; an identity transform for any other class.
-                instance = new Transform;
-                resource->copyInto(instance);
+                instance = makeByCommand(1005, nullptr);
+                if (instance)
+                    resource->copyInto(instance);
             }
             ObjectTag instanceTag;
             stream.read(instanceTag.text, 4);
@@ -117,17 +128,8 @@ void TimelineEntry::apply()
         case 1004: {
             ObjectTag dynamicTag;
             stream.read(dynamicTag.text, 4);
-            Dynamic* dynamic;
-            if (id == 1002)
-                dynamic = new ScalarDynamic;
-            else if (id == 1003)
-                dynamic = new TranslationDynamic;
-            else
-                dynamic = new RotationDynamic;
             int16_t fields[2] = {};
             stream.read(fields, 4);
-            dynamic->start = fields[0];
-            dynamic->length = fields[1];
             // Looked up before the dynamic is registered, so that a parent tag
             // equal to its own never makes it its own child.
             SceneObject* parent = readTagAndFind(stream, instances);
@@ -136,10 +138,14 @@ void TimelineEntry::apply()
             uint8_t payload[23] = {};
             const int32_t payloadSize = id == 1002 ? 11 : 23;
             const bool whole = stream.read(payload, payloadSize);
+            SceneObject* dynamic = makeByCommand(id, parent);  // animates its parent
+            if (!dynamic)
+                break;
+            dynamic->start = fields[0];
+            dynamic->length = fields[1];
             // Without a parent the dynamic is registered but never stepped.
             if (!registerAndPlace(instances, parent ? parent->children : nullptr, after, dynamicTag.text, dynamic))
                 break;
-            dynamic->target = parent;
             // A stream cut short inside the payload loads nothing of it.
             dynamic->load(payload, whole ? payloadSize : 0);
             break;
