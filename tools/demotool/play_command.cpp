@@ -222,7 +222,8 @@ int runPlay(const PlayArguments& a)
                     seekTo = session.frame();
                     std::cerr << "reloaded at frame " << seekTo << "\n";
                 }
-                reload.rebuilt(authoring::stampsOf(files));
+                // A failed build keeps the files of the last good one watched.
+                reload.rebuilt(authoring::stampsOf(watched));
             }
         }
         if (seekTo > 0) {
