@@ -11,11 +11,17 @@
 #include <memory>
 #include <thread>
 
+#include "demo/container.h"
+#include "demo/instance_list.h"
+#include "demo/object_loader.h"
+#include "demo/scene_object.h"
+#include "demo/settings_record.h"
 #include "demo/timeline.h"
 #include "platform/platform.h"
 #include "player/demo_data.h"
 #include "player/frame_loop.h"
 #include "player/player.h"
+#include "player/settings.h"
 #include "tools/demotool/commands.h"
 #include "tools/writer/description.h"
 #include "tools/writer/preview.h"
@@ -80,22 +86,94 @@ std::string loadInput(const std::string& input, authoring::Bytes& data, std::vec
     return "";
 }
 
+// Loads demo data into a player whose window is already up: the window and
+// its context stay (no flicker, the same window keeps the focus), everything
+// else is read again. The dispatch is the player's own loader's, without
+// the window step.
+class ReloadVisitor : public ContainerVisitor {
+public:
+    explicit ReloadVisitor(Player& player) : player_(player) {}
+    bool openWindow() override { return true; }
+    void chunk(int16_t id, const uint8_t* payload, int32_t size) override
+    {
+        switch (id) {
+        case 2100:
+            readWindowSettings(player_.settings, payload, size);
+            break;
+        case 2101:
+            readPlaybackSettings(player_.settings, payload, size);
+            break;
+        case 2103:
+            runRenderStateScript(payload, size);
+            break;
+        case 2102: {
+            if (player_.resourceLoader)
+                player_.retiredLoaders.emplace_back(player_.resourceLoader);
+            player_.resourceLoader = new ObjectLoader(payload, size);
+            LoadContext context = player_.loadContext(false);
+            player_.resourceLoader->load(player_.resources, &context);
+            break;
+        }
+        case 2104: {
+            ObjectLoader loader(payload, size);
+            LoadContext context = player_.loadContext(true);
+            loader.load(player_.timeline, &context);
+            break;
+        }
+        }
+    }
+
+private:
+    Player& player_;
+};
+
+// Everything of a player but its window, in the order of Player::shutdown,
+// then fresh lists as a new Player has.
+void clearScene(Player& p)
+{
+    delete p.instances;
+    delete p.active;
+    delete p.resources;
+    delete p.timeline;
+    p.cursor = nullptr;
+    delete p.resourceLoader;
+    p.resourceLoader = nullptr;
+    p.retiredLoaders.clear();
+    p.resources = new ObjectList(true);
+    p.resources->deleter = &SceneObject::destroy;
+    p.active = new ObjectList(true);
+    p.active->deleter = &SceneObject::destroy;
+    p.instances = new InstanceList;
+    p.timeline = new ObjectList(true);
+    p.timeline->deleter = &TimelineEntry::destroy;
+}
+
 // One loaded demo: the player with its window, stepped to `frame`.
 class Session {
 public:
     Session(const std::string& dataPath, const WindowChoice& window) : dataPath_(dataPath), window_(window) {}
-    ~Session() { player_.reset(); }
 
     bool open(std::string* error)
     {
-        player_.reset();
-        player_ = std::make_unique<Player>();
-        if (!readContainer(*player_, dataPath_.c_str(), 0, &chooseWindow, &window_) || !player_->window.context) {
-            *error = "the demo opens no window";
-            return false;
-        }
         frame_ = 1;
-        played_ = 0;
+        if (!player_) {
+            player_ = std::make_unique<Player>();
+            if (!readContainer(*player_, dataPath_.c_str(), 0, &chooseWindow, &window_) ||
+                !player_->window.context) {
+                *error = "the demo opens no window";
+                return false;
+            }
+            return true;
+        }
+        clearScene(*player_);
+        PlayerSettings kept = player_->settings;
+        clearSettings(player_->settings);
+        ReloadVisitor visitor(*player_);
+        walkContainer(dataPath_.c_str(), 0, visitor);
+        // The window stays as it is.
+        player_->settings.width = kept.width;
+        player_->settings.height = kept.height;
+        player_->settings.fullscreen = kept.fullscreen;
         return true;
     }
     // Replays from frame 1 without drawing up to (not including) `target`,
@@ -122,7 +200,6 @@ public:
         timelineCheck(p, frame_);
         runFrame(p, stepOnly);
         ++frame_;
-        ++played_;
         return true;
     }
     Player& player() { return *player_; }
@@ -133,7 +210,6 @@ private:
     WindowChoice window_;
     std::unique_ptr<Player> player_;
     int32_t frame_ = 1;
-    int64_t played_ = 0;
 };
 
 int runPlay(const PlayArguments& a)
@@ -177,23 +253,35 @@ int runPlay(const PlayArguments& a)
     using Clock = std::chrono::steady_clock;
     auto nextFrame = Clock::now();
     auto nextPoll = Clock::now();
-    uint8_t before[256] = {};
     bool paused = false;
     for (;;) {
-        int quitCode = 0;
-        if (!pumpMessages(&quitCode))
-            return quitCode;
-        const uint8_t* keys = session.player().window.keys;
-        auto pressed = [&](int key) { return keys[key] && !before[key]; };
+        // The player's pump looks at which keys are down after the queue is
+        // empty, which misses a tap shorter than a frame; presses are taken
+        // from the messages here before they are dispatched as usual.
+        bool keyPressed[256] = {};
+        platform::Message message;
+        while (platform::peekMessage(&message)) {
+            if (message.message == platform::WM_QUIT)
+                return int(message.wParam);
+            if (message.message == platform::WM_KEYDOWN && message.wParam < 256 && !(message.lParam & (1 << 30)))
+                keyPressed[message.wParam] = true;
+            platform::translateMessage(message);
+            platform::dispatchMessage(message);
+        }
+        auto pressed = [&](int key) { return keyPressed[key]; };
         const int kLeft = 37, kRight = 39, kHome = 36;
-        if (keys[platform::VK_ESCAPE])
+        if (pressed(platform::VK_ESCAPE))
             return 0;
         const int32_t rate = std::max(1, int(session.player().settings.frameRate > 0
                                                   ? session.player().settings.frameRate
                                                   : 25));
+        const PlayerSettings& settings = session.player().settings;
+        // The frame on screen is the one before the next to play.
+        const int32_t shown = std::max(1, session.frame() - 1);
         int32_t seekTo = 0;
         if (pressed(platform::VK_SPACE)) {
             paused = !paused;
+            std::cerr << (paused ? "paused at frame " : "playing from frame ") << shown << "\n";
             // The music runs on its own clock: picking up again replays to the frame.
             if (!paused)
                 seekTo = session.frame();
@@ -201,10 +289,14 @@ int runPlay(const PlayArguments& a)
         if (pressed(kHome))
             seekTo = 1;
         if (pressed(kLeft))
-            seekTo = std::max(1, session.frame() - rate);
-        if (pressed(kRight))
-            seekTo = session.frame() + rate;
-        std::copy(keys, keys + 256, before);
+            seekTo = std::max(1, shown - rate);
+        if (pressed(kRight)) {
+            seekTo = shown + rate;
+            if (!settings.loop)
+                seekTo = std::min(seekTo, std::max<int32_t>(1, settings.totalFrames));
+        }
+        if (seekTo > 0 && (pressed(kHome) || pressed(kLeft) || pressed(kRight)))
+            std::cerr << "frame " << seekTo << (paused ? " (paused)" : "") << "\n";
 
         if (a.watch && Clock::now() >= nextPoll) {
             nextPoll = Clock::now() + std::chrono::milliseconds(200);
@@ -232,8 +324,9 @@ int runPlay(const PlayArguments& a)
                 std::cerr << "demotool play: " << error << "\n";
                 return 1;
             }
-            std::fill(std::begin(before), std::end(before), 1);  // keys held now are not new presses
             nextFrame = Clock::now();
+            if (paused)
+                session.step(false);  // show where the jump landed
         }
         if (paused) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
