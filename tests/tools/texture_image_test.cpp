@@ -120,6 +120,45 @@ TEST(TextureImage, EveryFormatComesOutInThePlayersLayout)
     expectQuadrants(paletted4(16, 8, 108), 16, 8, 0, "4-bit BMP, 108-byte header");
     expectQuadrants(paletted4(16, 8, 40), 16, 8, 0, "4-bit BMP, 40-byte header");
 
+    // Run-length encoded 8 and 4 bits per pixel, which stb_image does not
+    // read: runs, one row in absolute mode, ends of line and of bitmap.
+    for (int bits : {8, 4}) {
+        std::vector<Rgb8> palette(size_t(1) << bits, Rgb8{9, 9, 9});
+        for (int i = 0; i < 4; ++i)
+            palette[size_t(3 + i)] = kQuadrants[i];
+        Bytes rle;
+        for (int y = 7; y >= 0; --y) {
+            const uint8_t left = uint8_t(y < 4 ? 3 : 5), right = uint8_t(y < 4 ? 4 : 6);
+            auto both = [&](uint8_t i) { return uint8_t(bits == 8 ? i : (i << 4 | i)); };
+            if (y == 0) {  // absolute: 8 pixels as they are, then a run
+                rle.insert(rle.end(), {0, 8});
+                for (int x = 0; x < 8; x += bits == 8 ? 1 : 2)
+                    rle.push_back(both(left));
+                rle.insert(rle.end(), {8, both(right)});
+            } else {
+                rle.insert(rle.end(), {8, both(left), 8, both(right)});
+            }
+            rle.insert(rle.end(), {0, 0});
+        }
+        rle.insert(rle.end(), {0, 1});
+        BmpLayout layout;
+        layout.compression = bits == 8 ? 1 : 2;
+        expectQuadrants(bmpFile(16, 8, bits, rle, palette, layout), 16, 8, 0,
+                        "RLE" + std::to_string(bits));
+    }
+
+    // 1 bit per pixel: left half the first colour, right half the second.
+    Bytes oneBit;
+    for (int y = 0; y < 8; ++y)
+        oneBit.insert(oneBit.end(), {0x00, 0xFF});
+    TextureImage mono;
+    ASSERT_EQ(textureFromImage(bmpFile(16, 8, 1, oneBit, {{255, 0, 0}, {0, 0, 255}}), mono), "");
+    auto monoPixels = decodeBmp(mono.bmp.data(), int32_t(mono.bmp.size()));
+    ASSERT_TRUE(monoPixels);
+    EXPECT_EQ(monoPixels->pixels[3 * 2], 255) << "left red";
+    EXPECT_EQ(monoPixels->pixels[3 * 12 + 2], 255) << "right blue";
+    EXPECT_EQ(monoPixels->pixels[3 * 12], 0);
+
     // 24-bit variants the player cannot read as they are.
     Bytes bottomUp;
     for (int y = 7; y >= 0; --y)

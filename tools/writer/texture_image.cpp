@@ -52,6 +52,95 @@ std::string truncatedBmp(const Bytes& b)
     return "";
 }
 
+
+// stb_image reads neither 1-bit nor run-length encoded BMP files: those are
+// unpacked here into an uncompressed 8-bit BMP with the same colour table,
+// which it reads. Anything else (or a damaged header) gives nothing.
+Bytes unpackedBmp(const Bytes& b)
+{
+    if (b.size() < 26 || b[0] != 'B' || b[1] != 'M')
+        return {};
+    const uint32_t offset = le32(b, 10), header = le32(b, 14);
+    const bool core = header == 12;
+    if (!core && (header < 40 || b.size() < 54))
+        return {};
+    const int64_t width = core ? int16_t(b[18] | b[19] << 8) : int32_t(le32(b, 18));
+    int64_t height = core ? int16_t(b[20] | b[21] << 8) : int32_t(le32(b, 22));
+    const unsigned bits = core ? unsigned(b[24] | b[25] << 8) : unsigned(b[28] | b[29] << 8);
+    const uint32_t compression = core ? 0 : le32(b, 30);
+    const bool rle8 = compression == 1 && bits == 8, rle4 = compression == 2 && bits == 4;
+    if (!(bits == 1 && compression == 0) && !rle8 && !rle4)
+        return {};
+    const bool topDown = height < 0;
+    height = std::abs(height);
+    if (width <= 0 || height <= 0 || width > kMaxTextureSide || height > kMaxTextureSide || offset > b.size())
+        return {};
+
+    // The colour table: blue, green, red (and a spare byte unless core).
+    const size_t entry = core ? 3 : 4, tableAt = 14 + size_t(header);
+    size_t count = size_t(1) << bits;
+    if (!core && b.size() >= 50 && le32(b, 46) != 0)
+        count = std::min<size_t>(count, le32(b, 46));
+    std::vector<Rgb8> palette;
+    for (size_t i = 0; i < count && tableAt + (i + 1) * entry <= offset; ++i) {
+        const uint8_t* e = &b[tableAt + i * entry];
+        palette.push_back({e[2], e[1], e[0]});
+    }
+    if (palette.empty())
+        return {};
+
+    // Indices bottom row first, one byte each; what the data leaves out stays 0.
+    Bytes indices(size_t(width) * size_t(height), 0);
+    auto put = [&](int64_t x, int64_t y, uint8_t index) {
+        if (x >= 0 && x < width && y >= 0 && y < height)
+            indices[size_t(y) * size_t(width) + size_t(x)] = index;
+    };
+    size_t at = offset;
+    auto next = [&](uint8_t& value) {
+        if (at >= b.size())
+            return false;
+        value = b[at++];
+        return true;
+    };
+    if (bits == 1) {
+        const size_t stride = size_t((width + 31) / 32 * 4);
+        for (int64_t row = 0; row < height; ++row) {
+            const size_t rowAt = offset + size_t(row) * stride;
+            const int64_t y = topDown ? height - 1 - row : row;
+            for (int64_t x = 0; x < width && rowAt + size_t(x / 8) < b.size(); ++x)
+                put(x, y, (b[rowAt + size_t(x / 8)] >> (7 - x % 8)) & 1);
+        }
+    } else {
+        int64_t x = 0, y = 0;
+        uint8_t count8 = 0, value = 0;
+        while (y < height && next(count8) && next(value)) {
+            if (count8 > 0) {  // a run
+                for (int i = 0; i < count8; ++i, ++x)
+                    put(x, y, rle8 ? value : uint8_t(i % 2 == 0 ? value >> 4 : value & 15));
+            } else if (value == 0) {  // end of line
+                x = 0;
+                ++y;
+            } else if (value == 1) {  // end of bitmap
+                break;
+            } else if (value == 2) {  // move on
+                uint8_t dx = 0, dy = 0;
+                if (!next(dx) || !next(dy))
+                    break;
+                x += dx;
+                y += dy;
+            } else {  // `value` pixels as they are, padded to a 16-bit boundary
+                const size_t bytes = rle8 ? value : (size_t(value) + 1) / 2;
+                const size_t start = at;
+                for (int i = 0; i < value && start + (rle8 ? size_t(i) : size_t(i / 2)) < b.size(); ++i, ++x) {
+                    const uint8_t packed = b[start + (rle8 ? size_t(i) : size_t(i / 2))];
+                    put(x, y, rle8 ? packed : uint8_t(i % 2 == 0 ? packed >> 4 : packed & 15));
+                }
+                at = start + bytes + (bytes % 2);
+            }
+        }
+    }
+    return bmpFile(int32_t(width), int32_t(height), 8, indices, palette);
+}
 }  // namespace
 
 std::string playerBmpProblem(const Bytes& b)
@@ -101,9 +190,11 @@ std::string textureFromImage(const Bytes& file, TextureImage& out)
     if (file.size() > size_t(INT32_MAX))
         return "is too large to read";
 
+    Bytes unpacked = unpackedBmp(file);
+    const Bytes& readable = unpacked.empty() ? file : unpacked;
     int width = 0, height = 0, channels = 0;
-    const int length = int(file.size());
-    if (!stbi_info_from_memory(file.data(), length, &width, &height, &channels))
+    const int length = int(readable.size());
+    if (!stbi_info_from_memory(readable.data(), length, &width, &height, &channels))
         return std::string("cannot be read as an image (") + stbi_failure_reason() +
                "); textures take BMP, PNG, JPEG, TGA, GIF, PSD or PNM files";
     height = std::abs(height);  // BMP rows stored top first give a negative height here
@@ -118,7 +209,7 @@ std::string textureFromImage(const Bytes& file, TextureImage& out)
     std::string cut = truncatedBmp(file);
     if (!cut.empty())
         return cut;
-    stbi_uc* pixels = stbi_load_from_memory(file.data(), length, &width, &height, &channels, 3);
+    stbi_uc* pixels = stbi_load_from_memory(readable.data(), length, &width, &height, &channels, 3);
     if (!pixels)
         return std::string("cannot be read as an image (") + stbi_failure_reason() + ")";
     const size_t rowBytes = size_t(width) * 3;

@@ -1,5 +1,5 @@
 // Textures from the image files demo makers have: BMP (any header version,
-// depth and row order that stb_image reads), PNG, JPEG, TGA, GIF, PSD, PNM.
+// depth, run-length encoding and row order), PNG, JPEG, TGA, GIF, PSD, PNM.
 // The player reads only 24-bit uncompressed BMP files with the 54-byte
 // header, rows stored bottom first and a multiple of 4 bytes long.
 #pragma once
