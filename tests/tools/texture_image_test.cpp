@@ -5,9 +5,7 @@
 
 #include <cstdlib>
 
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
+#include <stb/stb_image_write.h>  // built in tests/support/stb_image_write.cpp
 
 #include "texture/bmp_reader.h"
 #include "tools/writer/texture_image.h"
@@ -209,4 +207,28 @@ TEST(TextureImage, FilesThatCannotBeTexturesSayWhy)
     Bytes none = bmpFile(4, 2, 8, Bytes(8, 1), {{1, 2, 3}}, layout);
     none[18] = 0;
     EXPECT_NE(textureFromImage(none, image), "");
+}
+
+TEST(TextureImage, DamagedRunLengthAndOneBitFilesNeverReadOutside)
+{
+    // Under the sanitizer build this is where reads past the data show up.
+    std::vector<Rgb8> palette(256, Rgb8{1, 2, 3});
+    BmpLayout rle;
+    rle.compression = 1;
+    const Bytes files[] = {bmpFile(16, 8, 8, {8, 3, 0, 12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0, 2, 5, 1, 0, 1},
+                                   palette, rle),
+                           bmpFile(16, 8, 1, Bytes(16, 0x5A), {{0, 0, 0}, {255, 255, 255}})};
+    uint32_t seed = 99;
+    for (const Bytes& file : files) {
+        for (int round = 0; round < 2000; ++round) {
+            Bytes damaged = file;
+            seed = seed * 1664525u + 1013904223u;
+            damaged.resize(std::max<size_t>(30, damaged.size() - seed % 40));
+            seed = seed * 1664525u + 1013904223u;
+            damaged[30 + seed % (damaged.size() - 30)] ^= uint8_t(seed >> 24);
+            TextureImage image;
+            if (textureFromImage(damaged, image).empty())
+                EXPECT_EQ(playerBmpProblem(image.bmp), "");
+        }
+    }
 }
