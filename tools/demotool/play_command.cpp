@@ -69,10 +69,10 @@ std::string loadInput(const std::string& input, authoring::Bytes& data, std::vec
     authoring::Bytes file;
     watched = {input};
     if (!authoring::readFile(input, file))
-        return "cannot read " + input;
+        return "demotool play: cannot read " + input;
     if (!isDescription(file)) {
         data = authoring::demoDataOf(file);
-        return data.empty() ? "no demo data in " + input : "";
+        return data.empty() ? "demotool play: no demo data in " + input : "";
     }
     std::string text(file.begin(), file.end());
     watched = authoring::filesNamedBy(input, text);
