@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -305,5 +306,79 @@ TEST(DemotoolCommands, PackAndInspectExitCodes)
     EXPECT_NE(run(tool + " inspect " + (dir / "nothing").string()), 0);
     EXPECT_NE(run(tool + " frobnicate"), 0);
     EXPECT_NE(run(tool), 0);
+    fs::remove_all(dir);
+}
+
+namespace {
+
+std::string outputOf(const std::string& command, int* code)
+{
+    std::string text;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    char buffer[512];
+    while (pipe && fgets(buffer, sizeof buffer, pipe))
+        text += buffer;
+    int status = pipe ? pclose(pipe) : -1;
+    *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return text;
+}
+
+}  // namespace
+
+TEST(DemotoolCommands, EveryCommandHasHelpAndErrorsNameTheArgument)
+{
+    std::string tool = DEMOTOOL_BINARY;
+    int code = -1;
+    for (const char* command : {"pack", "inspect", "render", "build", "assets", "play"}) {
+        std::string text = outputOf(tool + " " + command + " --help", &code);
+        EXPECT_EQ(code, 0) << command;
+        EXPECT_NE(text.find(std::string("Usage: demotool ") + command), std::string::npos) << text;
+    }
+    std::string text = outputOf(tool + " --help", &code);
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(text.find("play"), std::string::npos) << text;
+    struct Bad {
+        const char* arguments;
+        const char* named;
+    } bad[] = {
+        {"frobnicate", "'frobnicate'"},
+        {"render x --out d --size 12", "--size"},
+        {"render x --out d --frames 3-1", "--frames"},
+        {"render x --out d --from 3", "--from"},
+        {"render x --video v.mp4 --out d", "--video"},
+        {"pack a b", "-o"},
+        {"pack a b -o c --sound-library l --keep-sound-library", "--keep-sound-library"},
+        {"assets d --seconds 0", "--seconds"},
+        {"play x --from -2", "--from"},
+        {"inspect a b", "b"},
+    };
+    for (const Bad& b : bad) {
+        text = outputOf(tool + " " + b.arguments, &code);
+        EXPECT_EQ(code, 2) << b.arguments << "\n" << text;
+        EXPECT_NE(text.find(b.named), std::string::npos) << b.arguments << "\n" << text;
+    }
+}
+
+TEST(DemotoolCommands, PlayRunsHeadlessAndReportsWhereADescriptionBreaks)
+{
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("demotool_play_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::string tool = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + std::string(DEMOTOOL_BINARY);
+    std::string good = (dir / "good.json").string(), bad = (dir / "bad.json").string();
+    Bytes text = authoring::text(R"({"window": {"width": 32, "height": 24}, "playback": {"frameRate": 50},
+        "renderState": [{"clearColor": [0, 0, 1, 1]}], "totalFrames": 5, "resources": [], "timeline": []})");
+    ASSERT_TRUE(writeFile(good, text));
+    Bytes broken = text;
+    broken.insert(broken.begin() + 1, {'x', ','});
+    ASSERT_TRUE(writeFile(bad, broken));
+    int code = -1;
+    std::string out = outputOf(tool + " play " + good + " --windowed", &code);
+    EXPECT_EQ(code, 0) << out;
+    out = outputOf(tool + " play " + good + " --from 3 --size 16x12", &code);
+    EXPECT_EQ(code, 0) << out;
+    out = outputOf(tool + " play " + bad, &code);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(out.find(bad + ":1:2: "), std::string::npos) << out;
     fs::remove_all(dir);
 }

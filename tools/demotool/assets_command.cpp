@@ -1,40 +1,31 @@
-#include <cstdlib>
+#include <CLI/CLI.hpp>
+
 #include <iostream>
+#include <memory>
 
 #include "tools/assets/sample_assets.h"
 #include "tools/demotool/commands.h"
 
 namespace demotool {
 
-int runAssets(const Args& args)
+int runAssets(const std::string& directory, const assets::AssetOptions& options);
+
+Run addAssets(CLI::App& command)
 {
-    const char* usage =
-        "usage: demotool assets DIR [--wav] [--seconds N]\n"
-        "  writes the sample demo's textures (BMP) and music (MP3, or WAV with --wav) into DIR\n";
-    std::string directory;
-    assets::AssetOptions options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--wav") {
-            options.wav = true;
-        } else if (args[i] == "--seconds") {
-            char* end = nullptr;
-            if (i + 1 >= args.size() || (options.musicSeconds = std::strtod(args[i + 1].c_str(), &end)) <= 0 ||
-                options.musicSeconds > 600 || *end) {
-                std::cerr << usage;
-                return 2;
-            }
-            ++i;
-        } else if (directory.empty() && !args[i].empty() && args[i][0] != '-') {
-            directory = args[i];
-        } else {
-            std::cerr << usage;
-            return 2;
-        }
-    }
-    if (directory.empty()) {
-        std::cerr << usage;
-        return 2;
-    }
+    struct Options {
+        std::string directory;
+        assets::AssetOptions assets;
+    };
+    auto o = std::make_shared<Options>();
+    command.add_option("DIR", o->directory, "where the files go")->required();
+    command.add_flag("--wav", o->assets.wav, "write the music as WAV instead of MP3");
+    command.add_option("--seconds", o->assets.musicSeconds, "length of the music")
+        ->check(CLI::Range(0.001, 600.0));
+    return [o] { return runAssets(o->directory, o->assets); };
+}
+
+int runAssets(const std::string& directory, const assets::AssetOptions& options)
+{
     std::string error;
     if (!assets::writeSampleAssets(directory, options, &error)) {
         std::cerr << "demotool assets: " << error << "\n";

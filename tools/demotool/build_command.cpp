@@ -1,33 +1,26 @@
+#include <CLI/CLI.hpp>
+
 #include <iostream>
+#include <memory>
 
 #include "tools/demotool/commands.h"
 #include "tools/writer/description.h"
 
 namespace demotool {
 
-int runBuild(const Args& args)
-{
-    const char* usage = "usage: demotool build DESC -o DATA\n";
-    std::string input, output;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o") {
-            if (i + 1 >= args.size() || !output.empty()) {
-                std::cerr << usage;
-                return 2;
-            }
-            output = args[++i];
-        } else if (input.empty()) {
-            input = args[i];
-        } else {
-            std::cerr << usage;
-            return 2;
-        }
-    }
-    if (input.empty() || output.empty()) {
-        std::cerr << usage;
-        return 2;
-    }
+int runBuild(const std::string& input, const std::string& output);
 
+Run addBuild(CLI::App& command)
+{
+    auto paths = std::make_shared<std::pair<std::string, std::string>>();
+    command.add_option("DESC", paths->first, "the JSON description; files it names are found next to it")
+        ->required();
+    command.add_option("-o", paths->second, "the demo data to write")->type_name("DATA")->required();
+    return [paths] { return runBuild(paths->first, paths->second); };
+}
+
+int runBuild(const std::string& input, const std::string& output)
+{
     authoring::Bytes text;
     if (!authoring::readFile(input, text)) {
         std::cerr << "demotool build: cannot read " << input << "\n";

@@ -1,20 +1,32 @@
-// The demotool subcommands. Each gets the arguments after its own name and
-// returns the process exit code.
+// The demotool subcommands. main() makes one CLI11 subcommand per entry of
+// its table; each add function declares that subcommand's arguments and
+// returns the code that runs it once they are parsed (returning the process
+// exit code).
 #pragma once
 
+#include <functional>
 #include <string>
-#include <vector>
+
+namespace CLI {
+class App;
+class Option;
+}
 
 namespace demotool {
 
-using Args = std::vector<std::string>;
+using Run = std::function<int()>;
 
-int runPack(const Args& args);
+Run addPack(CLI::App& command);
 // The sound library that pack and build put into demo data by default.
 std::string defaultSoundLibrary();
-int runInspect(const Args& args);
-int runRender(const Args& args);
-int runBuild(const Args& args);
-int runAssets(const Args& args);
+Run addInspect(CLI::App& command);
+Run addRender(CLI::App& command);
+Run addBuild(CLI::App& command);
+Run addAssets(CLI::App& command);
+Run addPlay(CLI::App& command);
+
+// --size: WIDTHxHEIGHT, each 1 to 32767.
+bool parseSize(const std::string& text, int& width, int& height);
+CLI::Option* addSizeOption(CLI::App& command, std::string& text, const std::string& description);
 
 }  // namespace demotool

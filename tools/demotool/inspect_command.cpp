@@ -1,22 +1,25 @@
+#include <CLI/CLI.hpp>
+
 #include <iostream>
+#include <memory>
 
 #include "tools/demotool/commands.h"
 #include "tools/demotool/inspect.h"
 
 namespace demotool {
 
-int runInspect(const Args& args)
+Run addInspect(CLI::App& command)
 {
-    if (args.size() != 1) {
-        std::cerr << "usage: demotool inspect FILE\n";
-        return 2;
-    }
-    authoring::Bytes file;
-    if (!authoring::readFile(args[0], file)) {
-        std::cerr << "demotool inspect: cannot read " << args[0] << "\n";
-        return 2;
-    }
-    return inspect(file, std::cout) ? 0 : 1;
+    auto path = std::make_shared<std::string>();
+    command.add_option("FILE", *path, "demo data or a packed executable")->required();
+    return [path] {
+        authoring::Bytes file;
+        if (!authoring::readFile(*path, file)) {
+            std::cerr << "demotool inspect: cannot read " << *path << "\n";
+            return 2;
+        }
+        return inspect(file, std::cout) ? 0 : 1;
+    };
 }
 
 }  // namespace demotool

@@ -1,6 +1,9 @@
-// demotool: authoring commands around demo data, dispatched by name.
+// demotool: authoring commands around demo data, one CLI11 subcommand each.
+#include <CLI/CLI.hpp>
+
 #include <cstring>
 #include <iostream>
+#include <vector>
 
 #include "tools/demotool/commands.h"
 
@@ -8,51 +11,69 @@ namespace {
 
 struct Command {
     const char* name;
-    const char* arguments;
     const char* summary;
-    int (*run)(const demotool::Args& args);
+    demotool::Run (*add)(CLI::App& command);
 };
 
-// New subcommands go here; the usage text is built from this table.
+// New subcommands go here; `demotool --help` lists them in this order.
 const Command kCommands[] = {
-    {"pack", "PLAYER DATA -o OUT", "put demo data (raw or packed) behind a player executable",
-     demotool::runPack},
-    {"inspect", "FILE", "print the chunk tree of demo data or a packed executable; exit 1 if malformed",
-     demotool::runInspect},
-    {"render", "DEMO --out DIR [--frames LIST] [--size WxH]",
-     "play demo data or a packed demo offscreen and write frames as DIR/frame-NNNNN.png\n"
-     "      (LIST such as 1,10,20-25; default: every frame; size default: the demo's)",
-     demotool::runRender},
-    {"build", "DESC -o DATA", "compile a JSON demo description into demo data", demotool::runBuild},
-    {"assets", "DIR [--wav] [--seconds N]",
-     "write the sample demo's textures and music (made from code, the same every time) into DIR",
-     demotool::runAssets},
+    {"pack", "put demo data (raw or packed) behind a player executable", demotool::addPack},
+    {"inspect", "print the chunk tree of demo data or a packed executable; exit 1 if malformed",
+     demotool::addInspect},
+    {"render", "play demo data or a packed demo offscreen and write its frames as PNG files or a video",
+     demotool::addRender},
+    {"build", "compile a JSON demo description into demo data", demotool::addBuild},
+    {"assets", "write the sample demo's textures and music (made from code, the same every time) into DIR",
+     demotool::addAssets},
+    {"play", "play a description or demo data in a window, rebuilding it on every edit with --watch",
+     demotool::addPlay},
 };
-
-void usage(std::ostream& out)
-{
-    out << "usage: demotool COMMAND [ARGS]\n\ncommands:\n";
-    for (const Command& command : kCommands)
-        out << "  " << command.name << ' ' << command.arguments << "\n      " << command.summary << '\n';
-}
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        usage(std::cerr);
-        return 2;
+    CLI::App app("demotool: authoring commands around demo data", "demotool");
+    app.require_subcommand(1);
+    std::vector<std::pair<CLI::App*, demotool::Run>> runs;
+    for (const Command& command : kCommands) {
+        CLI::App* sub = app.add_subcommand(command.name, command.summary);
+        runs.emplace_back(sub, command.add(*sub));
     }
-    if (!std::strcmp(argv[1], "help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help")) {
-        usage(std::cout);
+    if (argc == 2 && !std::strcmp(argv[1], "help")) {
+        std::cout << app.help();
         return 0;
     }
-    for (const Command& command : kCommands) {
-        if (std::strcmp(argv[1], command.name) == 0)
-            return command.run(demotool::Args(argv + 2, argv + argc));
+    if (argc < 2) {
+        std::cerr << app.help();
+        return 2;
     }
-    std::cerr << "demotool: unknown command '" << argv[1] << "'\n\n";
-    usage(std::cerr);
+    bool known = argv[1][0] == '-';
+    for (const Command& command : kCommands)
+        known = known || !std::strcmp(argv[1], command.name);
+    if (!known) {
+        std::cerr << "demotool: unknown command '" << argv[1] << "'\n\n" << app.help();
+        return 2;
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        // Usage errors keep exit code 2 whatever kind CLI11 reports.
+        std::string where = "demotool";
+        for (const auto& run : runs) {
+            if (run.first->parsed())
+                where += " " + run.first->get_name();
+        }
+        std::cerr << where << ": " << e.what() << "\nRun '" << where << " --help' for the usage.\n";
+        return 2;
+    }
+    for (const auto& run : runs) {
+        if (run.first->parsed())
+            return run.second();
+    }
     return 2;
 }

@@ -1,11 +1,17 @@
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+
 #include <iostream>
+#include <memory>
 
 #include "tools/demotool/commands.h"
 #include "tools/writer/writer.h"
 
 namespace demotool {
+
+int runPack(const std::string& playerPath, const std::string& dataPath, const std::string& output,
+            const std::string& soundLibrary, bool keepLibrary);
 
 std::string defaultSoundLibrary()
 {
@@ -18,35 +24,31 @@ std::string defaultSoundLibrary()
     return path.substr(0, path.rfind('/') + 1) + "libdemosound.so";
 }
 
-int runPack(const Args& args)
+Run addPack(CLI::App& command)
 {
-    const char* usage =
-        "usage: demotool pack PLAYER DATA -o OUT [--sound-library LIB | --keep-sound-library]\n"
-        "  The sound library carried in DATA is replaced by LIB (default: libdemosound.so\n"
-        "  next to demotool) so that the music plays on this system.\n";
-    std::vector<std::string> inputs;
-    std::string output;
-    std::string soundLibrary = defaultSoundLibrary();
-    bool keepLibrary = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" || args[i] == "--sound-library") {
-            std::string& target = args[i] == "-o" ? output : soundLibrary;
-            if (i + 1 >= args.size() || (args[i] == "-o" && !output.empty())) {
-                std::cerr << usage;
-                return 2;
-            }
-            target = args[++i];
-        } else if (args[i] == "--keep-sound-library") {
-            keepLibrary = true;
-        } else {
-            inputs.push_back(args[i]);
-        }
-    }
-    if (inputs.size() != 2 || output.empty()) {
-        std::cerr << usage;
-        return 2;
-    }
+    struct Options {
+        std::string player, data, output;
+        std::string soundLibrary = defaultSoundLibrary();
+        bool keepLibrary = false;
+    };
+    auto o = std::make_shared<Options>();
+    command.add_option("PLAYER", o->player, "the player executable")->required();
+    command.add_option("DATA", o->data, "demo data, or a packed demo whose data is taken")->required();
+    command.add_option("-o", o->output, "the packed demo to write")->type_name("OUT")->required();
+    CLI::Option* library = command.add_option(
+        "--sound-library", o->soundLibrary,
+        "replace the sound library carried in DATA by LIB (default: libdemosound.so next to demotool),\n"
+        "so that the music plays on this system")
+        ->type_name("LIB");
+    command.add_flag("--keep-sound-library", o->keepLibrary, "keep the sound library DATA carries")
+        ->excludes(library);
+    return [o] { return runPack(o->player, o->data, o->output, o->soundLibrary, o->keepLibrary); };
+}
 
+int runPack(const std::string& playerPath, const std::string& dataPath, const std::string& output,
+            const std::string& soundLibrary, bool keepLibrary)
+{
+    const std::string inputs[2] = {playerPath, dataPath};
     authoring::Bytes player, dataFile;
     for (auto [path, bytes] : {std::pair{&inputs[0], &player}, std::pair{&inputs[1], &dataFile}}) {
         if (!authoring::readFile(*path, *bytes)) {

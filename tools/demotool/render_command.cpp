@@ -1,15 +1,19 @@
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 
 #include "tools/demotool/commands.h"
 #include "tools/writer/png.h"
 #include "tools/writer/render.h"
+#include "tools/writer/video.h"
 
 namespace demotool {
-
-namespace {
 
 bool parseSize(const std::string& text, int& width, int& height)
 {
@@ -25,44 +29,82 @@ bool parseSize(const std::string& text, int& width, int& height)
     return positive(text.substr(0, x), width) && positive(text.substr(x + 1), height);
 }
 
+namespace {
+
+struct RenderArguments {
+    std::string demo, outDir, video;
+    std::string frames, size;
+    int32_t from = 1, to = 0;
+};
+
+int runRender(const RenderArguments& a);
+int runVideo(const RenderArguments& a);
+
 }  // namespace
 
-int runRender(const Args& args)
+CLI::Option* addSizeOption(CLI::App& command, std::string& text, const std::string& description)
 {
-    const char* usage = "usage: demotool render DEMO --out DIR [--frames LIST] [--size WxH]\n";
-    std::string demo, outDir;
+    return command.add_option("--size", text, description)
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                int w, h;
+                return parseSize(value, w, h) ? std::string()
+                                              : "wants WIDTHxHEIGHT such as 320x240, not '" + value + "'";
+            },
+            "WxH"));
+}
+
+Run addRender(CLI::App& command)
+{
+    auto a = std::make_shared<RenderArguments>();
+    command.add_option("DEMO", a->demo, "demo data or a packed demo")->required();
+    CLI::Option* out = command.add_option("--out", a->outDir, "write the frames as DIR/frame-NNNNN.png")->type_name("DIR");
+    CLI::Option* video = command.add_option(
+        "--video", a->video,
+        "encode the frames with the demo's music into a video through ffmpeg; the name's extension\n"
+        "(.mp4, .webm, .mkv, .mov, .gif) picks the container");
+    out->excludes(video);
+    command.add_option("--frames", a->frames, "frames to write, such as 1,10,20-25 (default: every frame)")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                authoring::FrameList list;
+                std::string error;
+                return list.parse(text, &error) ? std::string() : error;
+            },
+            "LIST"))
+        ->excludes(video);
+    CLI::Option* from = command.add_option("--from", a->from, "first frame of the video (default 1)")
+        ->check(CLI::PositiveNumber)->needs(video);
+    command.add_option("--to", a->to, "last frame of the video (default: the demo's last)")
+        ->check(CLI::PositiveNumber)->needs(video);
+    (void)from;
+    addSizeOption(command, a->size, "window size, such as 640x480 (default: the demo's)");
+    return [a, &command] {
+        if (a->outDir.empty() && a->video.empty()) {
+            std::cerr << "demotool render: give --out DIR or --video FILE\n" << command.help();
+            return 2;
+        }
+        if (a->to != 0 && a->to < a->from) {
+            std::cerr << "demotool render: --to " << a->to << " comes before --from " << a->from << "\n";
+            return 2;
+        }
+        return a->video.empty() ? runRender(*a) : runVideo(*a);
+    };
+}
+
+namespace {
+
+int runRender(const RenderArguments& a)
+{
+    const std::string& demo = a.demo;
+    const std::string& outDir = a.outDir;
     authoring::RenderOptions options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        bool takesValue = arg == "--out" || arg == "--frames" || arg == "--size";
-        if (takesValue && i + 1 >= args.size()) {
-            std::cerr << "demotool render: " << arg << " needs a value\n" << usage;
-            return 2;
-        }
-        if (arg == "--out") {
-            outDir = args[++i];
-        } else if (arg == "--frames") {
-            std::string error;
-            if (!options.frames.parse(args[++i], &error)) {
-                std::cerr << "demotool render: --frames: " << error << "\n";
-                return 2;
-            }
-        } else if (arg == "--size") {
-            if (!parseSize(args[++i], options.width, options.height)) {
-                std::cerr << "demotool render: --size wants WIDTHxHEIGHT such as 320x240, not '" << args[i] << "'\n";
-                return 2;
-            }
-        } else if (demo.empty() && (arg.empty() || arg[0] != '-')) {
-            demo = arg;
-        } else {
-            std::cerr << "demotool render: unexpected argument '" << arg << "'\n" << usage;
-            return 2;
-        }
-    }
-    if (demo.empty() || outDir.empty()) {
-        std::cerr << usage;
-        return 2;
-    }
+    if (!a.frames.empty())
+        options.frames.parse(a.frames, nullptr);
+    if (!a.size.empty())
+        parseSize(a.size, options.width, options.height);
+    // The offline renderer makes no sound.
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
     std::error_code ec;
     std::filesystem::create_directories(outDir, ec);
     if (ec) {
@@ -105,5 +147,73 @@ int runRender(const Args& args)
     }
     return 0;
 }
+
+}  // namespace
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int)
+{
+    interrupted = 1;
+}
+
+std::string clockText(double seconds)
+{
+    int total = int(seconds + 0.5);
+    char text[32];
+    std::snprintf(text, sizeof text, "%d:%02d", total / 60, total % 60);
+    return text;
+}
+
+int runVideo(const RenderArguments& a)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    authoring::VideoOptions options;
+    options.output = a.video;
+    options.from = a.from;
+    options.to = a.to;
+    if (!a.size.empty())
+        parseSize(a.size, options.width, options.height);
+
+    const auto begin = std::chrono::steady_clock::now();
+    bool progressShown = false;
+    options.progress = [&](int32_t done, int32_t total) {
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        double fps = seconds > 0 ? done / seconds : 0;
+        if (done != total && done % 5 != 0)
+            return;
+        std::cerr << "\rframe " << done << "/" << total << "  " << int(fps * 10) / 10.0 << " fps  "
+                  << (fps > 0 ? clockText((total - done) / fps) : std::string("?")) << " left   " << std::flush;
+        progressShown = true;
+    };
+    // Ctrl-C stops after the frame being made; ffmpeg then closes the file.
+    interrupted = 0;
+    options.stopRequested = [] { return interrupted != 0; };
+    struct sigaction handler {}, previous {};
+    handler.sa_handler = onInterrupt;
+    sigaction(SIGINT, &handler, &previous);
+    authoring::VideoResult result;
+    std::string error;
+    bool ok = authoring::exportVideo(a.demo, options, result, &error);
+    sigaction(SIGINT, &previous, nullptr);
+    if (progressShown)
+        std::cerr << "\n";
+    if (!ok) {
+        std::cerr << "demotool render: " << a.demo << ": " << error << "\n";
+        return 1;
+    }
+    std::cerr << a.video << ": " << result.frames << " frames at " << result.frameRate << " fps"
+              << (result.withMusic ? " with the demo's music" : ", no music") << "\n";
+    if (result.stopped) {
+        std::cerr << "stopped by Ctrl-C: the video holds the frames made so far\n";
+        return 130;
+    }
+    return 0;
+}
+
+}  // namespace
 
 }  // namespace demotool

@@ -31,6 +31,7 @@
 #include "tools/writer/model_import.h"
 #include "tools/writer/object_payloads.h"
 #include "tools/writer/sound_payloads.h"
+#include "tools/writer/texture_image.h"
 #include "tools/writer/texture_payloads.h"
 
 namespace authoring {
@@ -495,47 +496,6 @@ Bytes fileContents(const Value& pathValue, const std::string& place, const Resou
     return bytes;
 }
 
-uint32_t le32(const Bytes& b, size_t at)
-{
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-
-// Why the player's texture loader would not take these BMP bytes as they
-// are, or "" when it would. It reads only 24-bit uncompressed pixels from
-// byte 54, unpadded rows, bottom row first.
-std::string bmpProblem(const Bytes& b)
-{
-    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M')
-        return "is not a BMP file (it does not start with a 54-byte BMP header)";
-    const uint32_t offset = le32(b, 10), header = le32(b, 14);
-    const int32_t width = int32_t(le32(b, 18)), height = int32_t(le32(b, 22));
-    const unsigned bits = unsigned(b[28]) | unsigned(b[29]) << 8;
-    const uint32_t compression = le32(b, 30), imageSize = le32(b, 34);
-    if (header != 40)
-        return "has a " + std::to_string(header) + "-byte information header; textures take the 40-byte one";
-    if (bits != 24)
-        return "is a " + std::to_string(bits) + "-bit BMP; textures take 24-bit uncompressed BMP files";
-    if (compression != 0)
-        return "is compressed; textures take 24-bit uncompressed BMP files";
-    if (offset != 54)
-        return "has its pixels at byte " + std::to_string(offset) + "; the player reads them from byte 54";
-    if (width <= 0 || height <= 0)
-        return "is " + std::to_string(width) + " x " + std::to_string(height) +
-               " pixels; textures need a positive size, rows stored bottom first";
-    if (width % 4 != 0)
-        return "is " + std::to_string(width) +
-               " pixels wide; the file pads its rows and the player does not: use a width that is a multiple of 4";
-    const uint64_t pixels = uint64_t(width) * uint64_t(height) * 3;
-    if (imageSize != 0 && imageSize < pixels)
-        return "says its pixels take " + std::to_string(imageSize) + " bytes; " + std::to_string(width) + " x " +
-               std::to_string(height) + " pixels take " + std::to_string(pixels);
-    const uint64_t stored = imageSize != 0 ? imageSize : pixels;
-    if (b.size() - 54 < stored)
-        return "is cut short: " + std::to_string(b.size() - 54) + " bytes of pixels, " + std::to_string(stored) +
-               " expected";
-    return "";
-}
-
 struct GLName {
     const char* name;    // as descriptions usually write it
     const char* glName;  // the constant's own name, also accepted
@@ -588,10 +548,12 @@ Bytes textureParameterFields(Fields& f)
 void writeTexture(Fields& f, Envelope& e, const ResourceContext& c)
 {
     const Value& file = f.required("file");
-    e.body = fileContents(file, f.place(), c);
-    std::string problem = bmpProblem(e.body);
+    // Any common image file becomes the one BMP layout the player reads.
+    TextureImage image;
+    std::string problem = textureFromImage(fileContents(file, f.place(), c), image);
     if (!problem.empty())
         fail(file, f.place(), quoted(file.text) + " " + problem);
+    e.body = std::move(image.bmp);
     e.extraId = 201;
     e.extra = textureParameterFields(f);
 }

@@ -1,6 +1,11 @@
 // A small JSON reader for hand-written demo descriptions: standard JSON plus
 // // and /* */ comments and trailing commas. Every value remembers where it
 // starts, so that later checks can point at the line and column.
+//
+// Kept rather than a library: the JSON libraries at hand (nlohmann/json and
+// the like) give values without their place in the text, and every error
+// `demotool build` prints is "file:line:col: ..." at the value at fault,
+// found long after parsing (an unknown tag, a file that is no image).
 #pragma once
 
 #include <string>

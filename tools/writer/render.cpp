@@ -187,6 +187,11 @@ bool renderDemo(const std::string& path, const RenderOptions& options,
                         std::to_string(passLength) + " frames, no loop)");
     }
 
+    if (options.started && !options.started(settings.width, settings.height, settings.frameRate, last)) {
+        player.shutdown();
+        return true;
+    }
+
     RenderedFrame picture;
     picture.width = settings.width;
     picture.height = settings.height;

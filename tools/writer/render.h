@@ -34,6 +34,10 @@ struct RenderOptions {
     // Called after every frame played (captured or not), with the frame
     // number and the last frame that will be played.
     std::function<void(int32_t frame, int32_t last)> progress;
+    // Called once the window is up, before the first frame, with the picture
+    // size, the demo's frame rate and the last frame that will be played;
+    // false ends the render there (without an error).
+    std::function<bool(int width, int height, int frameRate, int32_t last)> started;
 };
 
 struct RenderedFrame {

@@ -1,0 +1,363 @@
+// `demotool play`: a description (built in memory) or demo data in a window,
+// with the music, through the player's own frame pieces. With --watch the
+// description is rebuilt on every edit and play goes on at the same frame.
+#include <CLI/CLI.hpp>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include "demo/container.h"
+#include "demo/instance_list.h"
+#include "demo/object_loader.h"
+#include "demo/scene_object.h"
+#include "demo/settings_record.h"
+#include "demo/timeline.h"
+#include "platform/platform.h"
+#include "player/demo_data.h"
+#include "player/frame_loop.h"
+#include "player/player.h"
+#include "player/settings.h"
+#include "tools/demotool/commands.h"
+#include "tools/writer/description.h"
+#include "tools/writer/preview.h"
+
+namespace demotool {
+
+namespace {
+
+struct PlayArguments {
+    std::string input, size;
+    int32_t from = 1;
+    bool windowed = false, watch = false;
+};
+
+struct WindowChoice {
+    int width = 0, height = 0;
+    bool windowed = false;
+};
+
+void chooseWindow(void* user, PlayerSettings& settings)
+{
+    const WindowChoice& choice = *static_cast<const WindowChoice*>(user);
+    if (choice.windowed || choice.width > 0)
+        settings.fullscreen = 0;
+    if (choice.width > 0) {
+        settings.width = int16_t(choice.width);
+        settings.height = int16_t(choice.height);
+    }
+}
+
+bool isDescription(const authoring::Bytes& file)
+{
+    for (uint8_t c : file) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+            continue;
+        return c == '{' || c == '/';
+    }
+    return false;
+}
+
+// The demo data of the input: read as it is, or built from a description.
+// "" or the error to print.
+std::string loadInput(const std::string& input, authoring::Bytes& data, std::vector<std::string>& watched)
+{
+    authoring::Bytes file;
+    watched = {input};
+    if (!authoring::readFile(input, file))
+        return "demotool play: cannot read " + input;
+    if (!isDescription(file)) {
+        data = authoring::demoDataOf(file);
+        return data.empty() ? "demotool play: no demo data in " + input : "";
+    }
+    std::string text(file.begin(), file.end());
+    watched = authoring::filesNamedBy(input, text);
+    authoring::DescriptionOptions options;
+    size_t slash = input.rfind('/');
+    options.baseDirectory = slash == std::string::npos ? "." : slash == 0 ? "/" : input.substr(0, slash);
+    options.soundLibrary = defaultSoundLibrary();
+    std::string error;
+    if (!authoring::compileDescription(text, options, data, &error))
+        return input + ":" + error;
+    return "";
+}
+
+// Loads demo data into a player whose window is already up: the window and
+// its context stay (no flicker, the same window keeps the focus), everything
+// else is read again. The dispatch is the player's own loader's, without
+// the window step.
+class ReloadVisitor : public ContainerVisitor {
+public:
+    explicit ReloadVisitor(Player& player) : player_(player) {}
+    bool openWindow() override { return true; }
+    void chunk(int16_t id, const uint8_t* payload, int32_t size) override
+    {
+        switch (id) {
+        case 2100:
+            readWindowSettings(player_.settings, payload, size);
+            break;
+        case 2101:
+            readPlaybackSettings(player_.settings, payload, size);
+            break;
+        case 2103:
+            runRenderStateScript(payload, size);
+            break;
+        case 2102: {
+            if (player_.resourceLoader)
+                player_.retiredLoaders.emplace_back(player_.resourceLoader);
+            player_.resourceLoader = new ObjectLoader(payload, size);
+            LoadContext context = player_.loadContext(false);
+            player_.resourceLoader->load(player_.resources, &context);
+            break;
+        }
+        case 2104: {
+            ObjectLoader loader(payload, size);
+            LoadContext context = player_.loadContext(true);
+            loader.load(player_.timeline, &context);
+            break;
+        }
+        }
+    }
+
+private:
+    Player& player_;
+};
+
+// Everything of a player but its window, in the order of Player::shutdown,
+// then fresh lists as a new Player has.
+void clearScene(Player& p)
+{
+    delete p.instances;
+    delete p.active;
+    delete p.resources;
+    delete p.timeline;
+    p.cursor = nullptr;
+    delete p.resourceLoader;
+    p.resourceLoader = nullptr;
+    p.retiredLoaders.clear();
+    p.resources = new ObjectList(true);
+    p.resources->deleter = &SceneObject::destroy;
+    p.active = new ObjectList(true);
+    p.active->deleter = &SceneObject::destroy;
+    p.instances = new InstanceList;
+    p.timeline = new ObjectList(true);
+    p.timeline->deleter = &TimelineEntry::destroy;
+}
+
+// One loaded demo: the player with its window, stepped to `frame`.
+class Session {
+public:
+    Session(const std::string& dataPath, const WindowChoice& window) : dataPath_(dataPath), window_(window) {}
+
+    bool open(std::string* error)
+    {
+        frame_ = 1;
+        if (!player_) {
+            player_ = std::make_unique<Player>();
+            if (!readContainer(*player_, dataPath_.c_str(), 0, &chooseWindow, &window_) ||
+                !player_->window.context) {
+                *error = "the demo opens no window";
+                return false;
+            }
+            return true;
+        }
+        clearScene(*player_);
+        PlayerSettings kept = player_->settings;
+        clearSettings(player_->settings);
+        ReloadVisitor visitor(*player_);
+        walkContainer(dataPath_.c_str(), 0, visitor);
+        // The window stays as it is.
+        player_->settings.width = kept.width;
+        player_->settings.height = kept.height;
+        player_->settings.fullscreen = kept.fullscreen;
+        return true;
+    }
+    // Replays from frame 1 without drawing up to (not including) `target`,
+    // as the player's catch-up does.
+    void seek(int32_t target, std::string* error)
+    {
+        if (open(error)) {
+            while (frame_ < target && step(true)) {
+            }
+        }
+    }
+    // One frame; false at the end of a demo that does not loop.
+    bool step(bool stepOnly)
+    {
+        Player& p = *player_;
+        if (frame_ > std::max<int32_t>(1, p.settings.totalFrames)) {
+            if (!p.settings.loop)
+                return false;
+            p.instances->clear();
+            frame_ = 1;
+        }
+        if (!p.cursor)
+            p.cursor = static_cast<TimelineEntry*>(p.timeline->first());
+        timelineCheck(p, frame_);
+        runFrame(p, stepOnly);
+        ++frame_;
+        return true;
+    }
+    Player& player() { return *player_; }
+    int32_t frame() const { return frame_; }  // the next frame to play
+
+private:
+    std::string dataPath_;
+    WindowChoice window_;
+    std::unique_ptr<Player> player_;
+    int32_t frame_ = 1;
+};
+
+int runPlay(const PlayArguments& a)
+{
+    WindowChoice window;
+    window.windowed = a.windowed;
+    if (!a.size.empty())
+        parseSize(a.size, window.width, window.height);
+
+    authoring::Bytes data;
+    std::vector<std::string> watched;
+    std::string error = loadInput(a.input, data, watched);
+    if (!error.empty()) {
+        std::cerr << error << "\n";
+        return 1;
+    }
+    // The player reads demo data from a file.
+    char dataPath[] = "/tmp/demotool-play-XXXXXX";
+    int fd = mkstemp(dataPath);
+    if (fd < 0) {
+        std::perror("demotool play");
+        return 1;
+    }
+    close(fd);
+    struct Remove {
+        const char* path;
+        ~Remove() { std::remove(path); }
+    } removeData{dataPath};
+    if (!authoring::writeFile(dataPath, data)) {
+        std::cerr << "demotool play: cannot write " << dataPath << "\n";
+        return 1;
+    }
+
+    Session session(dataPath, window);
+    session.seek(a.from, &error);
+    if (!error.empty()) {
+        std::cerr << "demotool play: " << a.input << ": " << error << "\n";
+        return 1;
+    }
+    authoring::ReloadDecision reload(authoring::stampsOf(watched));
+    using Clock = std::chrono::steady_clock;
+    auto nextFrame = Clock::now();
+    auto nextPoll = Clock::now();
+    bool paused = false;
+    for (;;) {
+        // The player's pump looks at which keys are down after the queue is
+        // empty, which misses a tap shorter than a frame; presses are taken
+        // from the messages here before they are dispatched as usual.
+        bool keyPressed[256] = {};
+        platform::Message message;
+        while (platform::peekMessage(&message)) {
+            if (message.message == platform::WM_QUIT)
+                return int(message.wParam);
+            if (message.message == platform::WM_KEYDOWN && message.wParam < 256 && !(message.lParam & (1 << 30)))
+                keyPressed[message.wParam] = true;
+            platform::translateMessage(message);
+            platform::dispatchMessage(message);
+        }
+        auto pressed = [&](int key) { return keyPressed[key]; };
+        const int kLeft = 37, kRight = 39, kHome = 36;
+        if (pressed(platform::VK_ESCAPE))
+            return 0;
+        const int32_t rate = std::max(1, int(session.player().settings.frameRate > 0
+                                                  ? session.player().settings.frameRate
+                                                  : 25));
+        const PlayerSettings& settings = session.player().settings;
+        // The frame on screen is the one before the next to play.
+        const int32_t shown = std::max(1, session.frame() - 1);
+        int32_t seekTo = 0;
+        if (pressed(platform::VK_SPACE)) {
+            paused = !paused;
+            std::cerr << (paused ? "paused at frame " : "playing from frame ") << shown << "\n";
+            // The music runs on its own clock: picking up again replays to the frame.
+            if (!paused)
+                seekTo = session.frame();
+        }
+        if (pressed(kHome))
+            seekTo = 1;
+        if (pressed(kLeft))
+            seekTo = std::max(1, shown - rate);
+        if (pressed(kRight)) {
+            seekTo = shown + rate;
+            if (!settings.loop)
+                seekTo = std::min(seekTo, std::max<int32_t>(1, settings.totalFrames));
+        }
+        if (seekTo > 0 && (pressed(kHome) || pressed(kLeft) || pressed(kRight)))
+            std::cerr << "frame " << seekTo << (paused ? " (paused)" : "") << "\n";
+
+        if (a.watch && Clock::now() >= nextPoll) {
+            nextPoll = Clock::now() + std::chrono::milliseconds(200);
+            if (reload.poll(authoring::stampsOf(watched))) {
+                authoring::Bytes fresh;
+                std::vector<std::string> files;
+                std::string buildError = loadInput(a.input, fresh, files);
+                if (buildError.empty() && !authoring::writeFile(dataPath, fresh))
+                    buildError = "cannot write " + std::string(dataPath);
+                if (!buildError.empty()) {
+                    // The last good version plays on.
+                    std::cerr << buildError << "\n";
+                } else {
+                    watched = files;
+                    seekTo = session.frame();
+                    std::cerr << "reloaded at frame " << seekTo << "\n";
+                }
+                // A failed build keeps the files of the last good one watched.
+                reload.rebuilt(authoring::stampsOf(watched));
+            }
+        }
+        if (seekTo > 0) {
+            session.seek(seekTo, &error);
+            if (!error.empty()) {
+                std::cerr << "demotool play: " << error << "\n";
+                return 1;
+            }
+            nextFrame = Clock::now();
+            if (paused)
+                session.step(false);  // show where the jump landed
+        }
+        if (paused) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        auto now = Clock::now();
+        if (now < nextFrame) {
+            std::this_thread::sleep_for(std::min<Clock::duration>(nextFrame - now, std::chrono::milliseconds(5)));
+            continue;
+        }
+        if (!session.step(false))
+            return 0;
+        nextFrame += std::chrono::microseconds(1000000 / rate);
+        if (Clock::now() - nextFrame > std::chrono::milliseconds(250))
+            nextFrame = Clock::now();  // far behind (a breakpoint, a slow build): no rush to catch up
+    }
+}
+
+}  // namespace
+
+Run addPlay(CLI::App& command)
+{
+    auto a = std::make_shared<PlayArguments>();
+    command.add_option("INPUT", a->input, "a JSON description (built in memory) or demo data")->required();
+    command.add_option("--from", a->from, "start at this frame (default 1)")->check(CLI::PositiveNumber);
+    addSizeOption(command, a->size, "window size, such as 640x480; implies --windowed");
+    command.add_flag("--windowed", a->windowed, "play in a window even when the demo asks for fullscreen");
+    command.add_flag("--watch", a->watch,
+                     "rebuild when the description or a file it names changes and go on at the same frame");
+    command.footer("Keys: Space pauses and resumes, Left and Right step a second, Home restarts, Escape ends.");
+    return [a] { return runPlay(*a); };
+}
+
+}  // namespace demotool
