@@ -269,3 +269,38 @@ TEST_F(GLTest, MeshCloneDrawsAfterItsSourceIsGoneInStepOnlyPassesToo)
     EXPECT_EQ(0, coord[0]);
     EXPECT_EQ(1, coord[1]);
 }
+
+// Grids and models draw in step-only passes too, each inside its own
+// transform (the model's square lies on the eye without it), and every draw
+// clears the deformed mark.
+TEST_F(GLTest, GridsAndModelsDrawInStepOnlyPassesInsideTheirTransforms)
+{
+    glDisable(GL_DEPTH_TEST);
+    Grid grid;
+    loadExact(grid, gridPayload({{{0, 0, -5}}, 2, 2, 1, 1}));
+    ObjectList resources(true);
+    resources.deleter = &SceneObject::destroy;
+    Model model(&resources);
+    loadExact(model, modelPayload({{"sq", square()}}));
+    model.position[2] = -5;
+    auto* mesh = static_cast<Mesh*>(model.meshes->first());
+    grid.deformed = mesh->deformed = 1;
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    for (SceneObject* object : {static_cast<SceneObject*>(&grid), static_cast<SceneObject*>(&model)}) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        glLoadIdentity();
+        object->step(true);
+        std::vector<uint8_t> p(kWidth * kHeight * 4);
+        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+        int lit = 0;
+        for (size_t i = 0; i < p.size(); i += 4)
+            lit += p[i] != 0;
+        EXPECT_GT(lit, 200) << object->typeId();
+        float matrix[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, matrix);
+        EXPECT_EQ(0, std::memcmp(identity, matrix, sizeof matrix));
+    }
+    EXPECT_EQ(0, grid.deformed + mesh->deformed);
+    EXPECT_EQ((std::vector<int>{170, 172, 173, 275, 275}),
+              (std::vector<int>{grid.typeId(), mesh->typeId(), QuadMesh().typeId(), Mesh().typeId(), model.typeId()}));
+}
