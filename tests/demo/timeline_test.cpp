@@ -181,7 +181,8 @@ TEST_F(TimelineTest, AnInstancePlacedNowhereIsStillFoundAndWhatGoesUnderItIsNeve
                   placeCommand(place("RECO", "KID_", "ORPH")),        // its child
                   placeCommand(place("COUN", "TWIN", "", "NONE")),    // two of one tag: the first is
                   placeCommand(place("RECO", "TWIN")),                // placed nowhere, the second is
-                  placeCommand(place("RECO", "KID2", "TWIN"))}));     // the first one wins
+                  placeCommand(place("RECO", "KID2", "TWIN")),       // the first one wins
+                  placeCommand(place("COUN", "SELF", "SELF"))}));    // its own parent: placed nowhere
     auto* orphan = static_cast<SceneObject*>(instances.find("ORPH"));
     ASSERT_NE(nullptr, orphan);
     EXPECT_EQ((std::vector<std::string>{"KID_"}), tags(*orphan->children));
@@ -190,6 +191,9 @@ TEST_F(TimelineTest, AnInstancePlacedNowhereIsStillFoundAndWhatGoesUnderItIsNeve
     EXPECT_EQ((std::vector<std::string>{"KID2"}), tags(*twin->children));
     EXPECT_EQ((std::vector<std::string>{"TWIN"}), tags(active));
     EXPECT_NE(twin, active.first());
+    auto* self = static_cast<SceneObject*>(instances.find("SELF"));
+    ASSERT_NE(nullptr, self);
+    EXPECT_EQ(0, self->children->count());
 
     for (void* p = active.first(); p; p = active.next())
         static_cast<SceneObject*>(p)->step(false);
@@ -198,7 +202,7 @@ TEST_F(TimelineTest, AnInstancePlacedNowhereIsStillFoundAndWhatGoesUnderItIsNeve
     // Emptying the list (a loop of the demo) destroys what nothing else owns.
     EXPECT_EQ(0, destroyed);
     instances.clear();
-    EXPECT_EQ(2, destroyed);
+    EXPECT_EQ(3, destroyed);
     EXPECT_EQ(1, active.count());
 }
 
