@@ -8,6 +8,7 @@
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
 #include "geometry/box.h"
+#include "geometry/grid.h"
 #include "geometry/transform.h"
 #include "objects/color.h"
 #include "tests/support/gl_fixture.h"
@@ -124,6 +125,7 @@ TEST_F(TimelineTest, TransformCopyIsAPlainTransform)
     auto* box = new Box;
     box->position[0] = 3;
     resources.append("BOX_", box);
+    resources.append("GRID", new Grid);
     Place p = place("TRFM", "COPY");
     p.transformCopy = true;
     Place q = place("COLR", "COLC", "", "COPY");
@@ -131,7 +133,9 @@ TEST_F(TimelineTest, TransformCopyIsAPlainTransform)
     q.length = 5;
     Place r = place("BOX_", "BOXC");
     r.transformCopy = true;  // a box's copy fills dimensions a transform lacks: refused
-    apply(1, cat({placeCommand(p), placeCommand(q), placeCommand(r)}));
+    Place g = place("GRID", "GRDC");
+    g.transformCopy = true;  // so does a mesh's (its arrays)
+    apply(1, cat({placeCommand(p), placeCommand(q), placeCommand(r), placeCommand(g)}));
     auto* copy = dynamic_cast<Transform*>(static_cast<SceneObject*>(instances.find("COPY")));
     ASSERT_NE(nullptr, copy);
     EXPECT_EQ(7, copy->position[0]);
@@ -158,6 +162,7 @@ TEST_F(TimelineTest, TransformCopyIsAPlainTransform)
     EXPECT_NE(nullptr, dynamic_cast<RecordingObject*>(static_cast<SceneObject*>(plain->children->first())));
 
     EXPECT_EQ(nullptr, instances.find("BOXC"));
+    EXPECT_EQ(nullptr, instances.find("GRDC"));
     EXPECT_EQ((std::vector<std::string>{"COPY", "COLC"}), tags(active));
 }
 

@@ -666,12 +666,12 @@ const ResourceClass kResourceClasses[] = {
     {"textureCopy", 202, writeTextureCopy, false},
     {"soundLibrary", 463, nullptr, false},
     {"music", 461, writeMusic, false},
-    {"grid", 170, writeGrid, true},
+    {"grid", 170, writeGrid, false},
     {"model", 109, writeModel, true},
 };
 
 // The meshes of a model are resources of their own, tagged by the model.
-const ResourceClass kModelMesh = {"mesh", 172, nullptr, true};
+const ResourceClass kModelMesh = {"mesh", 172, nullptr, false};
 
 const ResourceClass* findClass(const std::string& name)
 {
