@@ -128,6 +128,12 @@ float* Dynamic::findParameter(int width) const
     return p;
 }
 
+void Dynamic::forgetObject(const SceneObject* gone)
+{
+    if (target == gone)
+        target = nullptr;
+}
+
 bool Dynamic::valueAt(int k, float& value) const
 {
     if (!values || k < 0 || k >= valueCount)

@@ -41,6 +41,10 @@ public:
     int16_t parameterIndex = 0;
     int32_t valueCount = 0;  // entries in `values`
 
+    // A dynamic placed nowhere outlives its target: it keeps none once the
+    // target is destroyed.
+    void forgetObject(const SceneObject* gone) override;
+
 protected:
     // The parameter's address in the target when it exists and `width`
     // floats from it lie within adjacent float fields of the target, else none.

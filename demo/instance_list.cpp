@@ -23,6 +23,16 @@ void InstanceList::keepUnplaced(SceneObject* object)
     unplaced_.add(object);
 }
 
+void InstanceList::unregister(SceneObject* gone)
+{
+    // A clone is registered once, but nothing stops data from naming one
+    // object twice.
+    while (remove(gone)) {
+    }
+    for (void* object = unplaced_.first(); object; object = unplaced_.next())
+        static_cast<SceneObject*>(object)->forgetObject(gone);
+}
+
 void InstanceList::clear()
 {
     while (SceneObject* object = static_cast<SceneObject*>(first())) {

@@ -17,6 +17,9 @@ public:
     // stepped, yet later commands may still name it as parent. Nothing else
     // owns it, so it lives until the list is emptied or destroyed.
     void keepUnplaced(SceneObject* object);
+    // Drops every registration of an object being destroyed and tells the
+    // unplaced objects, which do not die with it, to forget it.
+    void unregister(SceneObject* gone);
     // Forgets every instance; the placed instances live on, the unplaced ones,
     // which no tag can reach any more, are destroyed.
     void clear();

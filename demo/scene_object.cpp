@@ -14,12 +14,8 @@ SceneObject::SceneObject()
 
 SceneObject::~SceneObject()
 {
-    if (instanceList) {
-        // Every registration of this object goes (a clone is registered once,
-        // but nothing stops data from naming one object twice).
-        while (instanceList->remove(this)) {
-        }
-    }
+    if (instanceList)
+        instanceList->unregister(this);
     delete children;
     delete parameters;
 }

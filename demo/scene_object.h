@@ -32,6 +32,10 @@ public:
     // Classes whose copyInto fills fields of their own say no.
     virtual bool copyFitsTransform() const { return true; }
 
+    // Told, while this object is registered but placed nowhere, that a
+    // registered object is being destroyed: what refers to it lets go.
+    virtual void forgetObject(const SceneObject* gone) { (void)gone; }
+
     // How many floats, from p on, lie inside one run of adjacent float fields
     // of this object (0 when p is in none): what a write of several floats
     // from a parameter's address may touch. Runs come from describeFloats.

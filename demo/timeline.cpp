@@ -33,10 +33,12 @@ void TimelineEntry::load(const void* data, int32_t length)
     std::memcpy(commands, static_cast<const uint8_t*>(data) + 2, size_t(size));
 }
 
-SceneObject* readTagAndFind(ChunkStream& stream, ObjectList* list)
+SceneObject* readTagAndFind(ChunkStream& stream, ObjectList* list, ObjectTag* read)
 {
     ObjectTag tag;
     stream.read(tag.text, 4);
+    if (read)
+        *read = tag;
     if (tag.empty() || !list)
         return nullptr;
     return static_cast<SceneObject*>(list->find(tag.text));
@@ -111,7 +113,8 @@ void TimelineEntry::apply()
             stream.read(instanceTag.text, 4);
             int16_t fields[3] = {};
             stream.read(fields, 6);
-            SceneObject* parent = readTagAndFind(stream, instances);
+            ObjectTag parentTag;
+            SceneObject* parent = readTagAndFind(stream, instances, &parentTag);
             ObjectTag afterTag;
             const char* after = readAfterTag(stream, afterTag);
             // A tag that names no resource (or a class without clones) places nothing.
@@ -120,7 +123,12 @@ void TimelineEntry::apply()
             instance->start = fields[0];
             instance->length = fields[1];
             instance->frame = fields[2];
-            registerAndPlace(instances, parent ? parent->children : active, after, instanceTag.text, instance);
+            // Its own tag as parent, with no earlier instance of it, names the
+            // instance itself: rather than its own child (never drawn, and a
+            // loop of ownership) it is registered and placed nowhere.
+            const bool ownParent = !parent && !parentTag.empty() && std::strcmp(parentTag.text, instanceTag.text) == 0;
+            ObjectList* into = ownParent ? nullptr : parent ? parent->children : active;
+            registerAndPlace(instances, into, after, instanceTag.text, instance);
             break;
         }
         case 1002:

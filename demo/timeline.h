@@ -33,5 +33,6 @@ public:
     TimelineEntry& operator=(const TimelineEntry&) = delete;
 };
 
-// Reads a 4-byte tag; an empty tag (first byte zero) finds nothing.
-SceneObject* readTagAndFind(ChunkStream& stream, ObjectList* list);
+// Reads a 4-byte tag (into `read` when given); an empty tag (first byte zero)
+// finds nothing.
+SceneObject* readTagAndFind(ChunkStream& stream, ObjectList* list, ObjectTag* read = nullptr);

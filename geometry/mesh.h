@@ -25,6 +25,8 @@ public:
     // Sets isCopy on both sides; a target that is a Mesh shares the arrays,
     // counts and the deformed flag. A plain Transform gets the transform only.
     void copyInto(SceneObject* destination) override;
+    // Its copy is meant to fill the arrays: no plain transform copy of a mesh.
+    bool copyFitsTransform() const override { return false; }
 
     // glBegin(primitive), a texture coordinate (when there are texture
     // indices) and a vertex per index, glEnd; clears `deformed`.

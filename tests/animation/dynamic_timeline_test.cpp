@@ -198,3 +198,18 @@ TEST_F(DynamicTimeline, AStreamCutInsideThePayloadLoadsNothingOfIt)
     EXPECT_EQ(1, parent->position[0]);
     EXPECT_EQ(0, parent->children->count());
 }
+
+TEST_F(DynamicTimeline, ADynamicPlacedNowhereLetsGoOfATargetThatIsDestroyed)
+{
+    // Placed nowhere, the dynamic does not die with its target; a later
+    // fast-forward of it must not reach the destroyed object.
+    apply(cat({placeTransform("OBJ_"), attach(1004, "NOSI", "OBJ_", "MISS", 0, 2,
+                                              fields("Posici\xf3", false, 0, 5, {0, 1, 0}))}));
+    auto* dynamic = dynamic_cast<Dynamic*>(instance("NOSI"));
+    ASSERT_NE(nullptr, dynamic);
+    ASSERT_NE(nullptr, dynamic->target);
+    active.remove(instance("OBJ_"));  // its lifetime over
+    EXPECT_EQ(nullptr, dynamic->target);
+    apply(fastForwardCommand(false, "NOSI", 2));
+    EXPECT_EQ(2, dynamic->stepCount);
+}

@@ -8,6 +8,7 @@
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
 #include "geometry/box.h"
+#include "geometry/grid.h"
 #include "geometry/transform.h"
 #include "objects/color.h"
 #include "tests/support/gl_fixture.h"
@@ -124,6 +125,7 @@ TEST_F(TimelineTest, TransformCopyIsAPlainTransform)
     auto* box = new Box;
     box->position[0] = 3;
     resources.append("BOX_", box);
+    resources.append("GRID", new Grid);
     Place p = place("TRFM", "COPY");
     p.transformCopy = true;
     Place q = place("COLR", "COLC", "", "COPY");
@@ -131,7 +133,9 @@ TEST_F(TimelineTest, TransformCopyIsAPlainTransform)
     q.length = 5;
     Place r = place("BOX_", "BOXC");
     r.transformCopy = true;  // a box's copy fills dimensions a transform lacks: refused
-    apply(1, cat({placeCommand(p), placeCommand(q), placeCommand(r)}));
+    Place g = place("GRID", "GRDC");
+    g.transformCopy = true;  // so does a mesh's (its arrays)
+    apply(1, cat({placeCommand(p), placeCommand(q), placeCommand(r), placeCommand(g)}));
     auto* copy = dynamic_cast<Transform*>(static_cast<SceneObject*>(instances.find("COPY")));
     ASSERT_NE(nullptr, copy);
     EXPECT_EQ(7, copy->position[0]);
@@ -158,6 +162,7 @@ TEST_F(TimelineTest, TransformCopyIsAPlainTransform)
     EXPECT_NE(nullptr, dynamic_cast<RecordingObject*>(static_cast<SceneObject*>(plain->children->first())));
 
     EXPECT_EQ(nullptr, instances.find("BOXC"));
+    EXPECT_EQ(nullptr, instances.find("GRDC"));
     EXPECT_EQ((std::vector<std::string>{"COPY", "COLC"}), tags(active));
 }
 
@@ -181,7 +186,8 @@ TEST_F(TimelineTest, AnInstancePlacedNowhereIsStillFoundAndWhatGoesUnderItIsNeve
                   placeCommand(place("RECO", "KID_", "ORPH")),        // its child
                   placeCommand(place("COUN", "TWIN", "", "NONE")),    // two of one tag: the first is
                   placeCommand(place("RECO", "TWIN")),                // placed nowhere, the second is
-                  placeCommand(place("RECO", "KID2", "TWIN"))}));     // the first one wins
+                  placeCommand(place("RECO", "KID2", "TWIN")),       // the first one wins
+                  placeCommand(place("COUN", "SELF", "SELF"))}));    // its own parent: placed nowhere
     auto* orphan = static_cast<SceneObject*>(instances.find("ORPH"));
     ASSERT_NE(nullptr, orphan);
     EXPECT_EQ((std::vector<std::string>{"KID_"}), tags(*orphan->children));
@@ -190,6 +196,9 @@ TEST_F(TimelineTest, AnInstancePlacedNowhereIsStillFoundAndWhatGoesUnderItIsNeve
     EXPECT_EQ((std::vector<std::string>{"KID2"}), tags(*twin->children));
     EXPECT_EQ((std::vector<std::string>{"TWIN"}), tags(active));
     EXPECT_NE(twin, active.first());
+    auto* self = static_cast<SceneObject*>(instances.find("SELF"));
+    ASSERT_NE(nullptr, self);
+    EXPECT_EQ(0, self->children->count());
 
     for (void* p = active.first(); p; p = active.next())
         static_cast<SceneObject*>(p)->step(false);
@@ -198,7 +207,7 @@ TEST_F(TimelineTest, AnInstancePlacedNowhereIsStillFoundAndWhatGoesUnderItIsNeve
     // Emptying the list (a loop of the demo) destroys what nothing else owns.
     EXPECT_EQ(0, destroyed);
     instances.clear();
-    EXPECT_EQ(2, destroyed);
+    EXPECT_EQ(3, destroyed);
     EXPECT_EQ(1, active.count());
 }
 

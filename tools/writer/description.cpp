@@ -731,7 +731,7 @@ const ResourceClass kResourceClasses[] = {
     {"textureCopy", 202, writeTextureCopy, false},
     {"soundLibrary", 463, nullptr, false},
     {"music", 461, writeMusic, false},
-    {"grid", 170, writeGrid, true},
+    {"grid", 170, writeGrid, false},
     {"model", 109, writeModel, true},
     {"blend", 340, writeBlend, false},
     {"trail", 341, writeTrail, false},
@@ -740,7 +740,7 @@ const ResourceClass kResourceClasses[] = {
 };
 
 // The meshes of a model are resources of their own, tagged by the model.
-const ResourceClass kModelMesh = {"mesh", 172, nullptr, true};
+const ResourceClass kModelMesh = {"mesh", 172, nullptr, false};
 
 const ResourceClass* findClass(const std::string& name)
 {
