@@ -18,60 +18,46 @@ using namespace authoring;
 namespace {
 
 constexpr int kCx = RenderedScene::kW / 2, kCy = RenderedScene::kH / 2;
-constexpr float kPixelsPerUnit = 11.6f;  // camera at z = 5
 
-bool litAt(const RenderedFrame& f, float x, float y)  // in units, y up
+// 'R', 'G', 'B', 'W' for full channels, '.' for black, '?' otherwise, at
+// (x, y) pixels from the centre, y up.
+char colourAt(const RenderedFrame& f, int x, int y)
 {
-    return brightness(f, kCx + int(x * kPixelsPerUnit), kCy - 1 - int(y * kPixelsPerUnit)) > 300;
+    if (f.rgb.empty())
+        return '!';
+    const uint8_t* p = &f.rgb[(size_t(kCy - 1 - y) * size_t(f.width) + size_t(kCx + x)) * 3];
+    const int bits = (p[0] > 200) | (p[1] > 200) << 1 | (p[2] > 200) << 2;
+    const bool clean = (p[0] > 200 || p[0] < 30) && (p[1] > 200 || p[1] < 30) && (p[2] > 200 || p[2] < 30);
+    return clean ? ".RG?B??W"[bits] : '?';
 }
 
-// A 4 x 4 texture in quadrants: red lower left, green lower right, blue
-// upper left, white upper right; nearest filter, clamped.
-Bytes quadrantTexture()
+// The four cells' middles from the lower left, counter-clockwise; then just
+// right of the lower-left cell, just above it, and left of the grid.
+std::string cells(const RenderedFrame& f)
 {
+    return {colourAt(f, -5, -5), colourAt(f, 5, -5), colourAt(f, 5, 5),  colourAt(f, -5, 5), ' ',
+            colourAt(f, 2, -5),  colourAt(f, -5, 2), colourAt(f, -16, -5)};
+}
+
+// A 2 x 2 grid of 2 x 2 cells under a texture in quadrants (red lower left,
+// green lower right, white upper right, blue upper left), cut into t0 to t3.
+RenderedScene splitScene(bool centre)
+{
+    RenderedScene scene;
+    scene.add(300, "cam", cameraOnZ(5));
     Bytes rgb;
-    for (int i = 0; i < 16; ++i) {  // bottom row first
+    for (int i = 0; i < 16; ++i) {  // 4 x 4, bottom row first
         const int q = (i % 4) / 2 + (i / 8) * 2;
         append(rgb, {uint8_t(q == 0 || q == 3 ? 255 : 0), uint8_t(q % 2 ? 255 : 0), uint8_t(q >= 2 ? 255 : 0)});
     }
     TextureParameters p;
     p.minFilter = p.magFilter = kGlNearest;
-    p.wrapS = p.wrapT = kGlClampToEdge;
-    return textureResource("tex", bmp24(4, 4, rgb), textureParameters(p));
-}
-
-// Lower left, lower right, upper right, upper left of the centre (d pixels
-// out), then just right of the lower-left cell, just above it and left of the
-// grid: 'R', 'G', 'B', 'W' for full channels, '.' for black, '?' otherwise.
-std::string probe(const RenderedFrame& f, int d = 5)
-{
-    auto at = [&](int x, int y) {  // y up from the centre
-        const uint8_t* p = &f.rgb[(size_t(kCy - 1 - y) * size_t(f.width) + size_t(kCx + x)) * 3];
-        const int bits = (p[0] > 200) | (p[1] > 200) << 1 | (p[2] > 200) << 2;
-        const bool clean = (p[0] > 200 || p[0] < 30) && (p[1] > 200 || p[1] < 30) && (p[2] > 200 || p[2] < 30);
-        return clean ? ".RG?B??W"[bits] : '?';
-    };
-    if (f.rgb.empty())
-        return "no frame";
-    return {at(-d, -d), at(d, -d), at(d, d), at(-d, d), ' ', at(2, -d), at(-d, 2), at(-16, -d)};
-}
-
-// A 2 x 2 grid of 2 x 2 cells under the quadrant texture, and a splitter
-// cutting it into tiles t0 to t3.
-RenderedScene splitScene(bool centre)
-{
-    RenderedScene scene;
-    scene.add(300, "cam", cameraOnZ(5));
-    append(scene.resources, quadrantTexture());
+    append(scene.resources, textureResource("tex", bmp24(4, 4, rgb), textureParameters(p)));
     GridFields grid;
     grid.width = grid.height = 2;
     grid.cellsX = grid.cellsY = 2;
     scene.add(170, "grd", gridPayload(grid));
-    SplitterFields splitter;
-    splitter.source = "grd";
-    splitter.tiles = {"t0", "t1", "t2", "t3"};
-    splitter.centre = centre;
-    scene.add(350, "spl", splitterPayload(splitter));
+    scene.add(350, "spl", splitterPayload({{}, "grd", {"t0", "t1", "t2", "t3"}, centre}));
     scene.place("cam", "cam");
     scene.place("tex", "tex", "cam");
     return scene;
@@ -82,36 +68,31 @@ RenderedScene splitScene(bool centre)
 TEST(ReplicaRender, CopiesOnACircleAndOnALattice)
 {
     platform::TestDouble quiet;
-    QuadFields square;
+    QuadFields square;  // white, 0.5 wide: 6 pixels
     for (size_t i = 0; i < 4; ++i)
         square.corners[i] = {i == 1 || i == 2 ? 0.25f : -0.25f, i >= 2 ? 0.25f : -0.25f, 0};
     for (bool lattice : {false, true}) {
-        SCOPED_TRACE(lattice ? "lattice" : "circle");
         RenderedScene scene;
         scene.add(300, "cam", cameraOnZ(5));
         scene.add(160, "sq", quadPayload(square));
         ReplicatorFields r;
         r.source = "sq";
-        r.instances = lattice ? std::vector<std::string>{"i0", "i1", "i2"}
-                              : std::vector<std::string>{"i0", "i1", "i2", "i3"};
+        r.instances = {"i0", "i1", "i2", "i3"};
         r.layout = lattice ? ReplicatorFields::Layout::Lattice : ReplicatorFields::Layout::Circle;
-        r.radius = 1.5f;
-        r.counts[0] = 3;
+        r.radius = 1.5f;  // 17 pixels
+        r.counts[0] = 3;  // the fourth instance stays at the origin
         r.spacing[0] = 2;
         scene.add(325, "rep", replicatorPayload(r));
         scene.place("cam", "cam");
         scene.place("rep", "rep", "cam");
         const RenderedFrame f = scene.render()[0];
-        const std::vector<std::vector<float>> lit =
-            lattice ? std::vector<std::vector<float>>{{-2, 0}, {0, 0}, {2, 0}}
-                    : std::vector<std::vector<float>>{{1.5f, 0}, {0, 1.5f}, {-1.5f, 0}, {0, -1.5f}};
-        const std::vector<std::vector<float>> dark =
-            lattice ? std::vector<std::vector<float>>{{-1, 0}, {1, 0}, {0, 1.5f}}
-                    : std::vector<std::vector<float>>{{0, 0}, {1.06f, 1.06f}, {-1.06f, -1.06f}};
-        for (const auto& p : lit)
-            EXPECT_TRUE(litAt(f, p[0], p[1])) << p[0] << ", " << p[1];
-        for (const auto& p : dark)
-            EXPECT_FALSE(litAt(f, p[0], p[1])) << p[0] << ", " << p[1];
+        // Along the middle row from X = -2 to 2 by 0.5, then up and down the
+        // middle column at 1.5.
+        std::string seen;
+        for (int x : {-23, -17, -12, -6, 0, 6, 12, 17, 23})
+            seen += colourAt(f, x, 0);
+        seen += {' ', colourAt(f, 0, 17), colourAt(f, 0, -17)};
+        EXPECT_EQ(lattice ? "W...W...W .." : ".W.....W. WW", seen) << (lattice ? "lattice" : "circle");
     }
     EXPECT_TRUE(quiet.boxes.empty());
 }
@@ -119,45 +100,28 @@ TEST(ReplicaRender, CopiesOnACircleAndOnALattice)
 TEST(ReplicaRender, TilesDrawTheirCellsAndTogetherTheGrid)
 {
     platform::TestDouble quiet;
-    struct Case {
-        const char* name;
+    const struct {
         bool centre;
-        std::vector<std::string> placed;
-        std::string expected;
-    } cases[] = {
-        {"the grid itself", false, {"grd"}, "RGWB GB."},
-        {"one tile alone", false, {"t0"}, "R... ..."},
-        {"one centred tile alone", true, {"t0"}, "R... ..."},
-        {"the splitter", true, {"spl"}, "RGWB GB."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        const char* placed;
+        const char* expected;
+    } cases[] = {{false, "grd", "RGWB GB."}, {false, "t0", "R... ..."}, {true, "t0", "R... ..."}, {true, "spl", "RGWB GB."}};
+    for (const auto& c : cases) {
         RenderedScene scene = splitScene(c.centre);
-        for (const std::string& tag : c.placed)
-            scene.place(tag, tag, "tex");
-        EXPECT_EQ(c.expected, probe(scene.render()[0]));
+        scene.place(c.placed, c.placed, "tex");
+        EXPECT_EQ(c.expected, cells(scene.render()[0])) << c.placed << (c.centre ? " centred" : "");
     }
     EXPECT_TRUE(quiet.boxes.empty());
 }
 
-// Pieces start away from home and all sit at home in the last frame.
-TEST(ReplicaRender, AnAssemblyEndsWithEveryPieceAtHome)
+TEST(ReplicaRender, AnAssemblyStartsScatteredAndEndsWithEveryPieceAtHome)
 {
     platform::TestDouble quiet;
     RenderedScene scene = splitScene(true);
-    AssemblyFields a;
-    a.source = "spl";
-    a.startHeight = 1;
-    a.startOffset = 2;
-    a.depthSpread = 0.35f;
-    a.phaseEnd = 0.95f;
-    a.flight = 0.1f;
-    a.seed = 7;
-    scene.add(355, "asm", assemblyPayload(a));
+    scene.add(355, "asm", assemblyPayload({"spl", 1, 0.35f, 2, 0.95f, 0.1f, 7}));
     scene.commands.push_back(placeCommand(Place{"asm", "asm", 0, 40, 1, "tex", ""}));
     const std::vector<RenderedFrame> frames = scene.render(40);
-    const std::string first = probe(frames[0]), last = probe(frames[39]);
-    EXPECT_EQ("RGWB GB.", last);
+    const std::string first = cells(frames[0]);
     EXPECT_GE(std::count(first.begin(), first.begin() + 4, '.'), 3) << first;
+    EXPECT_EQ("RGWB GB.", cells(frames[39]));
     EXPECT_TRUE(quiet.boxes.empty());
 }
