@@ -157,6 +157,22 @@ TEST_F(Replicas, SplitsAndLayoutsFollowTheirSources)
     EXPECT_NEAR(2, second->position[1], 1e-5);
     std::unique_ptr<Replicator> copy(static_cast<Replicator*>(r.clone()));
     EXPECT_EQ(r.instances->first(), copy->instances->first());
+
+    // Payloads cut at every length, from exact-size copies: nothing is read
+    // past the cut (the sanitizers watch).
+    ReplicatorFields lattice{{}, "grd", {"l0", "l1"}, ReplicatorFields::Layout::Lattice};
+    const Bytes payloads[] = {replicatorPayload(lattice), splitterPayload({{}, "grd", {"s0"}, true}),
+                              assemblyPayload({"spl", 1, 0.35f, 2, 0.95f})};
+    for (const Bytes& b : payloads) {
+        for (size_t cut = 0; cut <= b.size(); ++cut) {
+            const Bytes part(b.begin(), b.begin() + long(cut));
+            Replicator rc(&s.registry);
+            QuadSplitter sc(&s.registry);
+            PieceAssembly ac(&s.registry);
+            for (SceneObject* o : std::initializer_list<SceneObject*>{&rc, &sc, &ac})
+                loadExact(*o, part);
+        }
+    }
 }
 
 // A source whose lifetime ends leaves every instance and is destroyed once,
