@@ -7,11 +7,14 @@
 #include "geometry/model.h"
 #include "geometry/polygon_mode.h"
 #include "geometry/quad.h"
+#include "geometry/quad_splitter.h"
 #include "geometry/quadric.h"
+#include "geometry/replicator.h"
 #include "geometry/transform.h"
 #include "objects/blend_mode.h"
 #include "objects/camera.h"
 #include "objects/color.h"
+#include "objects/piece_assembly.h"
 #include "objects/scale.h"
 #include "sound/music_track.h"
 #include "sound/sound_library.h"
@@ -34,6 +37,13 @@ SceneObject* makeTextureCopy(const FactoryArgs& args)
 SceneObject* makeModel(const FactoryArgs& args)
 {
     return new Model(args.target);
+}
+
+// Classes that look up their sources in, and enter objects into, the target list.
+template <typename T>
+SceneObject* makeWithTarget(const FactoryArgs& args)
+{
+    return new T(args.target);
 }
 
 SceneObject* makeMusic(const FactoryArgs& args)
@@ -62,9 +72,12 @@ const ResourceClass kClasses[] = {
     {250, LoadPath::Generic, 0, &make<Box>},
     {275, LoadPath::Generic, 0, &make<Transform>},
     {300, LoadPath::Generic, 0, &make<Camera>},
+    {325, LoadPath::Generic, 0, &makeWithTarget<Replicator>},
     {340, LoadPath::Generic, 0, &make<BlendMode>},
     {341, LoadPath::Generic, 0, &make<MotionTrail>},
     {345, LoadPath::Generic, 0, &make<PolygonMode>},
+    {350, LoadPath::Generic, 0, &makeWithTarget<QuadSplitter>},
+    {355, LoadPath::Generic, 0, &makeWithTarget<PieceAssembly>},
     {400, LoadPath::Generic, 0, &make<Quadric>},
     {461, LoadPath::Music, 462, &makeMusic},
     {463, LoadPath::Sound, 0, nullptr},

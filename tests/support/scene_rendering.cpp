@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
+
+#include <unistd.h>
 
 #include "tools/writer/object_payloads.h"
 
@@ -33,7 +36,8 @@ std::vector<RenderedFrame> RenderedScene::render(int frames)
     Bytes data = cat({chunk(2100, windowSettings(window)), chunk(2101, playbackSettings(playback)),
                       chunk(2103, RenderStateWriter::standard(0, 0, 0, 1).bytes()),
                       chunk(2102, cat({resources, u8(0)})), chunk(2104, timeline)});
-    std::string path = ::testing::TempDir() + "rendered_scene.dat", error;
+    // One file per process: ctest runs tests that render side by side.
+    std::string path = ::testing::TempDir() + "rendered_scene" + std::to_string(getpid()) + ".dat", error;
     EXPECT_TRUE(writeFile(path, data));
     RenderOptions options;
     options.frames.parse("1-" + std::to_string(frames), &error);

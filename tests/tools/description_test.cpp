@@ -1,6 +1,8 @@
 // Demo descriptions: the bytes they compile to, what the player makes of
 // them, and errors that point at the faulty place.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -267,6 +269,9 @@ TEST_F(DescriptionLoadsBack, EveryResourceClassIsKnownToTheLoader)
     std::vector<std::string> classes = resourceClassNames();
     ASSERT_GE(classes.size(), 10u);
     int tagged = 0;
+    auto tagOf = [&](const std::string& c) {
+        return "r" + std::to_string(std::find(classes.begin(), classes.end(), c) - classes.begin());
+    };
     for (size_t i = 0; i < classes.size(); ++i) {
         const std::string& c = classes[i];
         std::string fields = c == "quad" ? R"(, "corners": [{"position": [0,0,0]}, {"position": [1,0,0]},
@@ -277,13 +282,17 @@ TEST_F(DescriptionLoadsBack, EveryResourceClassIsKnownToTheLoader)
                              : c == "music"        ? R"(, "file": ")" + mp3 + "\""
                              : c == "model"        ? R"(, "file": ")" + obj + "\""
                              : c == "soundLibrary" ? R"(, "file": ")" + std::string(DEMOSOUND_RECORDER) + "\""
+                             : c == "replicator"   ? R"(, "source": "tex", "instances": 1)"
+                             : c == "splitter"     ? R"(, "source": ")" + tagOf("grid") + R"(", "tiles": 1)"
+                             : c == "assembly"     ? R"(, "source": ")" + tagOf("splitter") + "\""
                                                    : "";
         // The copy's source comes first; the library carries no tag.
         std::string tag = c == "texture" ? "tex" : "r" + std::to_string(i);
         description += std::string(i ? "," : "") + R"({"class": ")" + c + "\"" +
                        (c == "soundLibrary" ? "" : R"(, "tag": ")" + tag + "\"") + fields + "}";
         // A model's one mesh is a resource of its own.
-        tagged += c == "soundLibrary" ? 0 : c == "model" ? 2 : 1;
+        // So are a replicator's instance and a splitter's tile.
+        tagged += c == "soundLibrary" ? 0 : c == "model" || c == "replicator" || c == "splitter" ? 2 : 1;
     }
     description += "]}";
     ASSERT_LT(description.find("texture\""), description.find("textureCopy")) << "the table lists a copy's source first";

@@ -25,6 +25,7 @@
 #include "tools/writer/blend_payloads.h"
 #include "tools/writer/gl_enum_names.h"
 #include "tools/writer/quadric_payloads.h"
+#include "tools/writer/replica_payloads.h"
 #include "tools/writer/geometry_payloads.h"
 #include "tools/writer/json.h"
 #include "tools/writer/mesh_payloads.h"
@@ -274,6 +275,8 @@ struct ResourceContext {
     const std::map<std::string, const ResourceClass*>& defined;  // resources listed before this one
     // Tags the resource enters besides its own (the meshes of a model).
     std::vector<std::string>* alsoTagged;
+    // The class those tags are entered as, when they are no model meshes.
+    const ResourceClass** alsoTaggedAs = nullptr;
 };
 
 TransformFields transformFields(Fields& f)
@@ -719,6 +722,135 @@ void writeQuadric(Fields& f, Envelope& e, const ResourceContext&)
     e.body = quadricPayload(q);
 }
 
+// ---- Replicators, splitters and assemblies
+
+const ResourceClass* findClass(const std::string& name);
+
+// The resource a "source" field names: listed before its user, and of one
+// of the classes given (any class but music when none is given).
+std::string sourceTag(Fields& f, const ResourceContext& c, const std::string& user,
+                      std::initializer_list<const char*> classes)
+{
+    const Value& v = f.required("source");
+    const std::string t = tagText(v, f.place(), "'source'");
+    auto found = c.defined.find(t);
+    if (found == c.defined.end())
+        fail(v, f.place(), "'source' " + quoted(t) + " is not a resource listed before this " + user);
+    const std::string cls = found->second->name;
+    bool fits = classes.size() == 0 ? cls != "music" : false;
+    std::string wanted;
+    for (const char* name : classes) {
+        fits = fits || cls == name;
+        wanted += (wanted.empty() ? "" : " or ") + std::string(name);
+    }
+    auto a = [](const std::string& word) { return (std::strchr("aeiou", word[0]) ? "an " : "a ") + word; };
+    if (!fits) {
+        fail(v, f.place(), "'source' " + quoted(t) + " is " + a(cls) + "; " + a(user) + " takes " +
+                               (wanted.empty() ? std::string("anything but music") : a(wanted)));
+    }
+    return t;
+}
+
+// Tags the resource enters besides its own: a list, or a count of tags made
+// from its own ("rep" gives "rep0", "rep1"...).
+std::vector<std::string> enteredTags(Fields& f, const std::string& key, const std::string& ownTag,
+                                     const ResourceContext& c)
+{
+    const Value& v = f.required(key);
+    std::vector<std::string> tags;
+    if (v.isNumber()) {
+        const int32_t count = integer(v, f.place(), quoted(key), 1, 1000);
+        tags = generatedMeshTags(ownTag, size_t(count));
+        if (tags.size() < size_t(count))
+            fail(v, f.place(), std::to_string(count) + " " + key + " are too many to tag: name them in a list");
+    } else if (v.isArray() && !v.items.empty()) {
+        for (const Value& item : v.items) {
+            std::string t = tagText(item, f.place(), quoted(key));
+            if (std::find(tags.begin(), tags.end(), t) != tags.end())
+                fail(item, f.place(), quoted(key) + " names " + quoted(t) + " twice");
+            tags.push_back(t);
+        }
+    } else {
+        fail(v, f.place(), quoted(key) + " must be a list of tags or a count of tags to make");
+    }
+    for (const std::string& t : tags) {
+        if (t == ownTag || c.defined.count(t))
+            fail(v, f.place(), quoted(key) + " tag " + quoted(t) + " is already the tag of a resource");
+    }
+    return tags;
+}
+
+void writeReplicator(Fields& f, Envelope& e, const ResourceContext& c)
+{
+    ReplicatorFields r;
+    r.transform = transformFields(f);
+    r.source = sourceTag(f, c, "replicator", {});
+    r.instances = enteredTags(f, "instances", e.tag, c);
+    const Value* circle = f.optional("circle");
+    const Value* lattice = f.optional("lattice");
+    if (circle && lattice)
+        fail(*lattice, f.place(), "a replicator lays out on a 'circle' or a 'lattice', not both");
+    if (circle) {
+        Fields g(*circle, f.place() + ", circle");
+        r.layout = ReplicatorFields::Layout::Circle;
+        r.angle = g.real("angle", r.angle);
+        r.radius = g.real("radius", r.radius);
+        r.faceCentre = g.flag("faceCentre", false);
+        g.finish();
+    } else if (lattice) {
+        Fields g(*lattice, f.place() + ", lattice");
+        r.layout = ReplicatorFields::Layout::Lattice;
+        const Value& counts = g.required("counts");
+        if (!counts.isArray() || counts.items.size() != 3)
+            fail(counts, g.place(), "'counts' must be a list of 3 counts, along X, Y and Z");
+        for (size_t i = 0; i < 3; ++i)
+            r.counts[i] = int16_t(integer(counts.items[i], g.place(), "'counts'", 1, 32767));
+        if (const Value* spacing = g.optional("spacing")) {
+            if (spacing->isNumber()) {
+                r.spacing[0] = r.spacing[1] = r.spacing[2] = real(*spacing, g.place(), "'spacing'");
+            } else {
+                const Vec3 v = floats<3>(*spacing, g.place(), "'spacing'");
+                std::copy(v.begin(), v.end(), r.spacing);
+            }
+        }
+        g.finish();
+    }
+    e.body = replicatorPayload(r);
+    *c.alsoTagged = r.instances;
+    *c.alsoTaggedAs = findClass("transform");
+}
+
+void writeSplitter(Fields& f, Envelope& e, const ResourceContext& c)
+{
+    SplitterFields s;
+    s.transform = transformFields(f);
+    s.source = sourceTag(f, c, "splitter", {"grid"});
+    s.tiles = enteredTags(f, "tiles", e.tag, c);
+    s.centre = f.flag("centre", false);
+    e.body = splitterPayload(s);
+    *c.alsoTagged = s.tiles;
+    *c.alsoTaggedAs = findClass("quad");
+}
+
+void writeAssembly(Fields& f, Envelope& e, const ResourceContext& c)
+{
+    AssemblyFields a;
+    a.source = sourceTag(f, c, "assembly", {"splitter"});
+    a.startHeight = f.real("startHeight", a.startHeight);
+    a.depthSpread = f.real("depthSpread", a.depthSpread);
+    a.startOffset = f.real("startOffset", a.startOffset);
+    a.phaseEnd = f.real("phaseEnd", a.phaseEnd);
+    a.flight = f.real("flight", a.flight);
+    if (const Value* v = f.optional("seed"))
+        a.seed = uint32_t(integer(*v, f.place(), "'seed'", 0, INT32_MAX));
+    // Spans of no steps make the player drop the animation.
+    if (!(a.phaseEnd > 0.2f))
+        fail(f.object(), f.place(), "'phaseEnd' must be above 0.2: pieces are released until phaseEnd - 0.2");
+    if (!(a.flight > 0))
+        fail(f.object(), f.place(), "'flight' must be above 0: it is the share of the lifetime one piece flies");
+    e.body = assemblyPayload(a);
+}
+
 // One entry per class; "class" in a description names the entry.
 const ResourceClass kResourceClasses[] = {
     {"transform", 275, writeTransform, true},
@@ -737,6 +869,9 @@ const ResourceClass kResourceClasses[] = {
     {"trail", 341, writeTrail, false},
     {"polygonMode", 345, writePolygonMode, false},
     {"quadric", 400, writeQuadric, true},
+    {"replicator", 325, writeReplicator, true},
+    {"splitter", 350, writeSplitter, true},
+    {"assembly", 355, writeAssembly, false},
 };
 
 // The meshes of a model are resources of their own, tagged by the model.
@@ -875,6 +1010,10 @@ bool classParameters(const std::string& className, std::vector<ParameterRange>& 
         ranges = transform;
         ranges.push_back({77, 81});  // radii, height, angles
     } else if (className == "blend" || className == "trail" || className == "polygonMode") {
+        ranges = {};
+    } else if (className == "replicator" || className == "splitter") {
+        ranges = transform;
+    } else if (className == "assembly") {
         ranges = {};
     } else {
         return false;
@@ -1268,8 +1407,9 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
     const Value* firstMusic = nullptr;
     std::string firstMusicPlace;
     std::vector<std::string> alsoTagged;
+    const ResourceClass* alsoTaggedAs = nullptr;
     const ResourceContext context{options, playback.hasFrameRate ? playback.frameRate : int16_t(0), tags,
-                                  &alsoTagged};
+                                  &alsoTagged, &alsoTaggedAs};
     if (const Value* list = root.find("resources")) {
         if (!list->isArray())
             fail(*list, "resources", "must be a list of resources {\"class\": ..., \"tag\": ...}");
@@ -1335,13 +1475,14 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
             Envelope envelope;
             envelope.tag = tag;
             alsoTagged.clear();
+            alsoTaggedAs = nullptr;
             resourceClass->write(named, envelope, context);
             named.finish();
             tags[tag] = resourceClass;
             for (const std::string& meshTag : alsoTagged) {
                 if (tags.count(meshTag))
                     fail(tagValue, place, "mesh tag " + quoted(meshTag) + " is already the tag of a resource");
-                tags[meshTag] = &kModelMesh;
+                tags[meshTag] = alsoTaggedAs ? alsoTaggedAs : &kModelMesh;
             }
             resources.add(resource(resourceClass->chunkId, envelope));
         }

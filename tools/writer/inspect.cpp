@@ -340,6 +340,8 @@ private:
                 envelope(p, id);
             if (id == 109 || id == 170)
                 geometryBody(id, p);
+            if (id == 325 || id == 350 || id == 355)
+                replicaBody(id, p);
         });
     }
 
@@ -419,6 +421,66 @@ private:
             s.skip(length);
         }
         line(2) << meshes << (meshes == 1 ? " mesh\n" : " meshes\n");
+    }
+
+    // A list of 4-byte tags.
+    static std::string tagList(const Region& p)
+    {
+        std::string out;
+        for (int32_t i = 0; i + 4 <= p.size; i += 4)
+            out += (i ? " " : "") + tagText(p.data + i);
+        return out;
+    }
+
+    // The fields and tags of a replicator, splitter or assembly body.
+    void replicaBody(int16_t resourceId, const Region& r)
+    {
+        Region body{};
+        if (!bodyOf(r, body))
+            return;
+        walk(body, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            float f[5] = {};
+            if (id == 275 && resourceId != 355) {
+                line(2) << "275 transform, length " << p.size << '\n';
+            } else if ((id == 329 && resourceId == 325) || id == 352) {
+                if (needs(2, id, offset, p, 4))
+                    line(2) << id << " source " << tagText(p.data) << '\n';
+            } else if ((id == 328 && resourceId == 325) || (id == 351 && resourceId == 350)) {
+                line(2) << id << (id == 328 ? " instances " : " tiles ") << p.size / 4 << ": " << tagList(p) << '\n';
+            } else if (id == 326 && resourceId == 325) {
+                if (needs(2, id, offset, p, 9) && s.readF32(f[0]) && s.readF32(f[1]))
+                    line(2) << "326 circle: angle " << f[0] << ", radius " << f[1] << ", face centre "
+                            << (p.data[8] == 1 ? "yes" : "no") << '\n';
+            } else if (id == 327 && resourceId == 325) {
+                if (!needs(2, id, offset, p, 54))
+                    return;
+                int16_t counts[3];
+                for (int axis = 0; axis < 3; ++axis) {
+                    ChunkStream a(p.data + axis * 18 + 12, 6);
+                    a.readS16(counts[axis]);
+                    a.readF32(f[axis]);
+                }
+                line(2) << "327 lattice: counts " << counts[0] << " x " << counts[1] << " x " << counts[2]
+                        << ", spacing " << f[0] << ' ' << f[1] << ' ' << f[2] << '\n';
+            } else if (id == 13 && resourceId == 350) {
+                line(2) << "13 centre tiles\n";
+            } else if (id == 8 && resourceId == 355) {
+                if (needs(2, id, offset, p, 20) && s.readF32(f[0]) && s.readF32(f[1]) && s.readF32(f[2]) &&
+                    s.readF32(f[3]) && s.readF32(f[4]))
+                    line(2) << "8 start height " << f[0] << ", depth spread " << f[1] << ", start offset " << f[2]
+                            << ", phase end " << f[3] << ", flight fraction " << f[4] << '\n';
+            } else if (id == 14 && resourceId == 355) {
+                uint32_t seed = 0;
+                if (needs(2, id, offset, p, 4) && s.readU32(seed))
+                    line(2) << "14 seed " << seed << '\n';
+            } else {
+                line(2) << id << " unknown, length " << p.size << '\n';
+                // The assembly reads such a payload as the next chunk header.
+                problem(3, at(id, offset) + (resourceId == 355 ? ": unknown assembly part (its bytes are read as chunks)"
+                                                              : ": unknown part"));
+            }
+        });
     }
 
     void mesh(const std::string& tag, const Region& r)
