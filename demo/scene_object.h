@@ -32,6 +32,12 @@ public:
     // Classes whose copyInto fills fields of their own say no.
     virtual bool copyFitsTransform() const { return true; }
 
+    // Placement hooks of the timeline: a deformer is given the object it
+    // bends, an impact spawner the object it is attached to, which
+    // attachedObject then reports (none for every other class).
+    virtual void attachTo(SceneObject*) {}
+    virtual SceneObject* attachedObject() const { return nullptr; }
+
     // How many floats, from p on, lie inside one run of adjacent float fields
     // of this object (0 when p is in none): what a write of several floats
     // from a parameter's address may touch. Runs come from describeFloats.

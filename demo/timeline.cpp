@@ -120,7 +120,15 @@ void TimelineEntry::apply()
             instance->start = fields[0];
             instance->length = fields[1];
             instance->frame = fields[2];
-            registerAndPlace(instances, parent ? parent->children : active, after, instanceTag.text, instance);
+            if (!registerAndPlace(instances, parent ? parent->children : active, after, instanceTag.text, instance))
+                break;
+            // A ripple bends the object it is placed under, or under an impact
+            // spawner the object the spawner is attached to; a spawner
+            // records the object it is placed under as that object.
+            if (instance->typeId() == 450)
+                instance->attachTo(parent && parent->typeId() == 423 ? parent->attachedObject() : parent);
+            else if (instance->typeId() == 423)
+                instance->attachTo(parent);
             break;
         }
         case 1002:

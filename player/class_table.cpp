@@ -4,6 +4,7 @@
 #include "animation/dynamic.h"
 #include "geometry/box.h"
 #include "geometry/grid.h"
+#include "geometry/mesh_deformer.h"
 #include "geometry/model.h"
 #include "geometry/polygon_mode.h"
 #include "geometry/quad.h"
@@ -66,6 +67,7 @@ const ResourceClass kClasses[] = {
     {341, LoadPath::Generic, 0, &make<MotionTrail>},
     {345, LoadPath::Generic, 0, &make<PolygonMode>},
     {400, LoadPath::Generic, 0, &make<Quadric>},
+    {450, LoadPath::Generic, 0, &make<Ripple>},
     {461, LoadPath::Music, 462, &makeMusic},
     {463, LoadPath::Sound, 0, nullptr},
     {1002, LoadPath::TimelineCommand, 0, &makeDynamic<ScalarDynamic>},
