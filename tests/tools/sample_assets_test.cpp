@@ -251,7 +251,8 @@ TEST(SampleDemo, BuildsFromGeneratedAssetsAndInspectShowsTheDescription)
         {"camera", "Camera"}, {"color", "Color"},   {"quad", "Quad"},         {"box", "Box"},
         {"scale", "Scale"},   {"texture", "Texture"}, {"textureCopy", "Texture copy"},
         {"music", "MusicTrack"}, {"transform", "Transform"}, {"model", "Model"}, {"grid", "Grid"},
-        {"blend", "BlendMode"}, {"trail", "MotionTrail"}, {"polygonMode", "PolygonMode"}, {"quadric", "Quadric"}};
+        {"blend", "BlendMode"}, {"trail", "MotionTrail"}, {"polygonMode", "PolygonMode"}, {"quadric", "Quadric"},
+        {"ripple", "Ripple"}};
     std::vector<std::string> expected = {"SoundLibrary"};
     const json::Value* resources = root.find("resources");
     ASSERT_NE(resources, nullptr);
