@@ -23,7 +23,7 @@ void MeshDeformer::bind(Mesh* mesh)
         return;
     // The untouched shape: that of a deformer already bending this mesh when
     // there is one, since the vertices as they stand may carry its last frame.
-    const Mesh* shape = mesh;
+    Mesh* shape = mesh;
     for (auto* child = static_cast<SceneObject*>(mesh->children->first()); child;
          child = static_cast<SceneObject*>(mesh->children->next())) {
         auto* other = dynamic_cast<MeshDeformer*>(child);
@@ -34,7 +34,7 @@ void MeshDeformer::bind(Mesh* mesh)
     }
     mesh->makeUnique();
     pristine = new Mesh;
-    const_cast<Mesh*>(shape)->shareArraysInto(pristine);
+    shape->shareArraysInto(pristine);
     pristine->makeUnique();
 }
 
