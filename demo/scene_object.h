@@ -36,6 +36,12 @@ public:
     // registered object is being destroyed: what refers to it lets go.
     virtual void forgetObject(const SceneObject* gone) { (void)gone; }
 
+    // Placement hooks of the timeline: a deformer is given the object it
+    // bends, an impact spawner the object it is attached to, which
+    // attachedObject then reports (none for every other class).
+    virtual void attachTo(SceneObject*) {}
+    virtual SceneObject* attachedObject() const { return nullptr; }
+
     // How many floats, from p on, lie inside one run of adjacent float fields
     // of this object (0 when p is in none): what a write of several floats
     // from a parameter's address may touch. Runs come from describeFloats.

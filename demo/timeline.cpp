@@ -128,7 +128,15 @@ void TimelineEntry::apply()
             // loop of ownership) it is registered and placed nowhere.
             const bool ownParent = !parent && !parentTag.empty() && std::strcmp(parentTag.text, instanceTag.text) == 0;
             ObjectList* into = ownParent ? nullptr : parent ? parent->children : active;
-            registerAndPlace(instances, into, after, instanceTag.text, instance);
+            if (!registerAndPlace(instances, into, after, instanceTag.text, instance))
+                break;
+            // A ripple bends the object it is placed under, or under an impact
+            // spawner the object the spawner is attached to; a spawner
+            // records the object it is placed under as that object.
+            if (instance->typeId() == 450)
+                instance->attachTo(parent && parent->typeId() == 423 ? parent->attachedObject() : parent);
+            else if (instance->typeId() == 423)
+                instance->attachTo(parent);
             break;
         }
         case 1002:

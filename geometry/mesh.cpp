@@ -87,7 +87,11 @@ void Mesh::copyInto(SceneObject* destination)
 {
     isCopy = 1;
     Transform::copyInto(destination);
-    Mesh* target = dynamic_cast<Mesh*>(destination);
+    shareArraysInto(dynamic_cast<Mesh*>(destination));
+}
+
+void Mesh::shareArraysInto(Mesh* target)
+{
     if (!target || target == this)
         return;
     target->releaseArrays();

@@ -35,6 +35,8 @@ public:
     void makeUnique();
     // Lets go of every array and zeroes the counts.
     void releaseArrays();
+    // Gives `target` this mesh's arrays, counts and deformed flag, shared.
+    void shareArraysInto(Mesh* target);
 
     float* vertices = nullptr;
     int32_t vertexFloatCount = 0;

@@ -4,6 +4,7 @@
 #include "animation/dynamic.h"
 #include "geometry/box.h"
 #include "geometry/grid.h"
+#include "geometry/mesh_deformer.h"
 #include "geometry/model.h"
 #include "geometry/polygon_mode.h"
 #include "geometry/quad.h"
@@ -79,6 +80,7 @@ const ResourceClass kClasses[] = {
     {350, LoadPath::Generic, 0, &makeWithTarget<QuadSplitter>},
     {355, LoadPath::Generic, 0, &makeWithTarget<PieceAssembly>},
     {400, LoadPath::Generic, 0, &make<Quadric>},
+    {450, LoadPath::Generic, 0, &make<Ripple>},
     {461, LoadPath::Music, 462, &makeMusic},
     {463, LoadPath::Sound, 0, nullptr},
     {1002, LoadPath::TimelineCommand, 0, &makeDynamic<ScalarDynamic>},

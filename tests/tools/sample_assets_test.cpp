@@ -252,7 +252,8 @@ TEST(SampleDemo, BuildsFromGeneratedAssetsAndInspectShowsTheDescription)
         {"scale", "Scale"},   {"texture", "Texture"}, {"textureCopy", "Texture copy"},
         {"music", "MusicTrack"}, {"transform", "Transform"}, {"model", "Model"}, {"grid", "Grid"},
         {"blend", "BlendMode"}, {"trail", "MotionTrail"}, {"polygonMode", "PolygonMode"}, {"quadric", "Quadric"},
-        {"replicator", "Replicator"}, {"splitter", "QuadSplitter"}, {"assembly", "PieceAssembly"}};
+        {"replicator", "Replicator"}, {"splitter", "QuadSplitter"}, {"assembly", "PieceAssembly"},
+        {"ripple", "Ripple"}};
     std::vector<std::string> expected = {"SoundLibrary"};
     const json::Value* resources = root.find("resources");
     ASSERT_NE(resources, nullptr);

@@ -23,6 +23,7 @@
 #include "sound/music_track.h"
 #include "tools/writer/animation_payloads.h"
 #include "tools/writer/blend_payloads.h"
+#include "tools/writer/deformer_payloads.h"
 #include "tools/writer/gl_enum_names.h"
 #include "tools/writer/quadric_payloads.h"
 #include "tools/writer/replica_payloads.h"
@@ -851,6 +852,26 @@ void writeAssembly(Fields& f, Envelope& e, const ResourceContext& c)
     e.body = assemblyPayload(a);
 }
 
+void writeRipple(Fields& f, Envelope& e, const ResourceContext&)
+{
+    RippleFields r;
+    r.startRadius = f.real("startRadius", r.startRadius);
+    r.speed = f.real("speed", r.speed);
+    r.amplitude = f.real("amplitude", r.amplitude);
+    const Value* width = f.optional("width");
+    if (width) {
+        r.width = real(*width, f.place(), "'width'");
+        if (!(r.width > 0))
+            fail(*width, f.place(), "'width' must be above 0: a ring of no width holds no vertex, and the ripple ends at once");
+    }
+    if (const Value* v = f.optional("centre")) {
+        std::array<float, 2> centre = floats<2>(*v, f.place(), "'centre'");
+        r.centre[0] = centre[0];
+        r.centre[1] = centre[1];
+    }
+    e.body = ripplePayload(r);
+}
+
 // One entry per class; "class" in a description names the entry.
 const ResourceClass kResourceClasses[] = {
     {"transform", 275, writeTransform, true},
@@ -872,6 +893,7 @@ const ResourceClass kResourceClasses[] = {
     {"replicator", 325, writeReplicator, true},
     {"splitter", 350, writeSplitter, true},
     {"assembly", 355, writeAssembly, false},
+    {"ripple", 450, writeRipple, false},
 };
 
 // The meshes of a model are resources of their own, tagged by the model.
@@ -1009,7 +1031,7 @@ bool classParameters(const std::string& className, std::vector<ParameterRange>& 
     } else if (className == "quadric") {
         ranges = transform;
         ranges.push_back({77, 81});  // radii, height, angles
-    } else if (className == "blend" || className == "trail" || className == "polygonMode") {
+    } else if (className == "blend" || className == "trail" || className == "polygonMode" || className == "ripple") {
         ranges = {};
     } else if (className == "replicator" || className == "splitter") {
         ranges = transform;
@@ -1346,6 +1368,18 @@ private:
                      suggestion(p.parentTag, placedTags()));
         }
         checkAfter(item, place, p.afterTag, p.parentTag);
+        if (std::string(found->second->name) == "ripple") {
+            // It bends the mesh it is placed under, and nothing elsewhere.
+            const Placed* parent = p.parentTag.empty() ? nullptr : firstPlaced(p.parentTag);
+            const std::string parentClass = parent ? parent->className : "";
+            if (parentClass != "grid" && parentClass != "mesh") {
+                fail(source, place,
+                     "a ripple bends the grid or model mesh it is placed under; " +
+                         (parent ? "parent " + quoted(p.parentTag) + " is a " +
+                                       (parentClass.empty() ? std::string("dynamic") : parentClass)
+                                 : std::string("give it a 'parent'")));
+            }
+        }
         // A transform copy is a plain transform whatever it was made from.
         placed_.push_back({p.instanceTag, p.parentTag, p.transformCopy ? "transform" : found->second->name, false});
         return placeCommand(p);

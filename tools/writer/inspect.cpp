@@ -342,6 +342,8 @@ private:
                 geometryBody(id, p);
             if (id == 325 || id == 350 || id == 355)
                 replicaBody(id, p);
+            if (id == 450)
+                rippleBody(p);
         });
     }
 
@@ -421,6 +423,26 @@ private:
             s.skip(length);
         }
         line(2) << meshes << (meshes == 1 ? " mesh\n" : " meshes\n");
+    }
+
+    // A ripple's ring and centre.
+    void rippleBody(const Region& r)
+    {
+        Region body{};
+        if (!bodyOf(r, body))
+            return;
+        walk(body, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            float f[4] = {};
+            if (id == 15 && needs(2, id, offset, p, 16) && s.readF32(f[0]) && s.readF32(f[1]) && s.readF32(f[2]) &&
+                s.readF32(f[3]))
+                line(2) << "ripple start radius " << f[0] << ", speed " << f[1] << ", amplitude " << f[2]
+                        << ", width " << f[3] << '\n';
+            else if (id == 16 && needs(2, id, offset, p, 8) && s.readF32(f[0]) && s.readF32(f[1]))
+                line(2) << "centre " << f[0] << ' ' << f[1] << '\n';
+            else if (id != 15 && id != 16)
+                problem(3, at(id, offset) + ": unknown ripple part");
+        });
     }
 
     // A list of 4-byte tags.

@@ -1,0 +1,150 @@
+// Ripples on meshes: the ring, the restore rule between deformers and
+// frames, copies, damaged payloads, and how the timeline binds them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "demo/instance_list.h"
+#include "demo/timeline.h"
+#include "geometry/grid.h"
+#include "geometry/mesh_deformer.h"
+#include "platform/test_double.h"
+#include "tools/writer/writer.h"
+
+using namespace authoring;
+
+namespace {
+
+// Vertices on the X axis at x = 0, 1, 2...; ripples centred on x = 0.
+struct Line {
+    explicit Line(int count)
+    {
+        mesh.vertexFloatCount = 3 * count;
+        mesh.vertices = newMeshArray<float>(mesh.vertexFloatCount);
+        for (int i = 0; i < count; ++i)
+            mesh.vertices[3 * i] = float(i);
+    }
+    std::unique_ptr<Ripple> ripple(float startRadius, float speed, float amplitude, float width)
+    {
+        auto r = std::make_unique<Ripple>();
+        r->startRadius = startRadius, r->speed = speed, r->amplitude = amplitude, r->waveWidth = width;
+        r->bind(&mesh);
+        return r;
+    }
+    float z(int i) const { return mesh.vertices[3 * i + 2]; }
+    QuadMesh mesh;
+};
+
+// The lift at distance d, on top of z.
+float lift(float d, float radius, float width, float amplitude, float z = 0)
+{
+    return float(std::fabs(std::sin((d - radius) * 3.14 / width) * amplitude / radius + z));
+}
+
+}  // namespace
+
+TEST(Ripple, RingLiftsInsideItFallsOffWithTheRadiusAndEndsOncePassed)
+{
+    Line line(6);
+    auto r = line.ripple(1, 1, 2, 2.2f);
+    // Ring (1, 3.2): 1 on its edge stays; at 3 the sine is just short of its
+    // zero crossing, where 3.14 and pi differ.
+    EXPECT_EQ(1, r->step(false));
+    EXPECT_EQ((std::vector<float>{0, 0, lift(2, 1, 2.2f, 2), lift(3, 1, 2.2f, 2), 0}),
+              (std::vector<float>{line.z(0), line.z(1), line.z(2), line.z(3), line.z(4)}));
+    // Next frame (the draw cleared the flag): flat first, then half the lift per unit of sine.
+    line.mesh.deformed = 0;
+    EXPECT_EQ(1, r->step(false));
+    EXPECT_EQ((std::vector<float>{0, lift(3, 2, 2.2f, 2), lift(4, 2, 2.2f, 2)}),
+              (std::vector<float>{line.z(2), line.z(3), line.z(4)}));
+    // Radii 3 and 4 still hold a vertex; at 5 the ring has passed: it ends, the line flat.
+    int steps = 0;
+    for (line.mesh.deformed = 0; r->step(false) == 1 && steps < 9; line.mesh.deformed = 0)
+        ++steps;
+    EXPECT_EQ(2, steps);
+    EXPECT_EQ(0, line.z(4) + line.z(5));
+    EXPECT_EQ(0, line.ripple(50, 1, 1, 1)->step(false)) << "reaching no vertex at once";
+    // Radius 0: the vertices in the ring count, none rises (no division by it).
+    auto zero = line.ripple(0, 0.5f, 1, 2.5f);
+    EXPECT_EQ(1, zero->step(false));
+    EXPECT_EQ(0, line.z(1) + line.z(2));
+    // Nothing to bend (unbound, or a mesh without vertices): it lives its length.
+    Ripple loose, onEmpty;
+    QuadMesh empty;
+    onEmpty.bind(&empty);
+    EXPECT_EQ((std::vector<int>{1, 1}), (std::vector<int>{loose.step(false), onEmpty.step(false)}));
+}
+
+TEST(Ripple, TwoAddUpWithinAFrameRestartFromTheUntouchedShapeAndCopiesOutliveTheirSource)
+{
+    Line line(5);
+    auto a = line.ripple(1, 0, 1, 3);
+    auto b = line.ripple(1.5f, 0, 1, 3);
+    for (int frame = 0; frame < 3; ++frame, line.mesh.deformed = 0) {
+        a->step(false);
+        b->step(false);
+        EXPECT_FLOAT_EQ(lift(3, 1.5f, 3, 1, lift(3, 1, 3, 1)), line.z(3)) << frame;
+    }
+    // Bound while the others bend the mesh, it still starts from the flat shape.
+    line.mesh.children->append("a", a.release());
+    auto c = line.ripple(0, 0, 1, 3);
+    EXPECT_EQ(0, c->pristine->vertices[3 * 3 + 2]);
+
+    // A clone goes on from the radius reached, with the untouched shape
+    // though its source is gone.
+    b->speed = 1;
+    b->step(false);
+    std::unique_ptr<SceneObject> copy(b->clone());
+    b.reset();
+    line.mesh.deformed = 0;
+    EXPECT_EQ(1, copy->step(false));
+    EXPECT_EQ((std::vector<float>{0, lift(3, 2.5f, 3, 1)}), (std::vector<float>{line.z(2), line.z(3)}));
+
+    // Damaged payloads: an oversize centre fills the centre only; unknown parts are reported.
+    platform::TestDouble quiet;
+    const Bytes payload = StreamWriter().add(16, cat({f32(-1), f32(4), f32(99)})).add(17, f32(0)).bytes();
+    c->load(payload.data(), int32_t(payload.size()));
+    EXPECT_EQ((std::vector<float>{-1, 4, 0, 1}), (std::vector<float>{c->centre[0], c->centre[1], c->startRadius, c->amplitude}));
+    ASSERT_EQ(1u, quiet.boxes.size());
+    EXPECT_EQ("ID DESCONEGUDA", quiet.boxes[0].text);
+}
+
+namespace {
+
+// What an impact spawner shows the timeline: type 423 and the object it is attached to.
+struct SpawnerStandIn : SceneObject {
+    int typeId() const override { return 423; }
+    SceneObject* clone() override { return new SpawnerStandIn; }
+    void attachTo(SceneObject* object) override { attached = object; }
+    SceneObject* attachedObject() const override { return attached; }
+    SceneObject* attached = nullptr;
+};
+
+}  // namespace
+
+TEST(Ripple, TimelineBindsItToItsParentOrToTheSpawnersObject)
+{
+    ObjectList resources(true), active(true);
+    resources.deleter = active.deleter = &SceneObject::destroy;
+    InstanceList instances;
+    auto* grid = new Grid;
+    grid->buildGrid(2, 2, 2, 2);
+    resources.append("grd", grid);
+    resources.append("rip", new Ripple);
+    resources.append("spw", new SpawnerStandIn);
+    auto placing = [](const char* resource, const char* as, const char* parent) {
+        return placeCommand(Place{resource, as, 0, 0, 1, parent, ""});
+    };
+    TimelineEntry entry(&resources, &active, &instances);
+    const Bytes payload = timelineEntry(1, cat({placing("grd", "g1", ""), placing("rip", "r1", "g1"),
+                                                placing("spw", "s1", "g1"), placing("rip", "r2", "s1"),
+                                                placing("rip", "r3", "")}));
+    entry.load(payload.data(), int32_t(payload.size()));
+    entry.apply();
+    auto* g1 = static_cast<Grid*>(instances.find("g1"));
+    auto target = [&](const char* tag) { return static_cast<Ripple*>(instances.find(tag))->target; };
+    EXPECT_EQ((std::vector<Mesh*>{g1, g1, nullptr}), (std::vector<Mesh*>{target("r1"), target("r2"), target("r3")}));
+    EXPECT_EQ(g1, static_cast<SpawnerStandIn*>(instances.find("s1"))->attached);
+    EXPECT_NE(grid->vertices, g1->vertices) << "the placed grid bends arrays of its own";
+}
