@@ -12,7 +12,9 @@ void readBlock(ChunkStream& stream, uint32_t length, int64_t end, uint8_t*& bloc
     delete[] block;
     block = nullptr;
     size = 0;
-    if (int64_t(stream.position()) + length > end) {
+    // The enclosing length is data too: a block must also fit in what the
+    // stream holds, or a few bytes could ask for gigabytes.
+    if (int64_t(stream.position()) + length > end || int64_t(length) > stream.remaining()) {
         stream.skip(length);
         return;
     }

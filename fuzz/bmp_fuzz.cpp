@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "fuzz/fuzz_player.h"
 #include "texture/bmp_reader.h"
@@ -27,7 +28,8 @@ int64_t claimedPixelBytes(const uint8_t* data, size_t size)
     int32_t wh[2];
     std::memcpy(wh, data + start + 4, 8);
     const int64_t rows = wh[1] < 0 ? -int64_t(wh[1]) : wh[1];
-    return wh[0] > 0 ? int64_t(wh[0]) * rows * 3 : 0;
+    const int64_t pixels = wh[0] > 0 ? int64_t(wh[0]) * rows : 0;  // below 2^62
+    return pixels > (int64_t(1) << 40) ? std::numeric_limits<int64_t>::max() : pixels * 3;
 }
 
 }  // namespace
