@@ -13,6 +13,11 @@ public:
 
     bool openWindow() override
     {
+        // One player, one window: a window that is already open (a second
+        // 2103 chunk, or one handed in by a fuzzer) is kept, not replaced
+        // by a second one that would leak the first.
+        if (player_.window.context)
+            return true;
         PlayerSettings& s = player_.settings;
         if (hook_)
             hook_(user_, s);

@@ -10,7 +10,8 @@ struct Player;
 struct PlayerSettings;
 
 // Reads the demo data of the file at `path` from `offset` into `player`.
-// Returns false only when the window could not be created.
+// Returns false only when the window could not be created. A window already
+// open in `player` is kept: 2103 chunks then only run their scripts in it.
 bool readContainer(Player& player, const char* path, uint32_t offset = kDemoDataOffset);
 
 // For tools: called once the window settings are known, right before the

@@ -300,11 +300,13 @@ std::unique_ptr<ImageRecord> decodeBmp(const uint8_t* data, int32_t size)
         return nullptr;
     }
     const int64_t rows = source.height < 0 ? -int64_t(source.height) : source.height;
-    const int64_t pixelBytes = int64_t(source.width) * rows * 3;
-    if (pixelBytes > kMaxPixelBytes) {
+    // Width times rows stays below 2^62; times 3 it could pass 64 bits.
+    const int64_t pixelCount = int64_t(source.width) * rows;
+    if (pixelCount > kMaxPixelBytes / 3) {
         report(kOutOfMemory);
         return nullptr;
     }
+    const int64_t pixelBytes = pixelCount * 3;
     if (source.pixelOffset > stream.size()) {
         report(kConversionError);
         return nullptr;

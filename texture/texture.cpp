@@ -204,7 +204,8 @@ void Texture::load(const void* data, int32_t size)
     const int64_t rows = height < 0 ? -int64_t(height) : height;
     const int64_t rowBytes = int64_t(width) * 3;
     const int64_t stride = (rowBytes + 3) & ~int64_t(3);
-    if (stride * (rows - 1) + rowBytes > stream.remaining())
+    // The division first: stride times rows can pass 64 bits.
+    if (rows - 1 > stream.remaining() / stride || stride * (rows - 1) + rowBytes > stream.remaining())
         return;
 
     ImageRecord image;

@@ -1,6 +1,7 @@
 // Grids and models as the user sees them: demo data through the offline
 // renderer, one table of scenes and the pixels each must show.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -55,7 +56,7 @@ RenderedFrame render(const Bytes& resources, const Bytes& commands)
                                       .add(totalFramesChunk(1))
                                       .add(25, timelineEntry(1, cat({place("cam"), commands})))
                                       .bytes())});
-    const std::string path = ::testing::TempDir() + "mesh_render.dat";
+    const std::string path = ::testing::TempDir() + "mesh_render" + std::to_string(getpid()) + ".dat";
     EXPECT_TRUE(writeFile(path, data));
     RenderOptions options;
     std::string error;

@@ -1,5 +1,6 @@
 // Meshes, grids and models: payloads, shared arrays, damaged data, drawing.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <GL/gl.h>
 
@@ -232,7 +233,7 @@ TEST(ModelLoad, MeshesAreEnteredInBothListsAndClonesShareThem)
     }
 
     // From a file, with its placement from the ".dat" file beside it.
-    const std::string stem = ::testing::TempDir() + "mesh_test_model";
+    const std::string stem = ::testing::TempDir() + "mesh_test_model" + std::to_string(getpid());
     ASSERT_TRUE(writeFile(stem + ".mdl", modelPayload({{"one", square()}})));
     ASSERT_TRUE(writeFile(stem + ".dat", transformPayload({{0, 0, 0}, {0, 45, 0}})));
     Model fromFile(&resources);

@@ -352,4 +352,11 @@ TEST(BmpReaderFailure, DataThatCannotBeConvertedIsReportedOnce)
     huge.compression = 1;
     EXPECT_FALSE(decode(bmpFile(60000, 60000, 8, {0, 1}, rampPalette(256), huge)));
     expectOneBox(platform, "Out of memory.");
+    // So large that width times height times 3 passes 64 bits.
+    platform.boxes.clear();
+    Bytes widest = bmpFile(1, 1, 8, {0, 1}, rampPalette(256), huge);
+    for (size_t at : {18, 22})
+        widest[at] = widest[at + 1] = widest[at + 2] = 0xFF, widest[at + 3] = 0x7F;
+    EXPECT_FALSE(decode(widest));
+    expectOneBox(platform, "Out of memory.");
 }

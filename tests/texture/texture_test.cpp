@@ -371,6 +371,9 @@ TEST_F(TextureImageTransfer, UnusableBmpBytesMakeNoTextureSilentlyAndLaterStepsC
     cases.push_back({"pixels cut", Bytes(good.begin(), good.end() - 1)});
     cases.push_back({"no pixels at all for a huge image", Bytes(good.begin(), good.begin() + 54)});
     cases.back().second[18] = 0xFF, cases.back().second[19] = 0x7F;
+    cases.push_back({"width and height so huge that rows times stride pass 64 bits", Bytes(good.begin(), good.begin() + 54)});
+    for (size_t at : {18, 22})
+        cases.back().second[at] = cases.back().second[at + 1] = cases.back().second[at + 2] = 0xFF, cases.back().second[at + 3] = 0x7F;
     cases.push_back({"zero width", bmp24(0, 2, {})});
     cases.push_back({"empty", {}});
 

@@ -1,6 +1,7 @@
 // Scenes built as demo data and looked at through the offline renderer, the
 // way a user checks a demo frame by frame.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -50,7 +51,7 @@ struct Scene {
                           chunk(2103, RenderStateWriter::standard(clear[0], clear[1], clear[2], 1).bytes()),
                           chunk(2102, cat({resources, u8(0)})),
                           chunk(2104, StreamWriter().add(totalFramesChunk(int16_t(frames))).add(25, timelineEntry(1, all)).bytes())});
-        std::string path = ::testing::TempDir() + "scene_render.dat";
+        std::string path = ::testing::TempDir() + "scene_render" + std::to_string(getpid()) + ".dat";
         EXPECT_TRUE(writeFile(path, data));
         RenderOptions options;
         std::string error;

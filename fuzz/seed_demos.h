@@ -1,0 +1,31 @@
+// Seeds for the fuzz targets, made with the authoring side: one small demo
+// per resource class, and bitmaps of every layout the BMP reader takes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/writer/writer.h"
+
+namespace fuzzing {
+
+struct Seed {
+    std::string name;
+    authoring::Bytes data;
+};
+
+// One whole demo per resource class that has a line in the table. Empty with
+// a message in *error when a line does not compile.
+std::vector<Seed> seedDemos(std::string* error);
+// Resource classes of the descriptions that have no line in the table.
+std::vector<std::string> classesWithoutSeed();
+// The resources of every seed demo in one resource stream (tags made unique):
+// what the timeline target plays its inputs over.
+authoring::Bytes allSeedResources();
+std::vector<Seed> seedBitmaps();
+
+// The payload of the first top-level chunk `id` of demo data, or nothing.
+authoring::Bytes topLevelPayload(const authoring::Bytes& demo, int16_t id);
+
+}  // namespace fuzzing

@@ -1,0 +1,38 @@
+// Writes the seed corpora of the fuzz targets: fuzz_seeds DIR makes
+// DIR/container, DIR/resource, DIR/timeline and DIR/bmp.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "fuzz/seed_demos.h"
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seeds DIR\n");
+        return 2;
+    }
+    std::string error;
+    std::vector<fuzzing::Seed> demos = fuzzing::seedDemos(&error);
+    if (demos.empty()) {
+        std::fprintf(stderr, "fuzz_seeds: %s\n", error.c_str());
+        return 1;
+    }
+    const std::string dir = argv[1];
+    for (const char* target : {"container", "resource", "timeline", "bmp"})
+        std::filesystem::create_directories(dir + "/" + target);
+    bool ok = true;
+    for (const fuzzing::Seed& demo : demos) {
+        ok &= authoring::writeFile(dir + "/container/" + demo.name + ".dat", demo.data);
+        ok &= authoring::writeFile(dir + "/resource/" + demo.name + ".dat",
+                                   fuzzing::topLevelPayload(demo.data, 2102));
+        authoring::Bytes timeline = fuzzing::topLevelPayload(demo.data, 2104);
+        if (!timeline.empty())
+            ok &= authoring::writeFile(dir + "/timeline/" + demo.name + ".dat", timeline);
+    }
+    for (const fuzzing::Seed& bitmap : fuzzing::seedBitmaps())
+        ok &= authoring::writeFile(dir + "/bmp/" + bitmap.name, bitmap.data);
+    for (const std::string& name : fuzzing::classesWithoutSeed())
+        std::fprintf(stderr, "fuzz_seeds: no seed line for class '%s' (fuzz/seed_demos.cpp)\n", name.c_str());
+    return ok ? 0 : 1;
+}
