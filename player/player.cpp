@@ -7,6 +7,11 @@
 Player::Player()
 {
     clearSettings(settings);
+    createLists();
+}
+
+void Player::createLists()
+{
     resources = new ObjectList(true);
     resources->deleter = &SceneObject::destroy;
     active = new ObjectList(true);
@@ -34,9 +39,25 @@ LoadContext Player::loadContext(bool withInstances)
 void Player::shutdown()
 {
     // The objects go while the rendering context is still current: textures
-    // and quadrics release GL names in their destructors. Scene instances go
-    // before the resources whose buffers they share, and everything goes
+    // and quadrics release GL names in their destructors. Everything goes
     // before the loader that owns the sound library.
+    destroyLists();
+    releaseGLContext(window);
+    if (window.window || window.classRegistered)
+        killGLWindow(window);
+    destroyLoaders();
+}
+
+void Player::clearScene()
+{
+    destroyLists();
+    destroyLoaders();
+    createLists();
+}
+
+void Player::destroyLists()
+{
+    // Scene instances go before the resources whose buffers they share.
     delete instances;
     instances = nullptr;
     delete active;
@@ -46,9 +67,10 @@ void Player::shutdown()
     delete timeline;
     timeline = nullptr;
     cursor = nullptr;
-    releaseGLContext(window);
-    if (window.window || window.classRegistered)
-        killGLWindow(window);
+}
+
+void Player::destroyLoaders()
+{
     delete resourceLoader;
     resourceLoader = nullptr;
     retiredLoaders.clear();

@@ -34,7 +34,16 @@ struct Player {
     // Releases the context, the window and the long-lived objects. Safe to
     // call more than once.
     void shutdown();
+    // Everything but the window and the settings: scene, timeline and loaders
+    // go, and empty lists come back as a new player has them. For tools that
+    // load demo data again into the window they have.
+    void clearScene();
 
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
+
+private:
+    void createLists();
+    void destroyLists();
+    void destroyLoaders();
 };

@@ -11,17 +11,12 @@
 #include <memory>
 #include <thread>
 
-#include "demo/container.h"
-#include "demo/instance_list.h"
-#include "demo/object_loader.h"
-#include "demo/scene_object.h"
 #include "demo/settings_record.h"
 #include "demo/timeline.h"
 #include "platform/platform.h"
 #include "player/demo_data.h"
 #include "player/frame_loop.h"
 #include "player/player.h"
-#include "player/settings.h"
 #include "tools/demotool/commands.h"
 #include "tools/writer/description.h"
 #include "tools/writer/preview.h"
@@ -86,68 +81,6 @@ std::string loadInput(const std::string& input, authoring::Bytes& data, std::vec
     return "";
 }
 
-// Loads demo data into a player whose window is already up: the window and
-// its context stay (no flicker, the same window keeps the focus), everything
-// else is read again. The dispatch is the player's own loader's, without
-// the window step.
-class ReloadVisitor : public ContainerVisitor {
-public:
-    explicit ReloadVisitor(Player& player) : player_(player) {}
-    bool openWindow() override { return true; }
-    void chunk(int16_t id, const uint8_t* payload, int32_t size) override
-    {
-        switch (id) {
-        case 2100:
-            readWindowSettings(player_.settings, payload, size);
-            break;
-        case 2101:
-            readPlaybackSettings(player_.settings, payload, size);
-            break;
-        case 2103:
-            runRenderStateScript(payload, size);
-            break;
-        case 2102: {
-            if (player_.resourceLoader)
-                player_.retiredLoaders.emplace_back(player_.resourceLoader);
-            player_.resourceLoader = new ObjectLoader(payload, size);
-            LoadContext context = player_.loadContext(false);
-            player_.resourceLoader->load(player_.resources, &context);
-            break;
-        }
-        case 2104: {
-            ObjectLoader loader(payload, size);
-            LoadContext context = player_.loadContext(true);
-            loader.load(player_.timeline, &context);
-            break;
-        }
-        }
-    }
-
-private:
-    Player& player_;
-};
-
-// Everything of a player but its window, in the order of Player::shutdown,
-// then fresh lists as a new Player has.
-void clearScene(Player& p)
-{
-    delete p.instances;
-    delete p.active;
-    delete p.resources;
-    delete p.timeline;
-    p.cursor = nullptr;
-    delete p.resourceLoader;
-    p.resourceLoader = nullptr;
-    p.retiredLoaders.clear();
-    p.resources = new ObjectList(true);
-    p.resources->deleter = &SceneObject::destroy;
-    p.active = new ObjectList(true);
-    p.active->deleter = &SceneObject::destroy;
-    p.instances = new InstanceList;
-    p.timeline = new ObjectList(true);
-    p.timeline->deleter = &TimelineEntry::destroy;
-}
-
 // One loaded demo: the player with its window, stepped to `frame`.
 class Session {
 public:
@@ -165,11 +98,12 @@ public:
             }
             return true;
         }
-        clearScene(*player_);
+        // The window and its context stay (no flicker, and the same window
+        // keeps the focus); everything else is read again into it.
+        player_->clearScene();
         PlayerSettings kept = player_->settings;
         clearSettings(player_->settings);
-        ReloadVisitor visitor(*player_);
-        walkContainer(dataPath_.c_str(), 0, visitor);
+        readContainer(*player_, dataPath_.c_str(), 0);
         // The window stays as it is.
         player_->settings.width = kept.width;
         player_->settings.height = kept.height;
