@@ -98,6 +98,14 @@ TEST_F(Replicas, AssemblyLifetimeEdgeCasesAndFrozenClones)
     a->step(false);
     EXPECT_EQ((std::vector<float>{12, 1}), (std::vector<float>{a->progress, piece(*a).position[0]}));
 
+    // Starting on the surface there is no descent to spin over: a piece that
+    // dips does not turn at all, and none slides home above the surface.
+    a.reset(s.assembly({"spl", 0, 0.35f, 2, 0.95f}, 40));
+    for (int i = 0; i < 10; ++i)
+        a->step(false);
+    for (int p = 0; p < 12; ++p)
+        EXPECT_EQ((std::vector<float>{2, 0}), (std::vector<float>{piece(*a, p).position[0], piece(*a, p).angles[2]})) << p;
+
     // Every piece flies, dips and settles at home with whole turns by the end.
     a.reset(s.assembly({"spl", 1, 0.35f, 2, 0.95f}, 40));
     bool dipped = false;
