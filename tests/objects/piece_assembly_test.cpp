@@ -163,6 +163,11 @@ TEST_F(Replicas, SplitsAndLayoutsFollowTheirSources)
     EXPECT_EQ(s.registry.find("grd"), second->children->first());
     EXPECT_NEAR(-90, second->angles[2], 1e-3);
     EXPECT_NEAR(2, second->position[1], 1e-5);
+    // Step-only passes step every instance and tile too: the source once per instance.
+    r.step(true);
+    s.splitter->step(true);
+    EXPECT_EQ((std::vector<int>{4, 1}), (std::vector<int>{static_cast<SceneObject*>(s.registry.find("grd"))->stepCount,
+                                                          static_cast<SceneObject*>(s.registry.find("t11"))->stepCount}));
     std::unique_ptr<Replicator> copy(static_cast<Replicator*>(r.clone()));
     EXPECT_EQ(r.instances->first(), copy->instances->first());
 
