@@ -43,6 +43,12 @@ void MeshDeformer::attachTo(SceneObject* object)
     bind(dynamic_cast<Mesh*>(object));
 }
 
+void MeshDeformer::forgetObject(const SceneObject* gone)
+{
+    if (gone && gone == target)
+        bind(nullptr);
+}
+
 float* MeshDeformer::nextVertex(int32_t index, bool restore)
 {
     if (index >= 0)

@@ -18,6 +18,8 @@ public:
     void bind(Mesh* mesh);
     // The timeline's placement hook: binds the object when it is a mesh.
     void attachTo(SceneObject* object) override;
+    // Placed nowhere, it may outlive its mesh: it lets go of it.
+    void forgetObject(const SceneObject* gone) override;
 
     // The vertex `index` (or, for -1, the one after the last returned) of the
     // target, as three floats to change in place; none past the last vertex.

@@ -129,10 +129,12 @@ void PieceAssembly::movePiece(int32_t i, SceneObject* item, int32_t s, float dx,
         if (z > 0)
             x = x - dx;
         // 720 degrees over the steps from the start height down to the dip;
-        // without a descent there is no rate to spin at.
-        const float steps = flight - (dz != 0 ? dips[i] / dz : 0.0f);
-        if (steps != 0)
-            a = a + 720.0f / steps;
+        // without a descent (start height 0) there is no rate to spin at.
+        if (dz != 0) {
+            const float steps = flight - dips[i] / dz;
+            if (steps != 0)
+                a = a + 720.0f / steps;
+        }
         z = z - dz;
     } else if (int16_t(s) != length) {
         const float r = float(int32_t(length) - s);

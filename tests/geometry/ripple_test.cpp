@@ -139,7 +139,8 @@ TEST(Ripple, TimelineBindsItToItsParentOrToTheSpawnersObject)
     TimelineEntry entry(&resources, &active, &instances);
     const Bytes payload = timelineEntry(1, cat({placing("grd", "g1", ""), placing("rip", "r1", "g1"),
                                                 placing("spw", "s1", "g1"), placing("rip", "r2", "s1"),
-                                                placing("rip", "r3", "")}));
+                                                placing("rip", "r3", ""), placing("grd", "g2", ""),
+                                                placeCommand(Place{"rip", "r4", 0, 0, 1, "g2", "none"})}));
     entry.load(payload.data(), int32_t(payload.size()));
     entry.apply();
     auto* g1 = static_cast<Grid*>(instances.find("g1"));
@@ -147,4 +148,11 @@ TEST(Ripple, TimelineBindsItToItsParentOrToTheSpawnersObject)
     EXPECT_EQ((std::vector<Mesh*>{g1, g1, nullptr}), (std::vector<Mesh*>{target("r1"), target("r2"), target("r3")}));
     EXPECT_EQ(g1, static_cast<SpawnerStandIn*>(instances.find("s1"))->attached);
     EXPECT_NE(grid->vertices, g1->vertices) << "the placed grid bends arrays of its own";
+    // Bound though placed nowhere (its after tag names no child), a ripple
+    // lets go of its mesh when that goes first.
+    auto* r4 = static_cast<Ripple*>(instances.find("r4"));
+    EXPECT_EQ(instances.find("g2"), r4->target);
+    active.remove(instances.find("g2"));
+    EXPECT_EQ(nullptr, r4->target);
+    EXPECT_EQ(1, r4->step(false));
 }

@@ -98,6 +98,14 @@ TEST_F(Replicas, AssemblyLifetimeEdgeCasesAndFrozenClones)
     a->step(false);
     EXPECT_EQ((std::vector<float>{12, 1}), (std::vector<float>{a->progress, piece(*a).position[0]}));
 
+    // Starting on the surface there is no descent to spin over: a piece that
+    // dips does not turn at all, and none slides home above the surface.
+    a.reset(s.assembly({"spl", 0, 0.35f, 2, 0.95f}, 40));
+    for (int i = 0; i < 10; ++i)
+        a->step(false);
+    for (int p = 0; p < 12; ++p)
+        EXPECT_EQ((std::vector<float>{2, 0}), (std::vector<float>{piece(*a, p).position[0], piece(*a, p).angles[2]})) << p;
+
     // Every piece flies, dips and settles at home with whole turns by the end.
     a.reset(s.assembly({"spl", 1, 0.35f, 2, 0.95f}, 40));
     bool dipped = false;
@@ -155,6 +163,11 @@ TEST_F(Replicas, SplitsAndLayoutsFollowTheirSources)
     EXPECT_EQ(s.registry.find("grd"), second->children->first());
     EXPECT_NEAR(-90, second->angles[2], 1e-3);
     EXPECT_NEAR(2, second->position[1], 1e-5);
+    // Step-only passes step every instance and tile too: the source once per instance.
+    r.step(true);
+    s.splitter->step(true);
+    EXPECT_EQ((std::vector<int>{4, 1}), (std::vector<int>{static_cast<SceneObject*>(s.registry.find("grd"))->stepCount,
+                                                          static_cast<SceneObject*>(s.registry.find("t11"))->stepCount}));
     std::unique_ptr<Replicator> copy(static_cast<Replicator*>(r.clone()));
     EXPECT_EQ(r.instances->first(), copy->instances->first());
 
