@@ -1,8 +1,10 @@
 // Collision world, forces and impact spawners on hand-built trees: contacts,
 // velocity hand-over, bounces, force marking, rolling, spawning, payloads.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "animation/collision_world.h"
@@ -113,6 +115,21 @@ TEST_F(CollisionWorldGL, GridBouncesAndPushesOutOnlyInsideItsRectangle)
             EXPECT_FLOAT_EQ(-0.5f, s->position[1]);  // beyond the edge: no contact
         }
     }
+    // A force moving its target inside the target's step leaves the matrix
+    // as the target found it.
+    Transform ball;
+    Force pull;
+    pull.strength = 1;
+    pull.direction[0] = 1;
+    std::unique_ptr<Force> bound(pull.bindTo(&ball));
+    bound->stepCount = 3;
+    ball.children->add(bound.release());
+    glLoadIdentity();
+    ball.step(false);
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    EXPECT_FLOAT_EQ(3, ball.position[0]);
+    EXPECT_FLOAT_EQ(0, m[12]);
 }
 
 TEST(CollisionWorld, ForcesAccelerateRestartAndMarkOnlyTheirSubtree)
@@ -132,6 +149,11 @@ TEST(CollisionWorld, ForcesAccelerateRestartAndMarkOnlyTheirSubtree)
     bound->restart();
     bound->step(true);
     EXPECT_FLOAT_EQ(-2.5f, target.position[1]);
+    // A copy keeps the pull but not the target, which it would outlive.
+    std::unique_ptr<SceneObject> copy(bound->clone());
+    copy->step(true);
+    EXPECT_FLOAT_EQ(-2.5f, target.position[1]);
+    EXPECT_FLOAT_EQ(0.5f, static_cast<Force*>(copy.get())->strength);
     // Bound to what is no transform, it moves nothing and still steps.
     SceneObject plain;
     std::unique_ptr<Force> idle(force.bindTo(&plain));
