@@ -67,6 +67,8 @@ const SeedLine kSeedLines[] = {
      R"({"place": "atrf"}, {"place": "asm", "parent": "atrf", "length": 4})"},
     {"ripple", R"({"class": "grid", "tag": "pond", "size": [2, 2], "cells": [6, 6], "position": [0, 0, -5]}, {"class": "ripple", "tag": "rpl", "startRadius": 0.1, "speed": 0.3, "amplitude": 0.5, "width": 0.5, "centre": [0.2, 0]})",
      R"({"place": "pond", "length": 4}, {"place": "rpl", "parent": "pond"})"},
+    {"world", R"({"class": "world", "tag": "wld", "forces": [{"tag": "grv", "strength": 0.05, "direction": [0, -1, 0]}], "spawners": ["spn"], "rolling": true}, {"class": "transform", "tag": "wtrf", "position": [0, 0, -6]}, {"class": "transform", "tag": "wflt", "angles": [-90, 0, 0]}, {"class": "grid", "tag": "wflr", "size": [4, 4], "cells": [4, 4]}, {"class": "quadric", "tag": "wbal", "shape": "sphere", "radius": 0.5, "position": [0, 0.8, 0]}, {"class": "ripple", "tag": "wrpl", "speed": 0.3, "amplitude": 0.2, "width": 0.5})",
+     R"({"place": "wtrf"}, {"place": "wld", "parent": "wtrf"}, {"place": "wflt", "parent": "wld"}, {"place": "wflr", "parent": "wflt"}, {"place": "spn", "parent": "wflr"}, {"place": "wrpl", "parent": "spn"}, {"place": "grv", "parent": "wld"}, {"place": "wbal", "parent": "grv", "length": 6})"},
 };
 
 // Two triangles in two groups, with texture coordinates: a model of two meshes.

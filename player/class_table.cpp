@@ -1,6 +1,7 @@
 // The one place where a chunk id meets its class.
 #include "demo/class_table.h"
 
+#include "animation/collision_world.h"
 #include "animation/dynamic.h"
 #include "geometry/box.h"
 #include "geometry/grid.h"
@@ -80,6 +81,7 @@ const ResourceClass kClasses[] = {
     {350, LoadPath::Generic, 0, &makeWithTarget<QuadSplitter>},
     {355, LoadPath::Generic, 0, &makeWithTarget<PieceAssembly>},
     {400, LoadPath::Generic, 0, &make<Quadric>},
+    {420, LoadPath::Generic, 0, &makeWithTarget<CollisionWorld>},  // its forces and spawners go there too
     {450, LoadPath::Generic, 0, &make<Ripple>},
     {461, LoadPath::Music, 462, &makeMusic},
     {463, LoadPath::Sound, 0, nullptr},

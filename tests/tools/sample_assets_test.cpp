@@ -253,7 +253,7 @@ TEST(SampleDemo, BuildsFromGeneratedAssetsAndInspectShowsTheDescription)
         {"music", "MusicTrack"}, {"transform", "Transform"}, {"model", "Model"}, {"grid", "Grid"},
         {"blend", "BlendMode"}, {"trail", "MotionTrail"}, {"polygonMode", "PolygonMode"}, {"quadric", "Quadric"},
         {"replicator", "Replicator"}, {"splitter", "QuadSplitter"}, {"assembly", "PieceAssembly"},
-        {"ripple", "Ripple"}};
+        {"ripple", "Ripple"}, {"world", "CollisionWorld"}};
     std::vector<std::string> expected = {"SoundLibrary"};
     const json::Value* resources = root.find("resources");
     ASSERT_NE(resources, nullptr);

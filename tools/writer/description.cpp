@@ -31,6 +31,7 @@
 #include "tools/writer/json.h"
 #include "tools/writer/mesh_payloads.h"
 #include "tools/writer/model_import.h"
+#include "tools/writer/world_payloads.h"
 #include "tools/writer/object_payloads.h"
 #include "tools/writer/sound_payloads.h"
 #include "tools/writer/texture_image.h"
@@ -278,6 +279,8 @@ struct ResourceContext {
     std::vector<std::string>* alsoTagged;
     // The class those tags are entered as, when they are no model meshes.
     const ResourceClass** alsoTaggedAs = nullptr;
+    // Per tag, when the tags are of several classes (a world's forces and spawners).
+    std::vector<const ResourceClass*>* alsoTaggedClasses = nullptr;
 };
 
 TransformFields transformFields(Fields& f)
@@ -872,6 +875,48 @@ void writeRipple(Fields& f, Envelope& e, const ResourceContext&)
     e.body = ripplePayload(r);
 }
 
+// What a world enters besides itself; placed like other resources.
+const ResourceClass kForce = {"force", 421, nullptr, false};
+const ResourceClass kSpawner = {"spawner", 423, nullptr, false};
+
+void writeWorld(Fields& f, Envelope& e, const ResourceContext& c)
+{
+    WorldFields w;
+    std::vector<std::string> entered;
+    auto enter = [&](const Value& at, const std::string& t) {
+        if (t == e.tag || c.defined.count(t) || std::find(entered.begin(), entered.end(), t) != entered.end())
+            fail(at, f.place(), "tag " + quoted(t) + " is already the tag of a resource");
+        entered.push_back(t);
+    };
+    if (const Value* forces = f.optional("forces")) {
+        if (!forces->isArray())
+            fail(*forces, f.place(), "'forces' must be a list of {tag, strength, direction}");
+        for (const Value& item : forces->items) {
+            Fields g(item, f.place() + " force");
+            ForceFields force;
+            force.tag = tagText(g.required("tag"), g.place(), "'tag'");
+            force.strength = g.real("strength", force.strength);
+            force.direction = g.vec3("direction", force.direction);
+            g.finish();
+            enter(item, force.tag);
+            w.forces.push_back(force);
+            c.alsoTaggedClasses->push_back(&kForce);
+        }
+    }
+    if (const Value* spawners = f.optional("spawners")) {
+        if (!spawners->isArray())
+            fail(*spawners, f.place(), "'spawners' must be a list of tags");
+        for (const Value& item : spawners->items) {
+            w.spawners.push_back(tagText(item, f.place(), "'spawners'"));
+            enter(item, w.spawners.back());
+            c.alsoTaggedClasses->push_back(&kSpawner);
+        }
+    }
+    w.rolling = f.flag("rolling", false);
+    e.body = worldPayload(w);
+    *c.alsoTagged = entered;
+}
+
 // One entry per class; "class" in a description names the entry.
 const ResourceClass kResourceClasses[] = {
     {"transform", 275, writeTransform, true},
@@ -894,6 +939,7 @@ const ResourceClass kResourceClasses[] = {
     {"splitter", 350, writeSplitter, true},
     {"assembly", 355, writeAssembly, false},
     {"ripple", 450, writeRipple, false},
+    {"world", 420, writeWorld, false},
 };
 
 // The meshes of a model are resources of their own, tagged by the model.
@@ -1035,7 +1081,7 @@ bool classParameters(const std::string& className, std::vector<ParameterRange>& 
         ranges = {};
     } else if (className == "replicator" || className == "splitter") {
         ranges = transform;
-    } else if (className == "assembly") {
+    } else if (className == "assembly" || className == "world" || className == "force" || className == "spawner") {
         ranges = {};
     } else {
         return false;
@@ -1372,9 +1418,9 @@ private:
             // It bends the mesh it is placed under, and nothing elsewhere.
             const Placed* parent = p.parentTag.empty() ? nullptr : firstPlaced(p.parentTag);
             const std::string parentClass = parent ? parent->className : "";
-            if (parentClass != "grid" && parentClass != "mesh") {
+            if (parentClass != "grid" && parentClass != "mesh" && parentClass != "spawner") {
                 fail(source, place,
-                     "a ripple bends the grid or model mesh it is placed under; " +
+                     "a ripple bends the grid or model mesh (or a spawner's object) it is placed under; " +
                          (parent ? "parent " + quoted(p.parentTag) + " is a " +
                                        (parentClass.empty() ? std::string("dynamic") : parentClass)
                                  : std::string("give it a 'parent'")));
@@ -1442,8 +1488,9 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
     std::string firstMusicPlace;
     std::vector<std::string> alsoTagged;
     const ResourceClass* alsoTaggedAs = nullptr;
+    std::vector<const ResourceClass*> alsoTaggedClasses;
     const ResourceContext context{options, playback.hasFrameRate ? playback.frameRate : int16_t(0), tags,
-                                  &alsoTagged, &alsoTaggedAs};
+                                  &alsoTagged, &alsoTaggedAs, &alsoTaggedClasses};
     if (const Value* list = root.find("resources")) {
         if (!list->isArray())
             fail(*list, "resources", "must be a list of resources {\"class\": ..., \"tag\": ...}");
@@ -1510,6 +1557,7 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
             envelope.tag = tag;
             alsoTagged.clear();
             alsoTaggedAs = nullptr;
+            alsoTaggedClasses.clear();
             resourceClass->write(named, envelope, context);
             named.finish();
             tags[tag] = resourceClass;
@@ -1518,6 +1566,8 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
                     fail(tagValue, place, "mesh tag " + quoted(meshTag) + " is already the tag of a resource");
                 tags[meshTag] = alsoTaggedAs ? alsoTaggedAs : &kModelMesh;
             }
+            for (size_t i = 0; i < alsoTaggedClasses.size() && i < alsoTagged.size(); ++i)
+                tags[alsoTagged[i]] = alsoTaggedClasses[i];
             resources.add(resource(resourceClass->chunkId, envelope));
         }
     }

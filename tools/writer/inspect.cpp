@@ -344,6 +344,30 @@ private:
                 replicaBody(id, p);
             if (id == 450)
                 rippleBody(p);
+            if (id == 420)
+                worldBody(p);
+        });
+    }
+
+    // A collision world's forces, spawners and rolling flag.
+    void worldBody(const Region& r)
+    {
+        Region body{};
+        if (!bodyOf(r, body))
+            return;
+        walk(body, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            float f[4] = {};
+            if (id == 421 && needs(2, id, offset, p, 20) && s.read(nullptr, 0, 4) && s.readF32(f[0]) &&
+                s.readF32(f[1]) && s.readF32(f[2]) && s.readF32(f[3]))
+                line(2) << "force " << tagText(p.data) << " strength " << f[0] << ", direction " << f[1] << ' '
+                        << f[2] << ' ' << f[3] << '\n';
+            else if (id == 422)
+                line(2) << "rolling\n";
+            else if (id == 423 && needs(2, id, offset, p, 4))
+                line(2) << "spawner " << tagText(p.data) << '\n';
+            else if (id != 421 && id != 423)
+                problem(3, at(id, offset) + ": unknown world part");
         });
     }
 

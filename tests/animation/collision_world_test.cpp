@@ -1,0 +1,259 @@
+// Collision world, forces and impact spawners on hand-built trees: contacts,
+// velocity hand-over, bounces, force marking, rolling, spawning, payloads.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "animation/collision_world.h"
+#include "animation/dynamic.h"
+#include "geometry/grid.h"
+#include "geometry/mesh_deformer.h"
+#include "geometry/quadric.h"
+#include "objects/force.h"
+#include "platform/test_double.h"
+#include "tests/support/gl_fixture.h"
+#include "tests/support/scene_loading.h"
+#include "tools/writer/world_payloads.h"
+
+using namespace authoring;
+
+namespace {
+
+Quadric* sphere(SceneObject* parent, float x, float y, float radius = 1)
+{
+    auto* s = new Quadric;
+    s->kind = Quadric::kSphere;
+    s->radius1 = radius;
+    s->position[0] = x;
+    s->position[1] = y;
+    parent->children->add(s);
+    return s;
+}
+
+void giveVelocity(Quadric* s, std::vector<float> v)
+{
+    auto* d = new TranslationDynamic;
+    d->target = s;
+    d->parameterIndex = 15;
+    d->length = 100;
+    d->setVectorAndRemainingValues(v.data(), 1.0f);
+    s->children->add(d);
+}
+
+int countOf(SceneObject* o, int type)
+{
+    int n = 0;
+    for (auto* c = static_cast<SceneObject*>(o->children->first()); c; c = static_cast<SceneObject*>(o->children->next()))
+        n += c->typeId() == type;
+    return n;
+}
+
+std::vector<float> velocity(SceneObject* s)
+{
+    float v[3] = {NAN, NAN, NAN};
+    CollisionWorld::sphereVelocity(s, v);
+    return {v[0], v[1], v[2]};
+}
+
+struct Pair {
+    CollisionWorld world{nullptr};
+    Quadric* a;
+    Quadric* b;
+    Pair(float apart) : a(sphere(&world, 0, 0)), b(sphere(&world, apart, 0)) { world.length = 100; }
+};
+
+}  // namespace
+
+TEST(CollisionWorld, SpheresTouchAtTheSumOfRadiiAndHandOverVelocity)
+{
+    for (float apart : {2.0f, 2.001f}) {
+        Pair p(apart);
+        float point[3];
+        const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        EXPECT_EQ(apart == 2.0f, p.world.sphereContact(p.a, p.b, identity, identity, point)) << apart;
+    }
+    // A moving at (1, 0, 0) meets resting B: A stops, B carries on, each with
+    // exactly one translation dynamic of its own.
+    Pair p(2);
+    giveVelocity(p.a, {1, 0, 0});
+    p.world.step(true);
+    EXPECT_EQ((std::vector<float>{0, 0, 0}), velocity(p.a));
+    EXPECT_EQ((std::vector<float>{1, 0, 0}), velocity(p.b));
+    EXPECT_EQ(1, countOf(p.a, 349));
+    EXPECT_EQ(1, countOf(p.b, 349));
+    EXPECT_FLOAT_EQ(3, p.b->position[0]);  // stepped after the pass
+}
+
+// Transforms give their matrices through OpenGL.
+using CollisionWorldGL = GLTest;
+
+TEST_F(CollisionWorldGL, GridBouncesAndPushesOutOnlyInsideItsRectangle)
+{
+    // The floor turned so that its normal is +Y, as a parent transform puts it.
+    for (float x : {0.0f, 2.6f}) {
+        CollisionWorld world(nullptr);
+        world.length = 50;
+        auto* floor = new Transform;
+        floor->angles[0] = -90;  // about X: the grid's +Z becomes +Y
+        world.children->add(floor);
+        auto* grid = new Grid;
+        grid->gridWidth = 5;
+        grid->gridHeight = 5;
+        floor->children->add(grid);
+        Quadric* s = sphere(&world, x, 0.5f);
+        giveVelocity(s, {0, -1, 0});
+        world.step(true);
+        if (x == 0) {
+            EXPECT_NEAR(1.0f + 0.9f, s->position[1], 1e-5);  // pushed to 1, then moved by the new velocity
+            std::vector<float> v = velocity(s);
+            EXPECT_NEAR(0.9f, v[1], 1e-6);
+            EXPECT_NEAR(0, v[0], 1e-6);
+        } else {
+            EXPECT_FLOAT_EQ(-0.5f, s->position[1]);  // beyond the edge: no contact
+        }
+    }
+    // A force moving its target inside the target's step leaves the matrix
+    // as the target found it.
+    Transform ball;
+    Force pull;
+    pull.strength = 1;
+    pull.direction[0] = 1;
+    std::unique_ptr<Force> bound(pull.bindTo(&ball));
+    bound->stepCount = 3;
+    ball.children->add(bound.release());
+    glLoadIdentity();
+    ball.step(false);
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    EXPECT_FLOAT_EQ(3, ball.position[0]);
+    EXPECT_FLOAT_EQ(0, m[12]);
+}
+
+TEST(CollisionWorld, ForcesAccelerateRestartAndMarkOnlyTheirSubtree)
+{
+    Transform target;
+    Force force;
+    force.strength = 0.5f;
+    force.direction[1] = -1;
+    std::unique_ptr<Force> bound(force.bindTo(&target));
+    std::vector<float> ys;
+    for (int i = 0; i < 3; ++i) {
+        bound->step(true);
+        ys.push_back(target.position[1]);
+    }
+    EXPECT_EQ((std::vector<float>{0, -0.5f, -1.5f}), ys);
+    bound->stepCount = 10;
+    bound->restart();
+    bound->step(true);
+    EXPECT_FLOAT_EQ(-2.5f, target.position[1]);
+    // A copy keeps the pull but not the target, which it would outlive.
+    std::unique_ptr<SceneObject> copy(bound->clone());
+    copy->step(true);
+    EXPECT_FLOAT_EQ(-2.5f, target.position[1]);
+    EXPECT_FLOAT_EQ(0.5f, static_cast<Force*>(copy.get())->strength);
+    // Bound to what is no transform, it moves nothing and still steps.
+    SceneObject plain;
+    std::unique_ptr<Force> idle(force.bindTo(&plain));
+    EXPECT_EQ(1, idle->step(true));
+
+    // A force among the world's children marks the spheres below it only;
+    // bound copies are made once, however many steps pass.
+    CollisionWorld world(nullptr);
+    world.rolling = true;
+    auto* marker = new Force;
+    marker->strength = 0.1f;
+    world.children->add(marker);
+    Quadric* below = sphere(marker, 0, 10);
+    Quadric* after = sphere(&world, 10, 10);
+    for (int i = 0; i < 5; ++i)
+        world.step(true);
+    EXPECT_EQ(1, countOf(below, 421));
+    EXPECT_EQ(0, countOf(after, 421));
+    for (Quadric* s : {below, after}) {
+        EXPECT_EQ(1, countOf(s, 348));
+        EXPECT_NE(nullptr, s->children->find("DINAMICA_ROTACIO"));
+    }
+}
+
+TEST(CollisionWorld, RollingTurnsBySpeedOverRadiusInDegrees)
+{
+    CollisionWorld world(nullptr);
+    world.rolling = true;
+    Quadric* s = sphere(&world, 0, 0, 0.5f);
+    s->length = 20;
+    Quadric* still = sphere(&world, 10, 0, 0);  // no size: never rolls
+    giveVelocity(s, {0.1f, 0, 0});
+    giveVelocity(still, {0.1f, 0, 0});
+    world.step(true);  // creates the dynamics
+    world.step(true);  // rolls
+    auto* d = static_cast<Dynamic*>(s->children->find("DINAMICA_ROTACIO"));
+    ASSERT_NE(nullptr, d);
+    EXPECT_FLOAT_EQ(0.1f / 0.5f * 57.297176f, d->values[d->stepCount]);
+    EXPECT_NEAR(0.019f, s->axis3[1], 1e-6);  // eased a tenth towards (0, 0.1, 0) twice
+    EXPECT_FLOAT_EQ(0, still->angles[2]);
+}
+
+TEST(CollisionWorld, SpawnersCloneTheirTemplatesPerContact)
+{
+    Pair p(1.5f);
+    giveVelocity(p.a, {0, 0, 0});
+    auto* spawner = new ImpactSpawner;
+    p.a->children->add(spawner);
+    spawner->attachTo(p.a);
+    spawner->children->add(new Ripple);
+    spawner->children->add(new Counter);
+    spawner->stepCount = 7;
+    p.world.step(true);
+    EXPECT_EQ(1, countOf(p.a, 450));
+    EXPECT_EQ(1, countOf(p.a, 0));
+    auto* found = static_cast<SceneObject*>(p.a->children->first());
+    while (found && found->typeId() != 450)
+        found = static_cast<SceneObject*>(p.a->children->next());
+    ASSERT_NE(nullptr, found);
+    auto* ripple = static_cast<Ripple*>(found);
+    // Centred one radius from A's centre along the line from B to A;
+    // started at the spawner's count.
+    EXPECT_FLOAT_EQ(-1, ripple->centre[0]);
+    EXPECT_EQ(7, ripple->start);
+    EXPECT_EQ(2, spawner->children->count());
+    // Never placed under an object: nothing to add to.
+    ImpactSpawner loose;
+    loose.children->add(new Counter);
+    const float at[3] = {0, 0, 0};
+    loose.spawnAt(at);
+    std::unique_ptr<SceneObject> copy(spawner->clone());
+    EXPECT_EQ(0, copy->children->count());
+    EXPECT_EQ(nullptr, copy->attachedObject());
+}
+
+TEST(CollisionWorld, PayloadCreatesResourcesAndSkipsOddLengths)
+{
+    platform::TestDouble quiet;
+    ObjectList resources(true);
+    resources.deleter = &SceneObject::destroy;
+    CollisionWorld world(&resources);
+    WorldFields f;
+    f.forces.push_back({"GRAV", 0.25f, {0, -2, 0}});
+    f.spawners.push_back("SPWN");
+    f.rolling = true;
+    Bytes payload = worldPayload(f);
+    payload.pop_back();  // the stream's trailing byte: more chunks follow
+    // A longer force chunk, a short spawner chunk, an unknown id.
+    append(payload, chunk(421, cat({tag("LONG"), Bytes(16, 0), Bytes(8, 0xFF)})));
+    append(payload, chunk(423, Bytes(2, 'X')));
+    append(payload, chunk(77, Bytes(3, 0)));
+    loadExact(world, payload);
+    EXPECT_TRUE(world.rolling);
+    auto* g = static_cast<Force*>(resources.find("GRAV"));
+    ASSERT_NE(nullptr, g);
+    EXPECT_EQ((std::vector<float>{0.25f, 0, -2, 0}), (std::vector<float>{g->strength, g->direction[0], g->direction[1], g->direction[2]}));
+    ASSERT_NE(nullptr, resources.find("SPWN"));
+    EXPECT_EQ(423, static_cast<SceneObject*>(resources.find("SPWN"))->typeId());
+    ASSERT_NE(nullptr, resources.find("LONG"));
+    EXPECT_EQ(3, resources.count());
+    ASSERT_EQ(1u, quiet.boxes.size());
+    EXPECT_EQ("ID DESCONEGUDA", quiet.boxes[0].text);
+}
