@@ -3,9 +3,27 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "geometry/quad_splitter.h"
+
+namespace {
+
+// Truncation towards zero for a float from the data, which may be beyond any
+// integer: those saturate, and NaN gives 0.
+int32_t truncatedToInt(float value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= 2147483648.0f)
+        return INT32_MAX;
+    if (value <= -2147483648.0f)
+        return INT32_MIN;
+    return int32_t(value);
+}
+
+}  // namespace
 
 PieceShuffle::PieceShuffle(ObjectList* resourceList) : resourceList(resourceList), pieces(new ObjectList(true))
 {
@@ -99,7 +117,7 @@ void PieceAssembly::load(const void* data, int32_t size)
     dips = new float[size_t(pieceCount) + 1]();
     homes = new float[2 * size_t(pieceCount) + 2]();
     // A spread below 0.1 gives no dips: there is nothing to take a remainder by.
-    const int32_t m = int32_t(depthSpread * 10.0f);
+    const int32_t m = truncatedToInt(depthSpread * 10.0f);
     if (m != 0) {
         for (int32_t i = 0; i < pieceCount; ++i)
             dips[i] = -float(random_.next() % m) * 0.1f;

@@ -95,6 +95,15 @@ TEST_F(Replicas, AssemblyLifetimeEdgeCasesAndFrozenClones)
     // span to release over: everything is drawn at once and nothing moves.
     std::unique_ptr<PieceAssembly> a(s.assembly({"spl", 1, 0.05f}));
     EXPECT_EQ(std::vector<float>(12, 0), std::vector<float>(a->dips, a->dips + 12));
+    // Spreads beyond any integer (damaged data): NaN gives no dips, the rest
+    // reach as deep as the generator's 15 bits do.
+    for (float spread : {NAN, INFINITY, -INFINITY, 1e10f}) {
+        std::unique_ptr<PieceAssembly> w(s.assembly({"spl", 1, spread}));
+        for (int i = 0; i < 12; ++i) {
+            EXPECT_TRUE(std::isnan(spread) ? w->dips[i] == 0 : w->dips[i] <= 0 && w->dips[i] >= -3276.7f)
+                << spread << ": " << w->dips[i];
+        }
+    }
     a->step(false);
     EXPECT_EQ((std::vector<float>{12, 1}), (std::vector<float>{a->progress, piece(*a).position[0]}));
 

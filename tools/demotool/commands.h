@@ -28,5 +28,8 @@ Run addPlay(CLI::App& command);
 // --size: WIDTHxHEIGHT, each 1 to 32767.
 bool parseSize(const std::string& text, int& width, int& height);
 CLI::Option* addSizeOption(CLI::App& command, std::string& text, const std::string& description);
+// --from, --to: a whole frame number from 1 (CLI11's own number checks
+// print a range up to the largest double).
+CLI::Option* checkFrameNumber(CLI::Option* option);
 
 }  // namespace demotool

@@ -285,7 +285,7 @@ Run addPlay(CLI::App& command)
 {
     auto a = std::make_shared<PlayArguments>();
     command.add_option("INPUT", a->input, "a JSON description (built in memory) or demo data")->required();
-    command.add_option("--from", a->from, "start at this frame (default 1)")->check(CLI::PositiveNumber);
+    checkFrameNumber(command.add_option("--from", a->from, "start at this frame (default 1)"));
     addSizeOption(command, a->size, "window size, such as 640x480; implies --windowed");
     command.add_flag("--windowed", a->windowed, "play in a window even when the demo asks for fullscreen");
     command.add_flag("--watch", a->watch,

@@ -1,8 +1,10 @@
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -54,6 +56,20 @@ CLI::Option* addSizeOption(CLI::App& command, std::string& text, const std::stri
             "WxH"));
 }
 
+CLI::Option* checkFrameNumber(CLI::Option* option)
+{
+    return option->check(CLI::Validator(
+        [](std::string& value) {
+            char* end = nullptr;
+            errno = 0;
+            const long long n = std::strtoll(value.c_str(), &end, 10);
+            const bool whole = !value.empty() && *end == 0 && errno == 0;
+            return whole && n >= 1 && n <= INT32_MAX ? std::string()
+                                                     : "wants a frame number from 1, not '" + value + "'";
+        },
+        "N"));
+}
+
 Run addRender(CLI::App& command)
 {
     auto a = std::make_shared<RenderArguments>();
@@ -73,10 +89,10 @@ Run addRender(CLI::App& command)
             },
             "LIST"))
         ->excludes(video);
-    CLI::Option* from = command.add_option("--from", a->from, "first frame of the video (default 1)")
-        ->check(CLI::PositiveNumber)->needs(video);
-    command.add_option("--to", a->to, "last frame of the video (default: the demo's last)")
-        ->check(CLI::PositiveNumber)->needs(video);
+    CLI::Option* from = checkFrameNumber(command.add_option("--from", a->from, "first frame of the video (default 1)"))
+        ->needs(video);
+    checkFrameNumber(command.add_option("--to", a->to, "last frame of the video (default: the demo's last)"))
+        ->needs(video);
     (void)from;
     addSizeOption(command, a->size, "window size, such as 640x480 (default: the demo's)");
     return [a, &command] {
