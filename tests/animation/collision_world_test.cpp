@@ -207,9 +207,15 @@ TEST(CollisionWorld, SpawnersCloneTheirTemplatesPerContact)
     spawner->children->add(new Ripple);
     spawner->children->add(new Counter);
     spawner->stepCount = 7;
+    // A second spawner of the same object spawns too: the first one's copies,
+    // added to the children being walked, leave the walk whole.
+    auto* second = new ImpactSpawner;
+    p.a->children->add(second);
+    second->attachTo(p.a);
+    second->children->add(new Counter);
     p.world.step(true);
     EXPECT_EQ(1, countOf(p.a, 450));
-    EXPECT_EQ(1, countOf(p.a, 0));
+    EXPECT_EQ(2, countOf(p.a, 0));
     auto* found = static_cast<SceneObject*>(p.a->children->first());
     while (found && found->typeId() != 450)
         found = static_cast<SceneObject*>(p.a->children->next());
