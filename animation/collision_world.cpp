@@ -164,9 +164,9 @@ void CollisionWorld::collectColliders(SceneObject* node, float* m, SceneObject* 
             c.kind = kind;
             std::memcpy(c.matrix, m, sizeof c.matrix);
         }
-        // Translation dynamics are destroyed by velocity changes during the
-        // pass: nothing below one may be a collider.
-        if (type != 349)
+        // A sphere's translation dynamics are destroyed by velocity changes
+        // during the pass: nothing below one may be a collider.
+        if (type != 349 || !asSphere(node))
             collectColliders(t, m, force);
         std::memcpy(m, saved, sizeof saved);
         if (metForce)

@@ -105,6 +105,11 @@ void ImpactSpawner::forgetObject(const SceneObject* gone)
 {
     if (parent == gone)
         parent = nullptr;
+    // Placed nowhere, the spawner keeps its templates past its object: the
+    // ripples among them were bound to that object and must let go too.
+    ObjectList* list = children;
+    for (auto* t = static_cast<SceneObject*>(list->first()); t; t = static_cast<SceneObject*>(list->next()))
+        t->forgetObject(gone);
 }
 
 void ImpactSpawner::spawnAt(const float point[3])

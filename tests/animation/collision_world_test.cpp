@@ -9,6 +9,7 @@
 
 #include "animation/collision_world.h"
 #include "animation/dynamic.h"
+#include "demo/instance_list.h"
 #include "geometry/grid.h"
 #include "geometry/mesh_deformer.h"
 #include "geometry/quadric.h"
@@ -206,9 +207,15 @@ TEST(CollisionWorld, SpawnersCloneTheirTemplatesPerContact)
     spawner->children->add(new Ripple);
     spawner->children->add(new Counter);
     spawner->stepCount = 7;
+    // A second spawner of the same object spawns too: the first one's copies,
+    // added to the children being walked, leave the walk whole.
+    auto* second = new ImpactSpawner;
+    p.a->children->add(second);
+    second->attachTo(p.a);
+    second->children->add(new Counter);
     p.world.step(true);
     EXPECT_EQ(1, countOf(p.a, 450));
-    EXPECT_EQ(1, countOf(p.a, 0));
+    EXPECT_EQ(2, countOf(p.a, 0));
     auto* found = static_cast<SceneObject*>(p.a->children->first());
     while (found && found->typeId() != 450)
         found = static_cast<SceneObject*>(p.a->children->next());
@@ -227,6 +234,49 @@ TEST(CollisionWorld, SpawnersCloneTheirTemplatesPerContact)
     std::unique_ptr<SceneObject> copy(spawner->clone());
     EXPECT_EQ(0, copy->children->count());
     EXPECT_EQ(nullptr, copy->attachedObject());
+}
+
+TEST(CollisionWorld, SpheresBelowDynamicsAreFoundUnlessASphereOwnsThem)
+{
+    // Below a translation dynamic of a plain object a sphere is found; below
+    // one of a sphere, which the velocity change of that sphere's contact
+    // destroys during the pass, none is.
+    CollisionWorld world(nullptr);
+    world.rolling = true;
+    world.length = 100;
+    auto* holder = new SceneObject;
+    world.children->add(holder);
+    auto* carried = new TranslationDynamic;
+    carried->target = holder;
+    holder->children->add(carried);
+    Quadric* found = sphere(carried, 0, 0);
+    Quadric* mover = sphere(&world, 10, 0);
+    giveVelocity(mover, {1, 0, 0});
+    sphere(static_cast<SceneObject*>(mover->children->first()), 100, 0);
+    sphere(&world, 12, 0);
+    world.step(true);
+    EXPECT_NE(nullptr, found->children->find("DINAMICA_ROTACIO"));
+    EXPECT_EQ(1, countOf(mover, 349));
+}
+
+TEST(ImpactSpawner, PlacedNowhereItsTemplatesLetGoOfItsDeadObject)
+{
+    InstanceList instances;
+    auto* grid = new Grid;
+    grid->buildGrid(2, 2, 2, 2);
+    instances.registerInstance("grid", grid);
+    auto* spawner = new ImpactSpawner;
+    instances.registerInstance("spwn", spawner);
+    instances.keepUnplaced(spawner);
+    spawner->attachTo(grid);
+    auto* ripple = new Ripple;
+    spawner->children->add(ripple);
+    ripple->attachTo(spawner->attachedObject());
+    ASSERT_EQ(grid, ripple->target);
+    delete grid;
+    EXPECT_EQ(nullptr, spawner->attachedObject());
+    EXPECT_EQ(nullptr, ripple->target);
+    EXPECT_EQ(1, ripple->step(true));  // fast-forwarded, it bends nothing
 }
 
 TEST(CollisionWorld, PayloadCreatesResourcesAndSkipsOddLengths)
