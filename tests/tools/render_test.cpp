@@ -284,7 +284,7 @@ TEST_F(RenderThroughPlayer, SampleDemoRendersTheSameBytesTwice)
     ASSERT_TRUE(compileDescription(sampleDescription(), where, data, &error)) << error;
     std::string path = scratch_.file("sample.dat", data);
     RenderOptions options;
-    ASSERT_TRUE(options.frames.parse("1,100,640,715", nullptr));
+    ASSERT_TRUE(options.frames.parse("1,100,720,795", nullptr));
     options.width = 160;
     options.height = 120;
     std::vector<RenderedFrame> first, second;

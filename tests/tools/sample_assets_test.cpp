@@ -158,7 +158,7 @@ TEST(SampleAssets, TexturesDecodeThroughThePlayersReaderAndCompile)
 
 TEST(SampleAssets, MusicIsAnMp3OfTheAskedLength)
 {
-    for (double seconds : {3.0, 36.0}) {
+    for (double seconds : {3.0, 40.0}) {
         assets::AssetOptions options;
         options.musicSeconds = seconds;
         std::vector<assets::Asset> all = assets::sampleAssets(options);

@@ -19,7 +19,7 @@ struct Asset {
 };
 
 struct AssetOptions {
-    double musicSeconds = 36;  // the sample demo's length
+    double musicSeconds = 40;  // the sample demo's length
     bool wav = false;          // music.wav (PCM) instead of music.mp3
 };
 
