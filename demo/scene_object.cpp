@@ -123,6 +123,11 @@ int SceneObject::step(bool stepOnly)
             children->remove(child);
         child = following;
     }
+    return advanceLifetime();
+}
+
+int SceneObject::advanceLifetime()
+{
     if (length <= 0)
         return 1;
     ++frame;

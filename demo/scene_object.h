@@ -65,6 +65,9 @@ public:
     SceneObject& operator=(const SceneObject&) = delete;
 
 protected:
+    // The end of a step after the children: counts the frame of an object
+    // with a lifetime and says 0 once that lifetime is over.
+    int advanceLifetime();
     // Declares `count` float fields from `first`; called by constructors for
     // every field they register as a parameter. A field that starts where an
     // earlier one ends extends its run, so the runs follow the real layout.

@@ -176,14 +176,19 @@ void Mesh::dropStrayIndices()
     }
 }
 
-int QuadMesh::step(bool stepOnly)
+int Mesh::stepAndDraw(bool stepOnly, unsigned primitive)
 {
     // Unlike most geometry, meshes draw in step-only passes too.
     apply();
     int result = SceneObject::step(stepOnly);
-    draw(GL_QUADS);
+    draw(primitive);
     undo();
     return result;
+}
+
+int QuadMesh::step(bool stepOnly)
+{
+    return stepAndDraw(stepOnly, GL_QUADS);
 }
 
 int QuadMesh::typeId() const
@@ -286,11 +291,7 @@ void TriangleMesh::load(const void* data, int32_t size)
 
 int TriangleMesh::step(bool stepOnly)
 {
-    apply();
-    int result = SceneObject::step(stepOnly);
-    draw(GL_TRIANGLES);
-    undo();
-    return result;
+    return stepAndDraw(stepOnly, GL_TRIANGLES);
 }
 
 int TriangleMesh::typeId() const

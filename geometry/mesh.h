@@ -50,6 +50,8 @@ public:
     int32_t texCoordFloatCount = 0;
 
 protected:
+    // The step of a drawn mesh: meshes draw in step-only passes too.
+    int stepAndDraw(bool stepOnly, unsigned primitive);
     // Drops index arrays that would send the draw outside the arrays: a
     // vertex index array with any number outside the vertices (nothing is
     // drawn), a texture index array shorter than the vertex indices or with

@@ -81,14 +81,7 @@ void Force::restart()
 int ImpactSpawner::step(bool)
 {
     ++stepCount;
-    if (length <= 0)
-        return 1;
-    ++frame;
-    if (stepCount >= length) {
-        frame = 0;
-        return 0;
-    }
-    return 1;
+    return advanceLifetime();
 }
 
 int ImpactSpawner::typeId() const
