@@ -225,6 +225,20 @@ T* readEntries(ChunkStream& stream, uint32_t length, int32_t& entries, int32_t s
     return array;
 }
 
+// Puts a sub-chunk's entries in place of `array`; one cut short leaves what
+// was there.
+template <typename T>
+void replaceArray(ChunkStream& stream, uint32_t length, T*& array, int32_t& count)
+{
+    int32_t entries = 0;
+    T* fresh = readEntries<T>(stream, length, entries);
+    if (!fresh)
+        return;
+    releaseMeshArray(array);
+    array = fresh;
+    count = entries;
+}
+
 }  // namespace
 
 void TriangleMesh::load(const void* data, int32_t size)
@@ -237,33 +251,15 @@ void TriangleMesh::load(const void* data, int32_t size)
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
         int32_t entries = 0;
         switch (id) {
-        case 101: {
-            float* array = readEntries<float>(stream, length, entries);
-            if (!array)
-                break;  // cut short: what was there stays
-            releaseMeshArray(vertices);
-            vertices = array;
-            vertexFloatCount = entries;
+        case 101:
+            replaceArray(stream, length, vertices, vertexFloatCount);
             break;
-        }
-        case 104: {
-            int32_t* array = readEntries<int32_t>(stream, length, entries);
-            if (!array)
-                break;  // cut short: what was there stays
-            releaseMeshArray(vertexIndices);
-            vertexIndices = array;
-            indexCount = entries;
+        case 104:
+            replaceArray(stream, length, vertexIndices, indexCount);
             break;
-        }
-        case 105: {
-            float* array = readEntries<float>(stream, length, entries);
-            if (!array)
-                break;  // cut short: what was there stays
-            releaseMeshArray(texCoords);
-            texCoords = array;
-            texCoordFloatCount = entries;
+        case 105:
+            replaceArray(stream, length, texCoords, texCoordFloatCount);
             break;
-        }
         case 108: {
             // One texture index per drawn vertex: the array has as many
             // entries as the vertex indices, a longer sub-chunk is cut to
