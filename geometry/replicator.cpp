@@ -105,18 +105,19 @@ void Replicator::layOutCircle(float angle, float radius, uint8_t faceCentre)
 
 void Replicator::layOutLattice(const int16_t counts[3], const float spacing[3])
 {
-    if (counts[0] <= 0)
+    // A count of 0 along any axis leaves no lattice point: without this,
+    // 32767 x 32767 x 0 would run a billion empty passes.
+    if (counts[0] <= 0 || counts[1] <= 0 || counts[2] <= 0)
         return;
     float half[3];
     for (int axis = 0; axis < 3; ++axis)
         half[axis] = float(counts[axis] - 1) * spacing[axis] * 0.5f;
-    // One instance per lattice point; a list that runs out ends the layout.
+    // One instance per lattice point; a list that runs out ends the layout
+    // at every level of the loops.
     Transform* instance = static_cast<Transform*>(instances->first());
-    for (int x = 0; x < counts[0]; ++x) {
-        for (int y = 0; y < counts[1]; ++y) {
-            for (int z = 0; z < counts[2]; ++z) {
-                if (!instance)
-                    return;
+    for (int x = 0; x < counts[0] && instance; ++x) {
+        for (int y = 0; y < counts[1] && instance; ++y) {
+            for (int z = 0; z < counts[2] && instance; ++z) {
                 instance->position[0] = float(x) * spacing[0] - half[0];
                 instance->position[1] = float(y) * spacing[1] - half[1];
                 instance->position[2] = float(z) * spacing[2] - half[2];

@@ -10,15 +10,15 @@
 
 namespace {
 
-// Truncation towards zero for a float from the data, which may be beyond any
+// Truncation towards zero for a value from the data, which may be beyond any
 // integer: those saturate, and NaN gives 0.
-int32_t truncatedToInt(float value)
+int32_t truncatedToInt(double value)
 {
     if (std::isnan(value))
         return 0;
-    if (value >= 2147483648.0f)
+    if (value >= 2147483648.0)
         return INT32_MAX;
-    if (value <= -2147483648.0f)
+    if (value <= -2147483648.0)
         return INT32_MIN;
     return int32_t(value);
 }
@@ -117,7 +117,9 @@ void PieceAssembly::load(const void* data, int32_t size)
     dips = new float[size_t(pieceCount) + 1]();
     homes = new float[2 * size_t(pieceCount) + 2]();
     // A spread below 0.1 gives no dips: there is nothing to take a remainder by.
-    const int32_t m = truncatedToInt(depthSpread * 10.0f);
+    // The exact product: in single precision 0.7 × 10 would round up to 7
+    // before the truncation.
+    const int32_t m = truncatedToInt(double(depthSpread) * 10.0);
     if (m != 0) {
         for (int32_t i = 0; i < pieceCount; ++i)
             dips[i] = -float(random_.next() % m) * 0.1f;

@@ -2,6 +2,7 @@
 // seeded order, the mended edge cases and every destruction order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -81,8 +82,21 @@ TEST(PieceShuffle, TheSeedFixesOrderAndDips)
     EXPECT_EQ((std::vector<std::string>{"t5", "t10", "t4"}), std::vector<std::string>(first.begin(), first.begin() + 3));
     EXPECT_EQ(first, order(*b));
     EXPECT_EQ(std::vector<float>(a->dips, a->dips + 12), std::vector<float>(b->dips, b->dips + 12));
-    for (int i = 0; i < 12; ++i)
-        EXPECT_TRUE(a->dips[i] == 0 || a->dips[i] == -0.1f || a->dips[i] == -0.2f) << a->dips[i];
+    // The dips follow the shuffle's draws: m is the stored spread times 10
+    // taken exactly, then truncated (0.7 stored is 0.69999999: m = 6).
+    const struct {
+        float spread;
+        int32_t m;
+    } spreads[] = {{0.35f, 3}, {0.7f, 6}, {1.3f, 12}, {2.8f, 27}, {1.0f, 10}};
+    for (const auto& c : spreads) {
+        std::unique_ptr<PieceAssembly> d(s.assembly({"spl", 1, c.spread, 1, 1, 0.1f, 7}));
+        RandomGenerator expected;
+        expected.seed(7);
+        for (int i = 0; i < 12; ++i)
+            expected.next();  // the shuffle's
+        for (int i = 0; i < 12; ++i)
+            EXPECT_EQ(-float(expected.next() % c.m) * 0.1f, d->dips[i]) << c.spread << " " << i;
+    }
     // Pieces wait at the start offset and height, rotating before translating.
     EXPECT_EQ((std::vector<float>{1, 0, 1, 11}),
               (std::vector<float>{piece(*a).position[0], piece(*a).position[1], piece(*a).position[2], float(piece(*a).order)}));
@@ -130,6 +144,17 @@ TEST_F(Replicas, AssemblyLifetimeEdgeCasesAndFrozenClones)
         EXPECT_GE(q.angles[2], 720.0f);
     }
 
+    // Its own frame counter advances in every step, so a child due at frame 2
+    // steps in the second drawn step.
+    a.reset(s.assembly({"spl", 1, 0.35f, 2, 0.95f}, 40));
+    auto* due = new Counter;
+    due->start = 2;
+    a->children->add(due);
+    a->step(false);
+    EXPECT_EQ(0, due->steps);
+    a->step(false);
+    EXPECT_EQ(1, due->steps);
+
     // A clone of an unstarted assembly animates; one of a started one is frozen.
     a.reset(s.assembly({"spl", 1, 0, 1, 1, 0.1f}, 20));
     std::unique_ptr<SceneObject> unstarted(a->clone());
@@ -172,6 +197,51 @@ TEST_F(Replicas, SplitsAndLayoutsFollowTheirSources)
     EXPECT_EQ(s.registry.find("grd"), second->children->first());
     EXPECT_NEAR(-90, second->angles[2], 1e-3);
     EXPECT_NEAR(2, second->position[1], 1e-5);
+    // Far out, the odd factors show: 0.017452866 leaves the last of four
+    // short of 270 degrees (X = -0.115, not 0), 57.297176 turns it back to
+    // 90. Without the flag nothing turns.
+    for (bool face : {true, false}) {
+        ReplicatorFields wide{{}, "grd", {"w0", "w1", "w2", "w3"}, ReplicatorFields::Layout::Circle, 360, 1000, face};
+        Replicator c(&s.registry);
+        loadExact(c, replicatorPayload(wide));
+        auto* first = static_cast<Transform*>(c.instances->first());
+        Transform* last = first;
+        while (void* next = c.instances->next())
+            last = static_cast<Transform*>(next);
+        EXPECT_NEAR(-0.1154f, last->position[0], 0.003f);
+        EXPECT_NEAR(face ? 89.99997f : 0, last->angles[2], 1e-3) << face;
+        EXPECT_EQ(face ? -180 : 0, first->angles[2]);
+    }
+    // A lattice fills z innermost, then y, then x, each axis centred; with
+    // fewer instances than points it stops at the last one, with a count of
+    // 0 it places none.
+    const struct {
+        int16_t counts[3];
+        int instances;
+    } lattices[] = {{{2, 3, 2}, 12}, {{3, 2, 1}, 4}, {{2, 0, 2}, 3}, {{32767, 32767, 0}, 2}, {{0, 5, 5}, 2}};
+    for (const auto& l : lattices) {
+        ReplicatorFields grid{{}, "grd", {}, ReplicatorFields::Layout::Lattice};
+        for (int i = 0; i < l.instances; ++i)
+            grid.instances.push_back("p" + std::to_string(i));
+        std::copy(l.counts, l.counts + 3, grid.counts);
+        const float spacing[3] = {1, 2, 3};
+        std::copy(spacing, spacing + 3, grid.spacing);
+        Replicator lat(&s.registry);
+        loadExact(lat, replicatorPayload(grid));
+        int n = 0;
+        auto* instance = static_cast<Transform*>(lat.instances->first());
+        for (int x = 0; x < l.counts[0] && instance; ++x)
+            for (int y = 0; y < l.counts[1] && instance; ++y)
+                for (int z = 0; z < l.counts[2] && instance; ++z, ++n) {
+                    const float at[3] = {x - (l.counts[0] - 1) * 0.5f, y * 2 - (l.counts[1] - 1) * 1.0f,
+                                         z * 3 - (l.counts[2] - 1) * 1.5f};
+                    EXPECT_EQ(std::vector<float>(at, at + 3), std::vector<float>(instance->position, instance->position + 3))
+                        << l.counts[0] << l.counts[1] << l.counts[2] << " " << n;
+                    instance = static_cast<Transform*>(lat.instances->next());
+                }
+        for (; instance; instance = static_cast<Transform*>(lat.instances->next()))
+            EXPECT_EQ(std::vector<float>(3, 0), std::vector<float>(instance->position, instance->position + 3));
+    }
     // Step-only passes step every instance and tile too: the source once per instance.
     r.step(true);
     s.splitter->step(true);
