@@ -124,9 +124,12 @@ void MotionTrail::load(const void* data, int32_t size)
 
 int MotionTrail::step(bool stepOnly)
 {
-    const int32_t kept = trailLength < 0 ? 0 : trailLength;
-    const int32_t steps = stepCount;
-    if (int32_t(start) + steps < int32_t(frame) - kept - steps)
+    // A negative length widens this test and, below, pops whenever there is
+    // a snapshot: the queue then keeps the newest one alone.
+    // (In 64 bits: a length set beyond 16 bits cannot overflow it.)
+    const int64_t kept = trailLength;
+    const int64_t steps = stepCount;
+    if (start + steps < frame - kept - steps)
         return SceneObject::step(stepOnly);
 
     float saved[4];

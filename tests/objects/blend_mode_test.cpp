@@ -102,10 +102,18 @@ TEST_F(TrailDraw, ColourAfterTheTrailIsTheColourBeforeIt)
     trail.trailLength = 3;
     auto* paint = new Color;  // red, in the snapshots and the trail's own step
     paint->components[1] = paint->components[2] = 0;
+    trail.children->append("PRB", new Probe(0));  // before the paint: sees the trail's colour
     trail.children->append("PNT", paint);
     for (int i = 0; i < 5; ++i) {
         glColor4f(0.2f, 0.4f, 0.6f, 0.8f);
         trail.step(i % 2 == 1);
+        // Alphas graded from the saved 0.8 over the c snapshots: the oldest
+        // at 1 - 0.8 / c, the newest at 1 - 0.8, in the saved colour.
+        const std::vector<Probe*> probes = snapshotProbes(trail);
+        const float c = float(probes.size());
+        EXPECT_NEAR(1 - 0.8f / c, probes.front()->color[3], 1e-5) << i;
+        EXPECT_NEAR(0.2f, probes.back()->color[3], 1e-5) << i;
+        EXPECT_EQ((std::vector<float>{0.2f, 0.4f, 0.6f}), std::vector<float>(probes.back()->color, probes.back()->color + 3)) << i;
         float after[4];
         glGetFloatv(GL_CURRENT_COLOR, after);
         EXPECT_EQ((std::vector<float>{0.2f, 0.4f, 0.6f, 0.8f}), std::vector<float>(after, after + 4)) << i;
@@ -113,20 +121,26 @@ TEST_F(TrailDraw, ColourAfterTheTrailIsTheColourBeforeIt)
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
 }
 
-TEST_F(TrailDraw, QueueHoldsLengthPlusOneAndANegativeLengthCountsAsZero)
+TEST_F(TrailDraw, QueueHoldsLengthPlusOneAndANegativeLengthKeepsOne)
 {
-    for (int32_t length : {0, 2, -5}) {
+    // A negative length widens the first test (start + count < frame - n -
+    // count) and pops one snapshot whenever there is one: with frame 1 and
+    // n = -5 the plain path takes the steps at counts 0 to 2, then the queue
+    // holds the newest snapshot alone.
+    const struct {
+        int32_t length;
+        std::vector<int32_t> counts;
+    } cases[] = {{0, {0, 1, 1, 1, 1, 1}}, {2, {1, 2, 3, 3, 3, 3}}, {-5, {0, 0, 0, 1, 1, 1}}, {-1, {0, 1, 1, 1, 1, 1}}};
+    for (const auto& c : cases) {
         MotionTrail trail;
-        trail.trailLength = length;
+        trail.trailLength = c.length;
         trail.frame = 1;  // as the timeline places it
         std::vector<int32_t> counts;
-        for (int i = 0; i < 5; ++i) {
+        for (size_t i = 0; i < c.counts.size(); ++i) {
             trail.step(false);
             counts.push_back(trail.snapshots->count);
         }
-        const std::vector<int32_t> expected =
-            length == 2 ? std::vector<int32_t>{1, 2, 3, 3, 3} : std::vector<int32_t>{0, 1, 1, 1, 1};
-        EXPECT_EQ(expected, counts) << length;
+        EXPECT_EQ(c.counts, counts) << c.length;
     }
 }
 
