@@ -6,6 +6,7 @@
 #include <new>
 
 #include "demo/messages.h"
+#include "geometry/mesh_deformer.h"
 
 namespace {
 
@@ -68,6 +69,10 @@ void releaseMeshArray(const void* array)
 
 Mesh::~Mesh()
 {
+    // Copies of a deformer may live anywhere (a trail's snapshots, say):
+    // none may bend this mesh once it is gone.
+    while (boundDeformers)
+        boundDeformers->bind(nullptr);
     // Shared arrays go with their last user: a clone outlives its source.
     releaseArrays();
 }
@@ -87,7 +92,23 @@ void Mesh::copyInto(SceneObject* destination)
 {
     isCopy = 1;
     Transform::copyInto(destination);
-    shareArraysInto(dynamic_cast<Mesh*>(destination));
+    Mesh* copy = dynamic_cast<Mesh*>(destination);
+    shareArraysInto(copy);
+    if (!copy || copy == this)
+        return;
+    // A deformer cloned together with this mesh bends the copy, on arrays of
+    // the copy's own, from the same untouched shape.
+    bool bent = false;
+    for (auto* child = static_cast<SceneObject*>(copy->children->first()); child;
+         child = static_cast<SceneObject*>(copy->children->next())) {
+        auto* deformer = dynamic_cast<MeshDeformer*>(child);
+        if (deformer && deformer->target == this) {
+            deformer->retarget(copy);
+            bent = true;
+        }
+    }
+    if (bent)
+        copy->makeUnique();
 }
 
 void Mesh::shareArraysInto(Mesh* target)

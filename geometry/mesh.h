@@ -18,6 +18,8 @@ int32_t meshArrayLength(const void* array);
 void retainMeshArray(const void* array);
 void releaseMeshArray(const void* array);
 
+class MeshDeformer;
+
 class Mesh : public Transform {
 public:
     ~Mesh() override;
@@ -48,6 +50,9 @@ public:
     uint8_t deformed = 0;
     // Floats in texCoords: its own length, which may differ from the vertices'.
     int32_t texCoordFloatCount = 0;
+    // Every deformer bound to this mesh, wherever it lives, linked through
+    // the deformers: each is told when the mesh dies.
+    MeshDeformer* boundDeformers = nullptr;
 
 protected:
     // The step of a drawn mesh: meshes draw in step-only passes too.

@@ -9,16 +9,46 @@
 
 MeshDeformer::~MeshDeformer()
 {
+    unlink();
     // Every copy holds its own handle on the untouched vertices; the arrays
     // go with the last of them, so a clone may outlive its source.
     delete pristine;
+}
+
+void MeshDeformer::link(Mesh* mesh)
+{
+    unlink();
+    target = mesh;
+    if (!mesh)
+        return;
+    nextBound_ = mesh->boundDeformers;
+    mesh->boundDeformers = this;
+}
+
+void MeshDeformer::unlink()
+{
+    if (target) {
+        for (MeshDeformer** at = &target->boundDeformers; *at; at = &(*at)->nextBound_) {
+            if (*at == this) {
+                *at = nextBound_;
+                break;
+            }
+        }
+    }
+    nextBound_ = nullptr;
+    target = nullptr;
+}
+
+void MeshDeformer::retarget(Mesh* mesh)
+{
+    link(mesh);
 }
 
 void MeshDeformer::bind(Mesh* mesh)
 {
     delete pristine;
     pristine = nullptr;
-    target = mesh;
+    link(mesh);
     if (!mesh)
         return;
     // The untouched shape: that of a deformer already bending this mesh when
@@ -75,7 +105,7 @@ void MeshDeformer::copyInto(SceneObject* destination)
     if (!copy || copy == this)
         return;
     copy->cursor = cursor;
-    copy->target = target;
+    copy->link(target);
     delete copy->pristine;
     copy->pristine = nullptr;
     if (pristine) {
@@ -107,8 +137,10 @@ void Ripple::load(const void* data, int32_t size)
 
 int Ripple::step(bool stepOnly)
 {
-    // Nothing to bend: the ripple only lives out its lifetime.
-    if (!target || !target->vertices || target->vertexFloatCount / 3 == 0)
+    // Unbound there is nothing to bend: the ripple only lives out its
+    // lifetime. A mesh without a whole vertex is one its ring never reaches:
+    // the walk below finds none, and the ripple ends.
+    if (!target)
         return SceneObject::step(stepOnly);
     if (radius == 0)
         radius = startRadius;

@@ -16,6 +16,9 @@ public:
     // Takes `mesh` (none unbinds) as the mesh to bend: the mesh gets arrays of
     // its own, and the deformer keeps an untouched copy of its vertices.
     void bind(Mesh* mesh);
+    // Moves to bending `mesh` (a copy of the target) from the same untouched
+    // shape, which stays shared.
+    void retarget(Mesh* mesh);
     // The timeline's placement hook: binds the object when it is a mesh.
     void attachTo(SceneObject* object) override;
     // Placed nowhere, it may outlive its mesh: it lets go of it.
@@ -37,6 +40,12 @@ public:
     Mesh* target = nullptr;   // not owned
     Mesh* pristine = nullptr; // owned; holds the untouched vertices
     int32_t cursor = 0;
+
+private:
+    // In the target's list of bound deformers.
+    void link(Mesh* mesh);
+    void unlink();
+    MeshDeformer* nextBound_ = nullptr;
 };
 
 // A circular wave spreading from `centre` across the X-Y plane of its mesh,

@@ -9,6 +9,8 @@
 #include "demo/timeline.h"
 #include "geometry/grid.h"
 #include "geometry/mesh_deformer.h"
+#include "objects/blend_mode.h"
+#include "tests/support/gl_fixture.h"
 #include "platform/test_double.h"
 #include "tools/writer/writer.h"
 
@@ -69,11 +71,20 @@ TEST(Ripple, RingLiftsInsideItFallsOffWithTheRadiusAndEndsOncePassed)
     auto zero = line.ripple(0, 0.5f, 1, 2.5f);
     EXPECT_EQ(1, zero->step(false));
     EXPECT_EQ(0, line.z(1) + line.z(2));
-    // Nothing to bend (unbound, or a mesh without vertices): it lives its length.
-    Ripple loose, onEmpty;
-    QuadMesh empty;
+    // The outer edge, at distance radius + width, is not moved either.
+    line.mesh.deformed = 0;
+    auto edge = line.ripple(1, 0, 2, 2);
+    edge->step(false);
+    EXPECT_EQ((std::vector<bool>{true, false}), (std::vector<bool>{line.z(2) != 0, line.z(3) != 0}));
+    // Unbound it lives its length; over a mesh with no whole vertex (a short
+    // vertex chunk, or none) its ring reaches no vertex and it ends at once.
+    Ripple loose, onEmpty, onShort;
+    QuadMesh empty, shortMesh;
+    shortMesh.vertexFloatCount = 2;
+    shortMesh.vertices = newMeshArray<float>(2);
     onEmpty.bind(&empty);
-    EXPECT_EQ((std::vector<int>{1, 1}), (std::vector<int>{loose.step(false), onEmpty.step(false)}));
+    onShort.bind(&shortMesh);
+    EXPECT_EQ((std::vector<int>{1, 0, 0}), (std::vector<int>{loose.step(false), onEmpty.step(false), onShort.step(false)}));
 }
 
 TEST(Ripple, TwoAddUpWithinAFrameRestartFromTheUntouchedShapeAndCopiesOutliveTheirSource)
@@ -108,6 +119,50 @@ TEST(Ripple, TwoAddUpWithinAFrameRestartFromTheUntouchedShapeAndCopiesOutliveThe
     EXPECT_EQ((std::vector<float>{-1, 4, 0, 1}), (std::vector<float>{c->centre[0], c->centre[1], c->startRadius, c->amplitude}));
     ASSERT_EQ(1u, quiet.boxes.size());
     EXPECT_EQ("ID DESCONEGUDA", quiet.boxes[0].text);
+}
+
+// A motion trail's snapshots clone a grid together with its ripple: each
+// copied ripple bends its own copy of the grid, keeps its centre, and none
+// reaches the grid once it is gone; a deformer is told when its mesh dies,
+// wherever the deformer lives.
+using RippleGL = GLTest;
+
+TEST_F(RippleGL, CopiedWithTheirMeshTheyBendTheCopyAndNoneOutlivesItsMesh)
+{
+    MotionTrail trail;
+    trail.trailLength = 2;
+    auto* grid = new Grid;
+    grid->buildGrid(4, 4, 4, 4);
+    trail.children->append("grd", grid);
+    auto* ripple = new Ripple;
+    ripple->startRadius = 0.5f, ripple->speed = 0.1f, ripple->amplitude = 1, ripple->waveWidth = 1;
+    ripple->setCentre(0.5f, -0.25f);
+    ripple->endWhenPassed = 0;
+    grid->children->append("rip", ripple);
+    ripple->bind(grid);
+    for (int i = 0; i < 4; ++i)
+        trail.step(i % 2 == 0);
+    ASSERT_EQ(3, trail.snapshots->count);
+    for (void* s = trail.snapshots->first(); s; s = trail.snapshots->next()) {
+        auto* copy = static_cast<Grid*>(static_cast<SceneObject*>(s)->children->first());
+        auto* bent = static_cast<Ripple*>(copy->children->first());
+        EXPECT_EQ(copy, bent->target);
+        EXPECT_NE(grid->vertices, copy->vertices);
+        EXPECT_EQ((std::vector<float>{0.5f, -0.25f}), (std::vector<float>{bent->centre[0], bent->centre[1]}));
+    }
+    trail.children->remove(grid);  // its lifetime ends first
+    for (int i = 0; i < 4; ++i)
+        trail.step(i % 2 == 0);  // the sanitizers watch the snapshots' ripples
+
+    // Bound though owned elsewhere: the ripple and its copy let go.
+    auto* mesh = new Grid;
+    mesh->buildGrid(2, 2, 2, 2);
+    Ripple apart;
+    apart.bind(mesh);
+    std::unique_ptr<SceneObject> copy(apart.clone());
+    delete mesh;
+    EXPECT_EQ((std::vector<Mesh*>{nullptr, nullptr}), (std::vector<Mesh*>{apart.target, static_cast<Ripple*>(copy.get())->target}));
+    EXPECT_EQ(1, copy->step(false));
 }
 
 namespace {
