@@ -165,8 +165,9 @@ void CollisionWorld::collectColliders(SceneObject* node, float* m, SceneObject* 
             std::memcpy(c.matrix, m, sizeof c.matrix);
         }
         // A sphere's translation dynamics are destroyed by velocity changes
-        // during the pass: nothing below one may be a collider.
-        if (type != 349 || !asSphere(node))
+        // during the pass: nothing below one may be a collider. A spawner's
+        // templates are patterns: they never collide, spawn or get a force.
+        if ((type != 349 || !asSphere(node)) && type != 423)
             collectColliders(t, m, force);
         std::memcpy(m, saved, sizeof saved);
         if (metForce)

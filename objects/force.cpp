@@ -40,12 +40,16 @@ int Force::typeId() const
 
 SceneObject* Force::clone()
 {
+    // A bound force has no copy. A copy lives elsewhere (under a copy of the
+    // target, at best): bound to the original it would move the wrong object
+    // and outlive it, unbound it would still add a speed that nothing
+    // applies. A copied sphere below a marker is bound a force of its own.
+    if (target)
+        return nullptr;
     Force* copy = new Force;
     copyInto(copy);
     copy->strength = strength;
     std::memcpy(copy->direction, direction, sizeof direction);
-    // A copy lives elsewhere (under a copy of the target, at best): bound to
-    // the original it would move the wrong object and outlive it.
     return copy;
 }
 
@@ -81,6 +85,7 @@ void Force::restart()
 int ImpactSpawner::step(bool)
 {
     ++stepCount;
+    spawned_ = false;
     return advanceLifetime();
 }
 
@@ -107,9 +112,12 @@ void ImpactSpawner::forgetObject(const SceneObject* gone)
 
 void ImpactSpawner::spawnAt(const float point[3])
 {
-    // Never placed under an object: nowhere to put the copies.
-    if (!parent)
+    // Never placed under an object: nowhere to put the copies. One set per
+    // step of the spawner: copies that touch the object (and every further
+    // contact of this step) would otherwise double the copies step by step.
+    if (!parent || spawned_)
         return;
+    spawned_ = true;
     const int16_t now = int16_t(start + stepCount);
     for (auto* t = static_cast<SceneObject*>(children->first()); t; t = static_cast<SceneObject*>(children->next())) {
         SceneObject* copy = t->clone();

@@ -14,6 +14,7 @@ public:
     // Moves the target by direction × (elapsed steps × strength), then steps.
     int step(bool stepOnly) override;
     int typeId() const override;
+    // None for a bound force; a marker's copy keeps its pull.
     SceneObject* clone() override;
     void forgetObject(const SceneObject* gone) override;
 
@@ -47,4 +48,7 @@ public:
     void spawnAt(const float point[3]);
 
     SceneObject* parent = nullptr;  // borrowed
+
+private:
+    bool spawned_ = false;  // in this step
 };

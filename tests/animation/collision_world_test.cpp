@@ -80,12 +80,18 @@ TEST(CollisionWorld, SpheresTouchAtTheSumOfRadiiAndHandOverVelocity)
     // exactly one translation dynamic of its own.
     Pair p(2);
     giveVelocity(p.a, {1, 0, 0});
+    p.world.stepCount = 30;
+    p.b->stepCount = 10;
     p.world.step(true);
     EXPECT_EQ((std::vector<float>{0, 0, 0}), velocity(p.a));
     EXPECT_EQ((std::vector<float>{1, 0, 0}), velocity(p.b));
     EXPECT_EQ(1, countOf(p.a, 349));
     EXPECT_EQ(1, countOf(p.b, 349));
     EXPECT_FLOAT_EQ(3, p.b->position[0]);  // stepped after the pass
+    // The new dynamic starts at the sphere's count and lasts as long as the
+    // world has left: 100 - 30 + 10.
+    auto* given = static_cast<SceneObject*>(p.b->children->first());
+    EXPECT_EQ((std::vector<int>{10, 80}), (std::vector<int>{given->start, given->length}));
 }
 
 // Transforms give their matrices through OpenGL.
@@ -93,8 +99,16 @@ using CollisionWorldGL = GLTest;
 
 TEST_F(CollisionWorldGL, GridBouncesAndPushesOutOnlyInsideItsRectangle)
 {
-    // The floor turned so that its normal is +Y, as a parent transform puts it.
-    for (float x : {0.0f, 2.6f}) {
+    // The floor turned so that its normal is +Y, as a parent transform puts
+    // it: 5 wide along X, 3 high along its own Y (world -Z). A centre within
+    // the rectangle is pushed to 1 and moves by the bounce; one beyond any
+    // of its four sides falls on by -1.
+    const struct {
+        float x, z;
+        bool contact;
+    } places[] = {{0, 0, true},      {2.4f, 0, true},   {-2.4f, 0, true},  {0, 1.4f, true},  {0, -1.4f, true},
+                  {2.6f, 0, false},  {-2.6f, 0, false}, {0, 1.6f, false},  {0, -1.6f, false}, {2.4f, 1.4f, true}};
+    for (const auto& at : places) {
         CollisionWorld world(nullptr);
         world.length = 50;
         auto* floor = new Transform;
@@ -102,18 +116,19 @@ TEST_F(CollisionWorldGL, GridBouncesAndPushesOutOnlyInsideItsRectangle)
         world.children->add(floor);
         auto* grid = new Grid;
         grid->gridWidth = 5;
-        grid->gridHeight = 5;
+        grid->gridHeight = 3;
         floor->children->add(grid);
-        Quadric* s = sphere(&world, x, 0.5f);
+        Quadric* s = sphere(&world, at.x, 0.5f);
+        s->position[2] = at.z;
         giveVelocity(s, {0, -1, 0});
         world.step(true);
-        if (x == 0) {
-            EXPECT_NEAR(1.0f + 0.9f, s->position[1], 1e-5);  // pushed to 1, then moved by the new velocity
+        if (at.contact) {
+            EXPECT_NEAR(1.0f + 0.9f, s->position[1], 1e-5) << at.x << ", " << at.z;
             std::vector<float> v = velocity(s);
             EXPECT_NEAR(0.9f, v[1], 1e-6);
             EXPECT_NEAR(0, v[0], 1e-6);
         } else {
-            EXPECT_FLOAT_EQ(-0.5f, s->position[1]);  // beyond the edge: no contact
+            EXPECT_FLOAT_EQ(-0.5f, s->position[1]) << at.x << ", " << at.z;
         }
     }
     // A force moving its target inside the target's step leaves the matrix
@@ -150,8 +165,11 @@ TEST(CollisionWorld, ForcesAccelerateRestartAndMarkOnlyTheirSubtree)
     bound->restart();
     bound->step(true);
     EXPECT_FLOAT_EQ(-2.5f, target.position[1]);
-    // A copy keeps the pull but not the target, which it would outlive.
-    std::unique_ptr<SceneObject> copy(bound->clone());
+    // A bound force has no copy: it would outlive its target or, unbound,
+    // add a velocity that nothing applies. A marker's copy keeps the pull.
+    EXPECT_EQ(nullptr, std::unique_ptr<SceneObject>(bound->clone()));
+    std::unique_ptr<SceneObject> copy(force.clone());
+    ASSERT_NE(nullptr, copy);
     copy->step(true);
     EXPECT_FLOAT_EQ(-2.5f, target.position[1]);
     EXPECT_FLOAT_EQ(0.5f, static_cast<Force*>(copy.get())->strength);
@@ -195,6 +213,8 @@ TEST(CollisionWorld, RollingTurnsBySpeedOverRadiusInDegrees)
     EXPECT_FLOAT_EQ(0.1f / 0.5f * 57.297176f, d->values[d->stepCount]);
     EXPECT_NEAR(0.019f, s->axis3[1], 1e-6);  // eased a tenth towards (0, 0.1, 0) twice
     EXPECT_FLOAT_EQ(0, still->angles[2]);
+    std::unique_ptr<CollisionWorld> copy(static_cast<CollisionWorld*>(world.clone()));
+    EXPECT_TRUE(copy->rolling);
 }
 
 TEST(CollisionWorld, SpawnersCloneTheirTemplatesPerContact)
@@ -212,10 +232,22 @@ TEST(CollisionWorld, SpawnersCloneTheirTemplatesPerContact)
     auto* second = new ImpactSpawner;
     p.a->children->add(second);
     second->attachTo(p.a);
-    second->children->add(new Counter);
+    auto* pattern = new Counter;
+    second->children->add(pattern);
+    // A template that touches its own object is a pattern, not a collider.
+    sphere(second, 0.5f, 0);
+    // The other collider's spawner spawns too.
+    auto* other = new ImpactSpawner;
+    p.b->children->add(other);
+    other->attachTo(p.b);
+    other->children->add(new Counter);
+    spawner->start = 3;
     p.world.step(true);
     EXPECT_EQ(1, countOf(p.a, 450));
     EXPECT_EQ(2, countOf(p.a, 0));
+    EXPECT_EQ(1, countOf(p.a, 400));  // one set per step and spawner, though the template touches a
+    EXPECT_EQ(1, countOf(p.b, 0));
+    EXPECT_EQ(0, pattern->steps) << "templates are never stepped";
     auto* found = static_cast<SceneObject*>(p.a->children->first());
     while (found && found->typeId() != 450)
         found = static_cast<SceneObject*>(p.a->children->next());
@@ -224,7 +256,7 @@ TEST(CollisionWorld, SpawnersCloneTheirTemplatesPerContact)
     // Centred one radius from A's centre along the line from B to A;
     // started at the spawner's count.
     EXPECT_FLOAT_EQ(-1, ripple->centre[0]);
-    EXPECT_EQ(7, ripple->start);
+    EXPECT_EQ((std::vector<int>{10, 10}), (std::vector<int>{ripple->start, ripple->frame}));
     EXPECT_EQ(2, spawner->children->count());
     // Never placed under an object: nothing to add to.
     ImpactSpawner loose;
@@ -234,6 +266,52 @@ TEST(CollisionWorld, SpawnersCloneTheirTemplatesPerContact)
     std::unique_ptr<SceneObject> copy(spawner->clone());
     EXPECT_EQ(0, copy->children->count());
     EXPECT_EQ(nullptr, copy->attachedObject());
+}
+
+// Copies that touch the object that spawned them: one set per spawner and
+// step, never a doubling; a template touching its object alone spawns
+// nothing. A copy made while its object carries a force gets none (the force
+// ends the marking for the children after it), so nothing moves it: at a
+// contact with a resting sphere it stays where the template lies.
+TEST(CollisionWorld, SpawnedCopiesGrowBoundedAndMoveOnlyByWhatPullsThem)
+{
+    enum Case { Held, Falling, Alone };
+    for (Case c : {Held, Falling, Alone}) {
+        SCOPED_TRACE(c);
+        CollisionWorld world(nullptr);
+        auto* marker = new Force;
+        marker->strength = c == Falling ? 0.5f : 0;
+        marker->direction[1] = -1;
+        world.children->add(marker);
+        Quadric* a = sphere(marker, 0, 0);
+        if (c != Alone)
+            sphere(&world, 2, 0);  // touching; held, a stays and touches it every step
+        auto* spawner = new ImpactSpawner;
+        a->children->add(spawner);
+        spawner->attachTo(a);
+        // Held and alone, the template and its copies touch a; falling, a
+        // falls off at once and the one copy lies against a resting sphere.
+        Quadric* pattern = sphere(spawner, c == Falling ? 0 : 0.5f, c == Falling ? 50 : 0);
+        if (c == Falling)
+            sphere(&world, 0, 52);
+        std::vector<Quadric*> copies;
+        std::vector<float> ys;
+        for (int i = 1; i <= 12; ++i) {
+            world.step(true);
+            copies.clear();
+            for (auto* o = static_cast<SceneObject*>(a->children->first()); o; o = static_cast<SceneObject*>(a->children->next()))
+                if (o->typeId() == 400)
+                    copies.push_back(static_cast<Quadric*>(o));
+            EXPECT_EQ(c == Held ? i : c == Falling ? 1 : 0, int(copies.size())) << i;
+            if (c == Falling && !copies.empty())
+                ys.push_back(copies.front()->position[1]);
+        }
+        EXPECT_EQ(0, pattern->children->count()) << "the world never touches a template";
+        if (c != Falling)
+            continue;
+        EXPECT_EQ(0, countOf(copies.front(), 421));
+        EXPECT_EQ(std::vector<float>(12, pattern->position[1]), ys);
+    }
 }
 
 TEST(CollisionWorld, SpheresBelowDynamicsAreFoundUnlessASphereOwnsThem)
