@@ -286,6 +286,21 @@ TEST_F(GLTest, GridsAndModelsDrawInStepOnlyPassesInsideTheirTransforms)
     model.position[2] = -5;
     auto* mesh = static_cast<Mesh*>(model.meshes->first());
     grid.deformed = mesh->deformed = 1;
+    // The model's children step before its meshes draw (a deformer among
+    // them bends the mesh of this very frame): a child still sees the flag
+    // that the draw clears.
+    struct Peek : SceneObject {
+        Mesh* mesh = nullptr;
+        int seen = -1;
+        int step(bool stepOnly) override
+        {
+            seen = mesh->deformed;
+            return SceneObject::step(stepOnly);
+        }
+    };
+    auto* peek = new Peek;
+    peek->mesh = mesh;
+    model.children->add(peek);
     const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     for (SceneObject* object : {static_cast<SceneObject*>(&grid), static_cast<SceneObject*>(&model)}) {
         glClear(GL_COLOR_BUFFER_BIT);
@@ -302,6 +317,7 @@ TEST_F(GLTest, GridsAndModelsDrawInStepOnlyPassesInsideTheirTransforms)
         EXPECT_EQ(0, std::memcmp(identity, matrix, sizeof matrix));
     }
     EXPECT_EQ(0, grid.deformed + mesh->deformed);
+    EXPECT_EQ(1, peek->seen);
     EXPECT_EQ((std::vector<int>{170, 172, 173, 275, 275}),
               (std::vector<int>{grid.typeId(), mesh->typeId(), QuadMesh().typeId(), Mesh().typeId(), model.typeId()}));
 }

@@ -97,10 +97,10 @@ TEST(QuadricRender, SphereDiskWithHoleQuarterPartialDiskNoKindAndWireframe)
 {
     platform::TestDouble quiet;
     // Seen from z = 5: a unit is 11.6 pixels.
-    auto render = [](int16_t kind, float inner, float outer, bool withChild = false) {
+    auto render = [](int16_t kind, float inner, float outer, bool withChild = false, float from = 0, float sweep = 90) {
         QuadricFields q;
         q.kind = kind;
-        q.radius1 = inner, q.radius2 = outer, q.slices = 32, q.sweepAngle = 90;
+        q.radius1 = inner, q.radius2 = outer, q.slices = 32, q.startAngle = from, q.sweepAngle = sweep;
         q.transform.position = {withChild ? 1.0f : 0.0f, 0, 0};
         RenderedScene scene;
         scene.add(300, "CAMR", cameraOnZ(5));
@@ -123,6 +123,11 @@ TEST(QuadricRender, SphereDiskWithHoleQuarterPartialDiskNoKindAndWireframe)
     EXPECT_EQ((std::vector<bool>{true, false, false, false}),
               (std::vector<bool>{brightness(quarter, kCx + 6, kCy - 6) > 100, brightness(quarter, kCx - 6, kCy - 6) > 100,
                                  brightness(quarter, kCx + 6, kCy + 6) > 100, brightness(quarter, kCx - 6, kCy + 6) > 100}));
+    // From +X a sweep of 180 degrees: the lower half (no end angle of 180).
+    RenderedFrame half = render(405, 0, 1.5f, false, 90, 180);
+    EXPECT_EQ((std::vector<bool>{false, false, true, true}),
+              (std::vector<bool>{brightness(half, kCx + 6, kCy - 6) > 100, brightness(half, kCx - 6, kCy - 6) > 100,
+                                 brightness(half, kCx + 6, kCy + 6) > 100, brightness(half, kCx - 6, kCy + 6) > 100}));
     // Down the axis: kind 401 is a tube of radius 1 whatever radius 2 says,
     // kind 402 closes to its apex.
     RenderedFrame tube = render(401, 1, 0), cone = render(402, 1, 0);
