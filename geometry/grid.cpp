@@ -26,6 +26,21 @@ void Grid::load(const void* data, int32_t size)
     });
 }
 
+namespace {
+
+// More cells than this (a grid of 1024 x 1024) make an empty grid: a crafted
+// size must not ask for gigabytes. Fuzzing stops at 128 x 128: a grid of a
+// million cells is built, filled and drawn (4 million vertices a frame) in
+// seconds, which a demo may choose to pay but a fuzzer should spend on
+// thousands of other inputs.
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+constexpr int32_t kMaxCells = 1 << 14;
+#else
+constexpr int32_t kMaxCells = 1 << 20;
+#endif
+
+}  // namespace
+
 void Grid::buildGrid(float width, float height, int16_t cellsX, int16_t cellsY)
 {
     releaseArrays();

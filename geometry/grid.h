@@ -23,8 +23,4 @@ public:
     float gridHeight = 0;
     int16_t cellsX = 0;
     int16_t cellsY = 0;
-
-    // More cells than this (a grid of 1024 x 1024) make an empty grid: a
-    // crafted size must not ask for gigabytes.
-    static constexpr int32_t kMaxCells = 1 << 20;
 };
