@@ -63,13 +63,30 @@ void Quadric::load(const void* data, int32_t size)
     });
 }
 
+namespace {
+
+// Fuzzing draws no quadric of more than 128 x 128 facets: up to 65535 x
+// 65535 of them (billions of vertices a frame) are the data's to ask for,
+// but a fuzzer should spend those seconds on thousands of other inputs.
+bool drawable(int32_t slices, int32_t stacks)
+{
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    return int64_t(slices) * stacks <= (1 << 14);
+#else
+    (void)slices, (void)stacks;
+    return true;
+#endif
+}
+
+}  // namespace
+
 int Quadric::step(bool stepOnly)
 {
     if (stepOnly)
         return SceneObject::step(true);
     apply();
     int result = SceneObject::step(false);
-    if (quadric) {
+    if (quadric && drawable(slices, stacks)) {
         // Set before every draw, so changes between frames take effect.
         gluQuadricNormals(quadric, GLenum(normals));
         gluQuadricOrientation(quadric, GLenum(orientation));
