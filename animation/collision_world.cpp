@@ -148,6 +148,10 @@ void CollisionWorld::collectColliders(SceneObject* node, float* m, SceneObject* 
         } else if (type == 421) {
             force = t;
             metForce = true;
+        } else if (type == 423) {
+            // The spawners that this pass's contacts may call.
+            if (auto* spawner = dynamic_cast<ImpactSpawner*>(t))
+                spawner->beginPass();
         }
         if (kind) {
             if (colliderCount_ == colliderCapacity_) {

@@ -85,7 +85,6 @@ void Force::restart()
 int ImpactSpawner::step(bool)
 {
     ++stepCount;
-    spawned_ = false;
     return advanceLifetime();
 }
 
@@ -112,12 +111,10 @@ void ImpactSpawner::forgetObject(const SceneObject* gone)
 
 void ImpactSpawner::spawnAt(const float point[3])
 {
-    // Never placed under an object: nowhere to put the copies. One set per
-    // step of the spawner: copies that touch the object (and every further
-    // contact of this step) would otherwise double the copies step by step.
-    if (!parent || spawned_)
+    // Never placed under an object: nowhere to put the copies. A set is
+    // whole once begun, so the bound may be passed by less than one set.
+    if (!parent || copiesThisPass_ >= kMaxCopiesPerPass)
         return;
-    spawned_ = true;
     const int16_t now = int16_t(start + stepCount);
     for (auto* t = static_cast<SceneObject*>(children->first()); t; t = static_cast<SceneObject*>(children->next())) {
         SceneObject* copy = t->clone();
@@ -129,5 +126,6 @@ void ImpactSpawner::spawnAt(const float point[3])
         copy->start = now;
         copy->frame = now;
         parent->children->add(copy);
+        ++copiesThisPass_;
     }
 }

@@ -44,11 +44,18 @@ public:
     void forgetObject(const SceneObject* gone) override;
 
     // Appends a clone of every template to the parent's children, starting
-    // now; ripples are centred on the point's x and y.
+    // now; ripples are centred on the point's x and y. Every contact spawns,
+    // up to kMaxCopiesPerPass copies in one pass of the collision world.
     void spawnAt(const float point[3]);
+    // A new pass of the collision world: the count of copies starts again.
+    void beginPass() { copiesThisPass_ = 0; }
+
+    // Copies that touch their own object spawn again at the next pass: without
+    // a bound they would double with every step.
+    static constexpr int32_t kMaxCopiesPerPass = 32;
 
     SceneObject* parent = nullptr;  // borrowed
 
 private:
-    bool spawned_ = false;  // in this step
+    int32_t copiesThisPass_ = 0;
 };

@@ -245,7 +245,7 @@ TEST(CollisionWorld, SpawnersCloneTheirTemplatesPerContact)
     p.world.step(true);
     EXPECT_EQ(1, countOf(p.a, 450));
     EXPECT_EQ(2, countOf(p.a, 0));
-    EXPECT_EQ(1, countOf(p.a, 400));  // one set per step and spawner, though the template touches a
+    EXPECT_EQ(1, countOf(p.a, 400));  // one contact, though the template touches a
     EXPECT_EQ(1, countOf(p.b, 0));
     EXPECT_EQ(0, pattern->steps) << "templates are never stepped";
     auto* found = static_cast<SceneObject*>(p.a->children->first());
@@ -268,15 +268,19 @@ TEST(CollisionWorld, SpawnersCloneTheirTemplatesPerContact)
     EXPECT_EQ(nullptr, copy->attachedObject());
 }
 
-// Copies that touch the object that spawned them: one set per spawner and
-// step, never a doubling; a template touching its object alone spawns
-// nothing. A copy made while its object carries a force gets none (the force
-// ends the marking for the children after it), so nothing moves it: at a
-// contact with a resting sphere it stays where the template lies.
+// Every contact spawns a set: an object touching two others in one step gets
+// two. Copies that touch the object that spawned them spawn again at the next
+// step, so the copies double until one pass makes 32, and then grow by 32 a
+// step; a spawner not yet due counts its copies by the pass all the same. A
+// template touching its object alone spawns nothing. A copy made while its
+// object carries a force gets none (the force ends the marking for the
+// children after it), so nothing moves it: at a contact with a resting sphere
+// it stays where the template lies.
 TEST(CollisionWorld, SpawnedCopiesGrowBoundedAndMoveOnlyByWhatPullsThem)
 {
-    enum Case { Held, Falling, Alone };
-    for (Case c : {Held, Falling, Alone}) {
+    enum Case { Held, Later, Twice, Falling, Alone };
+    const std::vector<int> doubling{1, 3, 7, 15, 31, 63, 95, 127, 159, 191, 223, 255};
+    for (Case c : {Held, Later, Twice, Falling, Alone}) {
         SCOPED_TRACE(c);
         CollisionWorld world(nullptr);
         auto* marker = new Force;
@@ -286,15 +290,22 @@ TEST(CollisionWorld, SpawnedCopiesGrowBoundedAndMoveOnlyByWhatPullsThem)
         Quadric* a = sphere(marker, 0, 0);
         if (c != Alone)
             sphere(&world, 2, 0);  // touching; held, a stays and touches it every step
+        if (c == Twice)
+            sphere(&world, -2, 0);
         auto* spawner = new ImpactSpawner;
         a->children->add(spawner);
         spawner->attachTo(a);
+        if (c == Later)
+            spawner->start = 1000;
         // Held and alone, the template and its copies touch a; falling, a
-        // falls off at once and the one copy lies against a resting sphere.
-        Quadric* pattern = sphere(spawner, c == Falling ? 0 : 0.5f, c == Falling ? 50 : 0);
+        // falls off at once and the one copy lies against a resting sphere;
+        // twice, the copies lie far from a.
+        const bool away = c == Falling || c == Twice;
+        Quadric* pattern = sphere(spawner, away ? 0 : 0.5f, away ? 50 : 0);
         if (c == Falling)
             sphere(&world, 0, 52);
         std::vector<Quadric*> copies;
+        std::vector<int> counts;
         std::vector<float> ys;
         for (int i = 1; i <= 12; ++i) {
             world.step(true);
@@ -302,10 +313,15 @@ TEST(CollisionWorld, SpawnedCopiesGrowBoundedAndMoveOnlyByWhatPullsThem)
             for (auto* o = static_cast<SceneObject*>(a->children->first()); o; o = static_cast<SceneObject*>(a->children->next()))
                 if (o->typeId() == 400)
                     copies.push_back(static_cast<Quadric*>(o));
-            EXPECT_EQ(c == Held ? i : c == Falling ? 1 : 0, int(copies.size())) << i;
+            counts.push_back(int(copies.size()));
             if (c == Falling && !copies.empty())
                 ys.push_back(copies.front()->position[1]);
         }
+        const std::vector<int> expected = c == Held || c == Later ? doubling
+                                          : c == Twice            ? std::vector<int>{2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24}
+                                          : c == Falling          ? std::vector<int>(12, 1)
+                                                                  : std::vector<int>(12, 0);
+        EXPECT_EQ(expected, counts);
         EXPECT_EQ(0, pattern->children->count()) << "the world never touches a template";
         if (c != Falling)
             continue;
