@@ -213,12 +213,12 @@ TEST_F(Replicas, SplitsAndLayoutsFollowTheirSources)
         EXPECT_EQ(face ? -180 : 0, first->angles[2]);
     }
     // A lattice fills z innermost, then y, then x, each axis centred; with
-    // fewer instances than points it stops at the last one, with a count of
-    // 0 it places none.
+    // fewer instances than points it stops at the last one (in the middle of
+    // a row too), with a count of 0 it places none.
     const struct {
         int16_t counts[3];
         int instances;
-    } lattices[] = {{{2, 3, 2}, 12}, {{3, 2, 1}, 4}, {{2, 0, 2}, 3}, {{32767, 32767, 0}, 2}, {{0, 5, 5}, 2}};
+    } lattices[] = {{{2, 3, 2}, 12}, {{3, 2, 1}, 4}, {{2, 2, 3}, 5}, {{2, 0, 2}, 3}, {{32767, 32767, 0}, 2}, {{0, 5, 5}, 2}};
     for (const auto& l : lattices) {
         ReplicatorFields grid{{}, "grd", {}, ReplicatorFields::Layout::Lattice};
         for (int i = 0; i < l.instances; ++i)
