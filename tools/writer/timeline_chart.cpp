@@ -257,7 +257,9 @@ private:
         p.barTo = o.firstStep ? x(o.lastStep) : p.barFrom + 3;
         const double label = textWidth(xmlText(o.parameter), 9);
         p.labelAfter = p.barTo + 3 + label <= width_ - 2;
-        p.labelBefore = !p.labelAfter && p.barFrom - 3 - label >= plotLeft_;
+        // Before the bar it may reach into the label column, whose lane
+        // label ("dynamics") is short.
+        p.labelBefore = !p.labelAfter && p.barFrom - 3 - label >= plotLeft_ - 0.4 * (plotLeft_ - kMargin);
         p.labelX = p.labelAfter ? p.barTo + 3 : p.labelBefore ? p.barFrom - 3 : p.barFrom + 2;
         return p;
     }
@@ -317,7 +319,7 @@ private:
         double natural = 0;
         for (const Row& row : rows_)
             natural += row.kind == Row::Instance ? 20 : 13;
-        const double legendH = 40;
+        const double legendH = 56;  // two lines, should a narrow chart wrap it
         unit_ = 1;
         if (layout_.height > 0 && natural > 0)
             unit_ = std::clamp((layout_.height - rowsY_ - legendH) / natural, 0.5, 3.0);
@@ -717,7 +719,8 @@ private:
                 out_ << "<g class=\"lane\" data-owner=\"" << row.owner << "\" data-depth=\"" << row.depth << "\">";
                 if (&row == &rows_.front() || (&row)[-1].kind == Row::Instance) {
                     out_ << "<text x=\"" << num(labelLeft_ + row.depth * kIndent) << "\" y=\""
-                         << num(row.y + row.height / 2 + 3) << "\" class=\"small\">dynamics</text>";
+                         << num(row.y + row.height / 2 + laneFont() * 0.35) << "\" class=\"small\" style=\"font-size:"
+                         << num(laneFont()) << "px\">dynamics</text>";
                 }
                 const double h = row.height * 0.5;
                 for (int d : row.dynamics) {
@@ -730,10 +733,15 @@ private:
         out_ << "</g>\n";
     }
 
+    // Lanes are packed for 9-pixel labels before the rows are fitted to the
+    // height, so labels may shrink with the rows but never grow.
+    double laneFont() const { return std::clamp(9 * unit_, 6.0, 9.0); }
+
     void dynamicLabel(int index, double top, double h)
     {
         const DynamicPlace p = placeOf(index);
-        out_ << "<text x=\"" << num(p.labelX) << "\" y=\"" << num(top + h / 2 + 3) << "\" class=\"small\"";
+        out_ << "<text x=\"" << num(p.labelX) << "\" y=\"" << num(top + h / 2 + laneFont() * 0.35)
+             << "\" class=\"small\" style=\"font-size:" << num(laneFont()) << "px\"";
         if (p.labelBefore)
             out_ << " text-anchor=\"end\"";
         else if (!p.labelAfter)
@@ -743,28 +751,42 @@ private:
 
     void legend()
     {
-        const double y = legendY_ + 6;
         double px = kMargin;
-        auto item = [&](const std::string& shape, const std::string& text) {
-            out_ << shape << "<text x=\"" << num(px + 22) << "\" y=\"" << num(y + 9) << "\" class=\"small\">"
+        double y = legendY_ + 6;
+        auto item = [&](const std::function<std::string(double, double)>& shape, const std::string& text) {
+            const double w = 22 + textWidth(text, 9) + 18;
+            if (px > kMargin && px + w > width_ - kMargin) {
+                px = kMargin;
+                y += 16;
+            }
+            out_ << shape(px, y) << "<text x=\"" << num(px + 22) << "\" y=\"" << num(y + 9) << "\" class=\"small\">"
                  << text << "</text>";
-            px += 22 + textWidth(text, 9) + 18;
+            px += w;
         };
         out_ << "<g class=\"legend\">";
-        item("<rect x=\"" + num(px) + "\" y=\"" + num(y + 2) + "\" width=\"18\" height=\"9\" fill=\"" +
-                 classColor("Transform") + "\"/>",
-             "instance: from its first step to its last");
-        item("<rect x=\"" + num(px) + "\" y=\"" + num(y + 4) + "\" width=\"18\" height=\"5\" fill=\"" +
-                 dynamicColor(1002) + "\"/>",
-             "dynamic (scalar, translation, rotation) with its parameter");
-        item("<line class=\"cut\" x1=\"" + num(px + 9) + "\" y1=\"" + num(y) + "\" x2=\"" + num(px + 9) +
-                 "\" y2=\"" + num(y + 13) + "\"/><rect class=\"planned\" x=\"" + num(px + 9) + "\" y=\"" +
-                 num(y + 2) + "\" width=\"9\" height=\"9\"/>",
-             "ended with its parent; dashed: its own length");
-        item("<path d=\"M" + num(px + 4) + " " + num(y + 1) + "l5 5.5l-5 5.5l-5-5.5z\" fill=\"#fff\" stroke=\"#222\"/>",
-             "transform copy (1005)");
-        item("<path d=\"" + chevrons(px + 3, y + 1, 11) + "\" fill=\"#c22\"/>", "fast-forward (1006, 1007)");
-        item("<path d=\"M" + num(px + 4) + " " + num(y + 1) + "h8l-4 9z\" fill=\"#345\"/>", "timeline entry");
+        const std::string instanceFill = classColor("Transform"), dynamicFill = dynamicColor(1002);
+        item([&](double x, double y) {
+            return "<rect x=\"" + num(x) + "\" y=\"" + num(y + 2) + "\" width=\"18\" height=\"9\" fill=\"" +
+                   instanceFill + "\"/>";
+        }, "instance: from its first step to its last");
+        item([&](double x, double y) {
+            return "<rect x=\"" + num(x) + "\" y=\"" + num(y + 4) + "\" width=\"18\" height=\"5\" fill=\"" +
+                   dynamicFill + "\"/>";
+        }, "dynamic (scalar, translation, rotation) with its parameter");
+        item([](double x, double y) {
+            return "<line class=\"cut\" x1=\"" + num(x + 9) + "\" y1=\"" + num(y) + "\" x2=\"" + num(x + 9) +
+                   "\" y2=\"" + num(y + 13) + "\"/><rect class=\"planned\" x=\"" + num(x + 9) + "\" y=\"" +
+                   num(y + 2) + "\" width=\"9\" height=\"9\"/>";
+        }, "ended with its parent; dashed: its own length");
+        item([](double x, double y) {
+            return "<path d=\"M" + num(x + 6) + " " + num(y + 1) +
+                   "l5.5 5.5l-5.5 5.5l-5.5-5.5z\" fill=\"#fff\" stroke=\"#222\"/>";
+        }, "transform copy (1005)");
+        item([](double x, double y) { return "<path d=\"" + chevrons(x + 3, y + 1, 11) + "\" fill=\"#c22\"/>"; },
+             "fast-forward (1006, 1007)");
+        item([](double x, double y) {
+            return "<path d=\"M" + num(x + 4) + " " + num(y + 1) + "h8l-4 9z\" fill=\"#345\"/>";
+        }, "timeline entry");
         out_ << "</g>\n";
     }
 };
