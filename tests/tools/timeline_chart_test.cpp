@@ -636,3 +636,56 @@ TEST_F(TimelineChart, DamagedDataIsReportedAsInspectReportsItAndWritesNothing)
         EXPECT_FALSE(fs::exists(output));
     }
 }
+
+TEST_F(TimelineChart, DescriptionsAreChartedAsBuiltAndBuildErrorsWriteNothing)
+{
+    // Defaults of a description: start = entry frame - 1, frame = the entry frame.
+    const std::string description = R"({
+        "window": {"width": 64, "height": 48}, "playback": {"frameRate": 10},
+        "renderState": [{"enable": "depthTest"}], "totalFrames": 30,
+        "resources": [{"class": "transform", "tag": "tr"}, {"class": "box", "tag": "box"}],
+        "timeline": [
+            {"frame": 1, "commands": [{"place": "tr", "length": 20}, {"place": "box", "parent": "tr"}]},
+            {"frame": 5, "commands": [{"place": "box", "as": "late", "parent": "tr", "length": 30}]}
+        ]})";
+    struct Case {
+        const char* name;
+        std::string text;
+        bool charted;
+    };
+    const Case cases[] = {
+        {"good", description, true},
+        {"a parent never placed", [&] {
+             std::string bad = description;
+             bad.replace(bad.find("\"parent\": \"tr\", \"length\": 30"), 14, "\"parent\": \"xx\"");
+             return bad;
+         }(), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string input = scratch_.path("demo.json"), output = scratch_.path("demo.svg");
+        fs::remove(output);
+        ASSERT_TRUE(writeFile(input, Bytes(c.text.begin(), c.text.end())));
+        std::string err;
+        const int status =
+            run(std::string(DEMOTOOL_BINARY) + " timeline " + input + " -o " + output + " --thumbnails 0", &err);
+        if (!c.charted) {
+            EXPECT_EQ(status, 1);
+            EXPECT_EQ(err.rfind(input + ":", 0), 0u) << "told as demotool build tells it: " << err;
+            EXPECT_FALSE(fs::exists(output));
+            continue;
+        }
+        ASSERT_EQ(status, 0) << err;
+        Bytes svg;
+        ASSERT_TRUE(readFile(output, svg));
+        Chart chart = parse(std::string(svg.begin(), svg.end()));
+        ASSERT_NE(chart.bar("tr"), nullptr);
+        ASSERT_NE(chart.bar("box"), nullptr);
+        ASSERT_NE(chart.bar("late"), nullptr);
+        EXPECT_EQ((*chart.bar("tr"))["data-last"], "20");
+        EXPECT_EQ((*chart.bar("late"))["data-first"], "5");
+        EXPECT_EQ((*chart.bar("late"))["data-last"], "20") << "its 30 frames are cut short by tr";
+        EXPECT_EQ((*chart.bar("late"))["data-end"], "parent");
+        EXPECT_TRUE(chart.all("thumbnail").empty());
+    }
+}
