@@ -434,11 +434,10 @@ TEST_F(TimelineChart, BarsFollowTheLifetimesThePlayerGivesAndNestUnderTheirParen
         EXPECT_NE(title.find(std::string(want.tag) + " (" + want.className + ")"), std::string::npos) << title;
         EXPECT_NE(title.find("start "), std::string::npos) << title;
         EXPECT_NE(title.find("length "), std::string::npos) << title;
-        if (std::string(want.kind) == "instance") {
-            EXPECT_NE(title.find(", frame "), std::string::npos) << title;
-        }
+        EXPECT_NE(title.find(", frame "), std::string::npos) << title;
     }
-    EXPECT_NE(titleOf(*chart.bar("late")).find("start 10, length 5, frame 1"), std::string::npos);
+    EXPECT_NE(titleOf(*chart.bar("late")).find("start 10, length 5, frame 1;"), std::string::npos);
+    EXPECT_NE(titleOf(*chart.bar("turn")).find("start 19, length 4, frame 0;"), std::string::npos);
 
     // Rows are indented under their parents: each row sits one level below its parent's.
     std::map<std::string, int> depth;

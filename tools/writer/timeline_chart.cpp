@@ -583,7 +583,7 @@ private:
         if (o.endedAt && !o.ownEnd) {
             const int cutter = cutBy(o);
             text += "; ended at frame " + std::to_string(o.endedAt) + " with ";
-            text += cutter >= 0 ? xmlText(tagOrNone(object(cutter).tag)) + " (" + object(cutter).className + ")"
+            text += cutter >= 0 ? xmlText(tagOrNone(object(cutter).tag)) + " (" + xmlText(object(cutter).className) + ")"
                                 : std::string("its parent");
             text += o.plannedLast ? ", its own length would have run to frame " + std::to_string(o.plannedLast)
                                   : ", its own length is unlimited";
@@ -607,14 +607,13 @@ private:
     std::string hover(int index) const
     {
         const ChartedObject& o = object(index);
-        std::string text = xmlText(tagOrNone(o.tag)) + " (" + o.className + ")";
+        std::string text = xmlText(tagOrNone(o.tag)) + " (" + xmlText(o.className) + ")";
         if (isDynamic(o))
             text += ": " + std::string(dynamicKind(o.command)) + " dynamic on \"" + xmlText(o.parameter) + "\"";
         if (o.command == 1005)
             text += ": a transform copy (1005)";
-        text += "\nstart " + std::to_string(o.start) + ", length " + std::to_string(o.length);
-        if (!isDynamic(o))
-            text += ", frame " + std::to_string(o.frame);
+        text += "\nstart " + std::to_string(o.start) + ", length " + std::to_string(o.length) + ", frame " +
+                std::to_string(o.frame);
         text += "; made at frame " + std::to_string(o.madeAt);
         if (o.parent >= 0)
             text += " under " + xmlText(tagOrNone(object(o.parent).tag));
@@ -639,7 +638,7 @@ private:
         const int32_t first = o.firstStep, last = lastFrameOf(o);
         out_ << "<rect class=\"bar" << (slim ? " dyn" : "") << "\" data-id=\"" << index << "\" data-parent=\""
              << o.parent << "\" data-depth=\"" << o.depth << "\" data-kind=\"" << (isDynamic(o) ? "dynamic" : "instance")
-             << "\" data-tag=\"" << xmlText(o.tag) << "\" data-class=\"" << o.className << "\" data-command=\""
+             << "\" data-tag=\"" << xmlText(o.tag) << "\" data-class=\"" << xmlText(o.className) << "\" data-command=\""
              << o.command << "\" data-first=\"" << first << "\" data-last=\"" << last << "\" data-end=\""
              << endKind(o) << "\"";
         if (isDynamic(o))
@@ -704,7 +703,7 @@ private:
                 const double fontSize = std::clamp(11 * unit_, 7.0, 13.0);
                 out_ << "<text x=\"" << num(labelX) << "\" y=\"" << num(row.y + row.height / 2 + fontSize * 0.36)
                      << "\" font-size=\"" << num(fontSize) << "\" fill=\"#222\"><tspan font-weight=\"bold\">"
-                     << xmlText(tagOrNone(o.tag)) << "</tspan> " << o.className;
+                     << xmlText(tagOrNone(o.tag)) << "</tspan> " << xmlText(o.className);
                 if (o.command == 1005)
                     out_ << " copy";
                 if (!o.placed)
