@@ -634,6 +634,16 @@ TEST_F(TimelineChart, DamagedDataIsReportedAsInspectReportsItAndWritesNothing)
         EXPECT_NE(err.find("no chart written"), std::string::npos) << err;
         EXPECT_FALSE(fs::exists(output));
     }
+
+    // A chart already at the output path is left as it was when the data is damaged.
+    const std::string input = scratch_.path("damaged.dat"), output = scratch_.path("earlier.svg");
+    ASSERT_TRUE(writeFile(input, damages[0].data));
+    const Bytes earlier = {'<', 's', 'v', 'g', '/', '>'};
+    ASSERT_TRUE(writeFile(output, earlier));
+    EXPECT_EQ(run(std::string(DEMOTOOL_BINARY) + " timeline " + input + " -o " + output), 1);
+    Bytes kept;
+    EXPECT_TRUE(readFile(output, kept));
+    EXPECT_EQ(kept, earlier);
 }
 
 TEST_F(TimelineChart, DescriptionsAreChartedAsBuiltAndBuildErrorsWriteNothing)
@@ -687,4 +697,127 @@ TEST_F(TimelineChart, DescriptionsAreChartedAsBuiltAndBuildErrorsWriteNothing)
         EXPECT_EQ((*chart.bar("late"))["data-end"], "parent");
         EXPECT_TRUE(chart.all("thumbnail").empty());
     }
+}
+
+namespace {
+
+// UTF-8 throughout and no character XML 1.0 forbids.
+bool validXmlUtf8(const std::string& s, std::string* why)
+{
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = s[i];
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            *why = "control byte at " + std::to_string(i);
+            return false;
+        }
+        const int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+        if (extra < 0 || (extra == 1 && c < 0xC2) || i + extra >= s.size() + (extra == 0)) {
+            *why = "bad UTF-8 lead byte at " + std::to_string(i);
+            return false;
+        }
+        for (int k = 1; k <= extra; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
+                *why = "bad UTF-8 continuation at " + std::to_string(i + k);
+                return false;
+            }
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+// Tags as hostile as 4 bytes allow, a parent that names nothing, a
+// fast-forwarded resource, a fast-forward of nothing and a looping demo.
+TEST_F(TimelineChart, HostileTagsMissingParentsResourceFastForwardsAndLoops)
+{
+    WindowSettings window;
+    window.width = 64;
+    window.height = 48;
+    PlaybackSettings playback;
+    playback.frameRate = kRate;
+    playback.loop = true;
+    StreamWriter resources;
+    Envelope e;
+    e.tag = "tr";
+    e.body = transformPayload({});
+    resources.add(resource(275, e));
+    e.tag = "box";
+    e.body = boxPayload({});
+    resources.add(resource(250, e));
+    auto place = [](const std::string& res, const std::string& as, int16_t length, const std::string& parent = "") {
+        Place p;
+        p.resourceTag = res;
+        p.instanceTag = as;
+        p.length = length;
+        p.frame = 1;
+        p.parentTag = parent;
+        return placeCommand(p);
+    };
+    const std::string angle = "<&\"\x01", latin = "\xe9\xff>'";
+    StreamWriter timeline;
+    timeline.add(totalFramesChunk(30));
+    timeline.add(25, timelineEntry(1, cat({
+                                          place("box", angle, 0),
+                                          place("tr", latin, 20, "nope"),
+                                          place("box", "sub", 0, latin),
+                                          fastForwardCommand(true, "box", 2),
+                                          place("box", "ffd", 5),
+                                          fastForwardCommand(false, "gone", 4),
+                                      })));
+    DemoData demo;
+    demo.window = windowSettings(window);
+    demo.playback = playbackSettings(playback);
+    demo.renderState = RenderStateWriter::standard(0.2f, 0.3f, 0.4f, 1).bytes();
+    demo.resources = resources.bytes();
+    demo.timeline = timeline.bytes();
+    const std::string input = scratch_.path("hostile.dat");
+    ASSERT_TRUE(writeFile(input, demoData(demo)));
+
+    ChartOptions options;
+    options.thumbnails = 1;
+    options.title = "t\x02<&>\xe9.dat";
+    std::string svg, error;
+    ASSERT_TRUE(chartTimeline(input, options, svg, &error)) << error;
+    std::string why;
+    EXPECT_TRUE(validXmlUtf8(svg, &why)) << why;
+    Chart chart = parse(svg);
+    ASSERT_EQ(chart.frames, 30);
+
+    const Element* hostile = chart.bar("<&\"\xef\xbf\xbd");
+    const Element* orphan = chart.bar("\xc3\xa9\xc3\xbf>'");
+    const Element* sub = chart.bar("sub");
+    const Element* skipped = chart.bar("ffd");
+    ASSERT_TRUE(hostile && orphan && sub && skipped);
+    // A parent tag that names nothing puts the instance at the top level,
+    // and its child still ends with it.
+    EXPECT_EQ((*orphan)["data-parent"], "-1");
+    EXPECT_EQ((*orphan)["data-depth"], "0");
+    EXPECT_EQ((*orphan)["data-last"], "20");
+    EXPECT_EQ((*orphan)["data-end"], "own");
+    EXPECT_EQ((*sub)["data-parent"], (*orphan)["data-id"]);
+    EXPECT_EQ((*sub)["data-depth"], "1");
+    EXPECT_EQ((*sub)["data-last"], "20");
+    EXPECT_EQ((*sub)["data-end"], "parent");
+    // The resource fast-forwarded by 2 before it was cloned: the clone has
+    // 2 of its 5 steps behind it.
+    EXPECT_EQ((*skipped)["data-first"], "1");
+    EXPECT_EQ((*skipped)["data-last"], "3");
+    EXPECT_EQ((*skipped)["data-end"], "own");
+    // Unlimited at the top level of a looping demo: lives on.
+    EXPECT_EQ((*hostile)["data-end"], "demo");
+    EXPECT_EQ((*hostile)["data-last"], "30");
+    EXPECT_NE(titleOf(*hostile).find("lives on when the demo loops"), std::string::npos) << titleOf(*hostile);
+    EXPECT_NE(svg.find(", loops;"), std::string::npos);
+    // Both fast-forwards that reached no instance are marked at frame 1.
+    std::vector<std::string> skipTitles;
+    for (const Element* mark : chart.all("skip-mark"))
+        skipTitles.push_back(titleOf(*mark));
+    ASSERT_EQ(skipTitles.size(), 2u);
+    EXPECT_NE(skipTitles[0].find("resource box fast-forwarded 2 frames at frame 1"), std::string::npos)
+        << skipTitles[0];
+    EXPECT_NE(skipTitles[1].find("instance gone fast-forwarded 4 frames at frame 1 (the tag names nothing)"),
+              std::string::npos)
+        << skipTitles[1];
 }
