@@ -18,7 +18,9 @@
 #include "tools/assets/sample_assets.h"
 #include "tools/demotool/inspect.h"
 #include "tools/writer/animation_payloads.h"
+#include "tools/writer/deformer_payloads.h"
 #include "tools/writer/geometry_payloads.h"
+#include "tools/writer/mesh_payloads.h"
 #include "tools/writer/object_payloads.h"
 #include "tools/writer/sound_payloads.h"
 #include "tools/writer/timeline_chart.h"
@@ -374,6 +376,7 @@ TEST(TimelineChartText, Base64AndXmlTextAndThumbnailFrames)
     EXPECT_EQ(xmlText("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c&apos;");
     EXPECT_EQ(xmlText(std::string("t\x01g\0x", 5)), "t\xef\xbf\xbdg\xef\xbf\xbdx") << "no control character reaches XML";
     EXPECT_EQ(xmlText("\xff\xa0"), "\xc3\xbf\xc2\xa0");
+    EXPECT_EQ(xmlText("\x1f\t\x7f"), "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd") << "the last control and tab too";
 
     EXPECT_EQ(thumbnailFrames(800, 8), (std::vector<int32_t>{51, 151, 251, 351, 451, 551, 651, 751}));
     EXPECT_EQ(thumbnailFrames(60, 3), (std::vector<int32_t>{11, 31, 51}));
@@ -746,6 +749,17 @@ TEST_F(TimelineChart, HostileTagsMissingParentsResourceFastForwardsAndLoops)
     e.tag = "box";
     e.body = boxPayload({});
     resources.add(resource(250, e));
+    GridFields grid;
+    grid.cellsX = grid.cellsY = 2;
+    e.tag = "grd";
+    e.body = gridPayload(grid);
+    resources.add(resource(170, e));
+    RippleFields ripple;
+    ripple.speed = 0.5f;
+    ripple.width = 1.0f;
+    e.tag = "rip";
+    e.body = ripplePayload(ripple);
+    resources.add(resource(450, e));
     auto place = [](const std::string& res, const std::string& as, int16_t length, const std::string& parent = "") {
         Place p;
         p.resourceTag = res;
@@ -756,6 +770,16 @@ TEST_F(TimelineChart, HostileTagsMissingParentsResourceFastForwardsAndLoops)
         return placeCommand(p);
     };
     const std::string angle = "<&\"\x01", latin = "\xe9\xff>'";
+    // The first name of the parameter table, under a parent whose children
+    // have no "zzzz": registered, placed nowhere.
+    DynamicFields grow;
+    grow.parameter = "Dimensio X";
+    AttachDynamic size;
+    size.dynamicTag = "grow";
+    size.length = 3;
+    size.parentTag = latin;
+    size.afterTag = "zzzz";
+    size.payload = scalarDynamicPayload(grow);
     StreamWriter timeline;
     timeline.add(totalFramesChunk(30));
     timeline.add(25, timelineEntry(1, cat({
@@ -765,6 +789,10 @@ TEST_F(TimelineChart, HostileTagsMissingParentsResourceFastForwardsAndLoops)
                                           fastForwardCommand(true, "box", 2),
                                           place("box", "ffd", 5),
                                           fastForwardCommand(false, "gone", 4),
+                                          place("grd", "gd", 0),
+                                          place("rip", "rp", 0, "gd"),
+                                          place("tr", "fin", 25, latin),
+                                          dynamicCommand(size),
                                       })));
     DemoData demo;
     demo.window = windowSettings(window);
@@ -805,6 +833,36 @@ TEST_F(TimelineChart, HostileTagsMissingParentsResourceFastForwardsAndLoops)
     EXPECT_EQ((*skipped)["data-first"], "1");
     EXPECT_EQ((*skipped)["data-last"], "3");
     EXPECT_EQ((*skipped)["data-end"], "own");
+    // A ripple ends itself once its ring has passed the grid's corners (the
+    // third step, radius 1 > 0.71, ring width 1): unlimited length, yet its own end, not
+    // its parent's, which lives on.
+    const Element* ring = chart.bar("rp");
+    ASSERT_NE(ring, nullptr);
+    EXPECT_EQ((*ring)["data-parent"], (*chart.bar("gd"))["data-id"]);
+    EXPECT_EQ((*ring)["data-last"], "2");
+    EXPECT_EQ((*ring)["data-end"], "own");
+    EXPECT_EQ(titleOf(*ring).find("with gd"), std::string::npos) << titleOf(*ring);
+    for (const Element* cut : chart.all("cut"))
+        EXPECT_NE((*cut)["data-id"], (*ring)["data-id"]) << "not drawn cut short";
+    EXPECT_EQ((*chart.bar("gd"))["data-end"], "demo");
+    // Cut short at 20 by its parent, its own 25 frames dashed on to frame 25.
+    const Element* fin = chart.bar("fin");
+    ASSERT_NE(fin, nullptr);
+    EXPECT_EQ((*fin)["data-end"], "parent");
+    bool dashed = false;
+    for (const Element* e : chart.all("planned")) {
+        if ((*e)["data-id"] == (*fin)["data-id"]) {
+            dashed = true;
+            EXPECT_NEAR(std::atof((*e)["x"].c_str()), chart.x(20), 0.11);
+            EXPECT_NEAR(std::atof((*e)["x"].c_str()) + std::atof((*e)["width"].c_str()), chart.x(25), 0.21);
+        }
+    }
+    EXPECT_TRUE(dashed);
+    const Element* grew = chart.bar("grow");
+    ASSERT_NE(grew, nullptr);
+    EXPECT_EQ((*grew)["data-parameter"], "Dimensio X");
+    EXPECT_EQ((*grew)["data-parent"], "-1") << "placed nowhere, under no one";
+    EXPECT_EQ((*grew)["data-first"], "0");
     // Unlimited at the top level of a looping demo: lives on.
     EXPECT_EQ((*hostile)["data-end"], "demo");
     EXPECT_EQ((*hostile)["data-last"], "30");

@@ -154,7 +154,11 @@ public:
         if (seen != before_.end() && seen->second != object->stepCount)
             stepped(charted);
         charted.endedAt = frame_;
-        charted.ownEnd = object->length > 0 && object->stepCount >= object->length;
+        // A parent is told of before its children are destroyed: one that
+        // has ended took this object with it. Otherwise its own step ended it,
+        // by its length or by its class's own rule (a ripple whose ring has
+        // passed the mesh).
+        charted.ownEnd = charted.parent < 0 || walk_.objects[size_t(charted.parent)].endedAt == 0;
         if (!charted.ownEnd && object->length > 0)
             charted.plannedLast = frame_ + (object->length - object->stepCount);
         alive_.erase(known);

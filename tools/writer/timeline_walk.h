@@ -30,7 +30,7 @@ struct ChartedObject {
     int32_t firstStep = 0;  // first and last frame it was stepped in; 0: never
     int32_t lastStep = 0;
     int32_t endedAt = 0;    // the frame it was destroyed in; 0: still there after the last frame
-    bool ownEnd = false;    // ended by its own length (otherwise with an ancestor)
+    bool ownEnd = false;    // ended by its own step (otherwise with an ancestor)
     // When it ended with an ancestor: the last frame its own length would
     // have given it (at least; 0 when its length is unlimited).
     int32_t plannedLast = 0;
