@@ -25,6 +25,8 @@ void InstanceList::keepUnplaced(SceneObject* object)
 
 void InstanceList::unregister(SceneObject* gone)
 {
+    if (watcher)
+        watcher->ended(gone);
     // A clone is registered once, but nothing stops data from naming one
     // object twice.
     while (remove(gone)) {

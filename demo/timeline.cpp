@@ -69,12 +69,14 @@ const char* readAfterTag(ChunkStream& stream, ObjectTag& tag)
 // registered, so that later commands naming its tag find it, but is never
 // stepped; the instance list keeps it until it is emptied. Without an
 // instance list nothing could own it: it goes at once, and the result is false.
+// *placed says whether it went into `into`.
 bool registerAndPlace(InstanceList* instances, ObjectList* into, const char* after, const char* tag,
-                      SceneObject* object)
+                      SceneObject* object, bool* placed)
 {
     if (instances)
         instances->registerInstance(tag, object);
-    if (into && into->insert(after, tag, object))
+    *placed = into && into->insert(after, tag, object);
+    if (*placed)
         return true;
     if (instances) {
         instances->keepUnplaced(object);
@@ -128,7 +130,8 @@ void TimelineEntry::apply()
             // loop of ownership) it is registered and placed nowhere.
             const bool ownParent = !parent && !parentTag.empty() && std::strcmp(parentTag.text, instanceTag.text) == 0;
             ObjectList* into = ownParent ? nullptr : parent ? parent->children : active;
-            if (!registerAndPlace(instances, into, after, instanceTag.text, instance))
+            bool placed;
+            if (!registerAndPlace(instances, into, after, instanceTag.text, instance, &placed))
                 break;
             // A ripple bends the object it is placed under, or under an impact
             // spawner the object the spawner is attached to; a spawner
@@ -137,6 +140,8 @@ void TimelineEntry::apply()
                 instance->attachTo(parent && parent->typeId() == 423 ? parent->attachedObject() : parent);
             else if (instance->typeId() == 423)
                 instance->attachTo(parent);
+            if (instances && instances->watcher)
+                instances->watcher->made(id, instanceTag.text, instance, parent, placed);
             break;
         }
         case 1002:
@@ -160,19 +165,26 @@ void TimelineEntry::apply()
             dynamic->start = fields[0];
             dynamic->length = fields[1];
             // Without a parent the dynamic is registered but never stepped.
-            if (!registerAndPlace(instances, parent ? parent->children : nullptr, after, dynamicTag.text, dynamic))
+            bool placed;
+            if (!registerAndPlace(instances, parent ? parent->children : nullptr, after, dynamicTag.text, dynamic,
+                                  &placed))
                 break;
             // A stream cut short inside the payload loads nothing of it.
             dynamic->load(payload, whole ? payloadSize : 0);
+            if (instances && instances->watcher)
+                instances->watcher->made(id, dynamicTag.text, dynamic, parent, placed);
             break;
         }
         case 1006:
         case 1007: {
-            SceneObject* object = readTagAndFind(stream, id == 1006 ? instances : resources);
+            ObjectTag tag;
+            SceneObject* object = readTagAndFind(stream, id == 1006 ? instances : resources, &tag);
             int16_t count = 0;
             stream.read(&count, 2);
             if (object)
                 object->skipFrames(count);
+            if (instances && instances->watcher)
+                instances->watcher->skipped(id, tag.text, object, count);
             break;
         }
         default:

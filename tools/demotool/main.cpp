@@ -27,6 +27,8 @@ const Command kCommands[] = {
      demotool::addAssets},
     {"play", "play a description or demo data in a window, rebuilding it on every edit with --watch",
      demotool::addPlay},
+    {"timeline", "chart a demo's timeline (instances, dynamics, entries, music, frames) as an SVG file",
+     demotool::addTimeline},
 };
 
 }  // namespace

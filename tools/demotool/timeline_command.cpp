@@ -1,0 +1,134 @@
+// `demotool timeline`: a chart of a demo's timeline as one SVG file.
+#include <CLI/CLI.hpp>
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+#include "tools/demotool/commands.h"
+#include "tools/demotool/inspect.h"
+#include "tools/writer/description.h"
+#include "tools/writer/timeline_chart.h"
+
+namespace demotool {
+
+namespace {
+
+struct TimelineArguments {
+    std::string input, output, size;
+    int thumbnails = 8;
+};
+
+bool looksLikeDescription(const authoring::Bytes& file)
+{
+    for (uint8_t c : file) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+            continue;
+        return c == '{' || c == '/';
+    }
+    return false;
+}
+
+// Removes the file it names when it goes.
+struct ScratchFile {
+    std::string path;
+    ~ScratchFile()
+    {
+        if (!path.empty())
+            unlink(path.c_str());
+    }
+};
+
+int runTimeline(const TimelineArguments& a)
+{
+    authoring::Bytes file;
+    if (!authoring::readFile(a.input, file)) {
+        std::cerr << "demotool timeline: cannot read " << a.input << "\n";
+        return 1;
+    }
+    ScratchFile built;
+    std::string dataPath = a.input;
+    if (looksLikeDescription(file)) {
+        authoring::DescriptionOptions options;
+        const size_t slash = a.input.rfind('/');
+        options.baseDirectory = slash == std::string::npos ? "." : slash == 0 ? "/" : a.input.substr(0, slash);
+        options.soundLibrary = defaultSoundLibrary();
+        authoring::Bytes data;
+        std::string error;
+        if (!authoring::compileDescription(std::string(file.begin(), file.end()), options, data, &error)) {
+            std::cerr << a.input << ":" << error << "\n";
+            return 1;
+        }
+        char name[] = "/tmp/demotool-timeline-XXXXXX";
+        const int fd = mkstemp(name);
+        if (fd < 0) {
+            std::cerr << "demotool timeline: cannot make a scratch file in /tmp\n";
+            return 1;
+        }
+        close(fd);
+        built.path = name;
+        if (!authoring::writeFile(built.path, data)) {
+            std::cerr << "demotool timeline: cannot write " << built.path << "\n";
+            return 1;
+        }
+        file = std::move(data);
+        dataPath = built.path;
+    }
+
+    // Damaged data is told as `demotool inspect` tells it, and charted not at all.
+    std::ostringstream report;
+    if (!inspect(file, report)) {
+        std::istringstream lines(report.str());
+        std::string line;
+        while (std::getline(lines, line)) {
+            const size_t text = line.find_first_not_of(' ');
+            if (text != std::string::npos && line[text] == '!')
+                std::cerr << line.substr(text) << "\n";
+            else if (line.find(" found") != std::string::npos && std::isdigit(static_cast<unsigned char>(line[0])))
+                std::cerr << line << "\n";
+        }
+        std::cerr << "demotool timeline: " << a.input << " is damaged; no chart written\n";
+        return 1;
+    }
+
+    // Nothing is shown or heard: the pass runs offscreen and silent.
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    authoring::ChartOptions options;
+    if (!a.size.empty())
+        parseSize(a.size, options.width, options.height);
+    options.thumbnails = a.thumbnails;
+    const size_t slash = a.input.rfind('/');
+    options.title = slash == std::string::npos ? a.input : a.input.substr(slash + 1);
+    std::string svg, error;
+    if (!authoring::chartTimeline(dataPath, options, svg, &error)) {
+        std::cerr << "demotool timeline: " << a.input << ": " << error << "\n";
+        return 1;
+    }
+    if (!authoring::writeFile(a.output, authoring::Bytes(svg.begin(), svg.end()))) {
+        std::cerr << "demotool timeline: cannot write " << a.output << "\n";
+        unlink(a.output.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+Run addTimeline(CLI::App& command)
+{
+    auto a = std::make_shared<TimelineArguments>();
+    command.add_option("INPUT", a->input, "demo data, a packed demo or a JSON description (built in memory)")
+        ->required();
+    command.add_option("-o", a->output, "the SVG file to write")->type_name("OUT.svg")->required();
+    addSizeOption(command, a->size, "picture size, such as 1600x900 (default: 1400 wide, as tall as the rows need)");
+    command.add_option("--thumbnails", a->thumbnails, "frames rendered along the axis (default 8; 0 for none)")
+        ->check(CLI::Range(0, 64));
+    return [a] { return runTimeline(*a); };
+}
+
+}  // namespace demotool
