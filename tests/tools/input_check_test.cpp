@@ -1,0 +1,161 @@
+// What pack, render, play and inspect take: players told by their headers,
+// inputs told by their bytes, damage reported as inspect finds it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "tests/tools/synthetic_executables.h"
+#include "tools/demotool/inspect.h"
+#include "tools/writer/file_kind.h"
+#include "tools/writer/writer.h"
+
+using namespace authoring;
+
+namespace {
+
+Bytes tinyDemo()
+{
+    DemoData demo;
+    WindowSettings window;
+    window.width = 32;
+    window.height = 24;
+    demo.window = windowSettings(window);
+    demo.playback = playbackSettings({});
+    demo.renderState = RenderStateWriter::standard(0, 0, 1, 1).bytes();
+    StreamWriter timeline;
+    timeline.add(totalFramesChunk(5));
+    demo.timeline = timeline.bytes();
+    return demoData(demo);
+}
+
+}  // namespace
+
+TEST(PlayerRecognition, TakesOnlyOurExecutablesThatEndBeforeTheData)
+{
+    const Bytes text = authoring::text("notes for the demo\nsecond line\n");
+    Bytes packedElf = pack(testexe::elf(1000), tinyDemo(), nullptr);
+    struct Case {
+        const char* what;
+        Bytes file;
+        ExecutableFormat format;
+        uint64_t end;     // where the headers say it ends (0: no layout)
+        const char* problem;  // "" when taken as a player
+    } cases[] = {
+        {"ELF", testexe::elf(1000), ExecutableFormat::Elf, 64 + 1000 + 128, ""},
+        {"PE", testexe::pe(4096), ExecutableFormat::Pe, 512 + 4096, ""},
+        {"packed ELF", packedElf, ExecutableFormat::Elf, 64 + 1000 + 128, ""},
+        {"ELF past the offset", testexe::elf(kDataOffset), ExecutableFormat::Elf, 64 + kDataOffset + 128,
+         "an ELF executable that ends at byte 151744, past 151552 where the demo data begins"},
+        {"PE past the offset", testexe::pe(kDataOffset - 100), ExecutableFormat::Pe, kDataOffset + 412,
+         "a PE executable that ends at byte 151964, past 151552"},
+        {"another program", testexe::elf(1000, false), ExecutableFormat::Elf, 64 + 1000 + 128,
+         "an ELF executable, but not the demo player"},
+        {"ELF header cut", Bytes{0x7f, 'E', 'L', 'F', 2, 1, 1, 0}, ExecutableFormat::Elf, 0,
+         "not a usable executable: an ELF file cut short in its header (8 bytes)"},
+        {"MZ without PE", testexe::pe(64, true, "XX\0\0"), ExecutableFormat::None, 0,
+         "not an executable: an MZ header without a PE signature"},
+        {"text", text, ExecutableFormat::None, 0, "not an executable: looks like text"},
+        {"demo data", tinyDemo(), ExecutableFormat::None, 0, "not an executable: starts with the bytes 34 08"},
+        {"PNG", Bytes{0x89, 'P', 'N', 'G', 13, 10, 26, 10}, ExecutableFormat::None, 0,
+         "not an executable: looks like a PNG image"},
+    };
+    for (const Case& c : cases) {
+        const ExecutableLayout layout = executableLayout(c.file);
+        EXPECT_EQ(layout.format, c.format) << c.what;
+        EXPECT_EQ(layout.end, c.end) << c.what;
+        Bytes player;
+        const std::string problem = playerProblem(c.file, &player);
+        if (*c.problem == 0) {
+            EXPECT_EQ(problem, "") << c.what;
+            // A packed demo gives up its data and keeps its player.
+            EXPECT_EQ(player, c.file.size() > kDataOffset ? Bytes(c.file.begin(), c.file.begin() + kDataOffset)
+                                                          : c.file)
+                << c.what;
+        } else {
+            EXPECT_NE(problem.find(c.problem), std::string::npos) << c.what << ": " << problem;
+        }
+    }
+}
+
+TEST(PlayerRecognition, RealPlayersAreTakenWhole)
+{
+    Bytes player;
+    ASSERT_TRUE(readFile(DEMOPLAYER_BINARY, player));
+    ExecutableLayout layout = executableLayout(player);
+    EXPECT_EQ(layout.format, ExecutableFormat::Elf);
+    EXPECT_EQ(layout.end, player.size()) << "a linked player has nothing after its section table";
+    EXPECT_EQ(playerProblem(player, nullptr), "");
+
+    // A Windows executable from the cross compiler, when it is there.
+    if (std::system("command -v x86_64-w64-mingw32-gcc >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no x86_64-w64-mingw32-gcc";
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("demotool_pe_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    // The player's message text in its data, as every player build has it.
+    ASSERT_TRUE(writeFile((dir / "tiny.c").string(),
+                          text("#include <stdio.h>\nint main(void) { puts(\"ID DESCONEGUDA: %i\"); return 0; }\n")));
+    ASSERT_EQ(std::system(("x86_64-w64-mingw32-gcc -s -O2 -o " + (dir / "tiny.exe").string() + " " +
+                           (dir / "tiny.c").string())
+                              .c_str()),
+              0);
+    Bytes exe;
+    ASSERT_TRUE(readFile((dir / "tiny.exe").string(), exe));
+    layout = executableLayout(exe);
+    EXPECT_EQ(layout.format, ExecutableFormat::Pe);
+    EXPECT_EQ(layout.end, exe.size());
+    EXPECT_EQ(playerProblem(exe, nullptr), "");
+    const Bytes data = tinyDemo();
+    const Bytes packed = pack(exe, data, nullptr);
+    EXPECT_EQ(demoDataOf(packed), data) << "a packed .exe gives its data like a packed ELF";
+    std::ostringstream out;
+    EXPECT_TRUE(demotool::inspect(packed, out)) << out.str();
+    EXPECT_NE(out.str().find("packed executable (PE)"), std::string::npos) << out.str();
+    fs::remove_all(dir);
+}
+
+TEST(PlayerRecognition, InspectReadsPackedPeLikeElf)
+{
+    const Bytes data = tinyDemo();
+    std::ostringstream raw, elf, pe;
+    ASSERT_TRUE(demotool::inspect(data, raw));
+    ASSERT_TRUE(demotool::inspect(pack(testexe::elf(100), data, nullptr), elf));
+    ASSERT_TRUE(demotool::inspect(pack(testexe::pe(100), data, nullptr), pe)) << pe.str();
+    auto tree = [](const std::string& text) { return text.substr(text.find('\n')); };
+    EXPECT_EQ(tree(pe.str()), tree(raw.str()));
+    EXPECT_EQ(tree(elf.str()), tree(raw.str()));
+    EXPECT_NE(pe.str().find("packed executable (PE), 151"), std::string::npos) << pe.str();
+    std::ostringstream empty;
+    EXPECT_FALSE(demotool::inspect(testexe::pe(100), empty)) << "a player without data";
+    EXPECT_NE(empty.str().find("! no demo data after offset 151552"), std::string::npos) << empty.str();
+}
+
+TEST(InputLooks, OneLineSaysWhatAFileIs)
+{
+    struct Case {
+        Bytes bytes;
+        bool demoData, description;
+        const char* appearance;
+    } cases[] = {
+        {tinyDemo(), true, false, "starts with the bytes 34 08"},
+        {text("  // comment\n{\"totalFrames\": 1}"), false, true, "looks like text"},
+        {text("\n\t{}"), false, true, "looks like text"},
+        {text("Just some notes.\n"), false, false, "looks like text"},
+        {{0xff, 0xd8, 0xff, 0xe0}, false, false, "looks like a JPEG image"},
+        {text(std::string("OggS\0\2", 6)), false, false, "looks like an Ogg file"},
+        {text("fLaC"), false, false, "looks like a FLAC file"},
+        {text(std::string("RIFF\x10\0\0\0WAVEfmt ", 16)), false, false, "looks like a WAV file"},
+        {{}, false, false, "looks like an empty file"},
+        {{0x01, 0x02, 0x00, 0x7f, 0xee}, false, false, "starts with the bytes 01 02 00 7f ee"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(looksLikeDemoData(c.bytes), c.demoData) << c.appearance;
+        EXPECT_EQ(looksLikeDescription(c.bytes), c.description) << c.appearance;
+        EXPECT_EQ(appearance(c.bytes).rfind(c.appearance, 0), 0u) << appearance(c.bytes);
+    }
+}
