@@ -94,6 +94,14 @@ ExecutableLayout peLayout(const Bytes& b, uint64_t peAt)
         if (rawSize)
             end = std::max(end, rawAt + rawSize);
     }
+    // An unstripped build keeps a COFF symbol table and its string table
+    // after the sections.
+    const uint64_t symbols = r.get(peAt + 12, 4), symbolCount = r.get(peAt + 16, 4);
+    if (r.ok && symbols != 0) {
+        const uint64_t strings = symbols + symbolCount * 18;
+        Reader table{b};
+        end = std::max(end, strings + std::max<uint64_t>(4, table.get(strings, 4)));
+    }
     if (!r.ok) {
         layout.problem = "a PE file whose headers run past its end";
         return layout;
