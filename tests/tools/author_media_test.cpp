@@ -184,7 +184,7 @@ TEST(MusicConversion, MusicAt44100IsCarriedAsItIsAndNonAudioIsRefused)
 TEST(TextureSize, LargeTexturesAreToldAndSizeScalesThem)
 {
     Workspace w;
-    // A picture red on the left and blue on the right, 1600 × 1200: 5.5 MB as a texture.
+    // A picture red on the left and blue on the right, 1600 × 1200: 5.8 MB as a texture.
     const int width = 1600, height = 1200;
     Bytes rgb(size_t(width) * height * 3);
     for (int y = 0; y < height; ++y) {
@@ -204,13 +204,13 @@ TEST(TextureSize, LargeTexturesAreToldAndSizeScalesThem)
         int32_t width = 0, height = 0;   // of the first texture carried
     } cases[] = {
         {texture("foto", ""),
-         {"warning: resource 'foto': 'photo.bmp' is 1600 x 1200 pixels, 5.5 MB in the demo data", "'size' such as [800, 600]"},
+         {"warning: resource 'foto': 'photo.bmp' is 1600 x 1200 pixels, 5.8 MB in the demo data", "'size' such as [800, 600]"},
          1600, 1200},
         {texture("foto", R"(, "size": [64, 48])"), {}, 64, 48},
         {texture("foto", R"(, "size": [30, 20])"), {}, 32, 20},  // widened to a multiple of 4 after scaling
         {texture("a", "") + "," + texture("b", "") + "," + texture("c", "") + "," + texture("d", "") + "," +
              texture("e", "") + "," + texture("f", ""),
-         {"resource 'a'", "resource 'f'", "warning: the demo data is 33.0 MB, more than the 32.0 MB"}, 1600, 1200},
+         {"resource 'a'", "resource 'f'", "warning: the demo data is 34.6 MB, more than the 32.0 MB"}, 1600, 1200},
     };
     for (const Case& c : cases) {
         Bytes data;

@@ -74,11 +74,11 @@ size_t editDistance(const std::string& a, const std::string& b)
     return row[b.size()];
 }
 
-// "6.3 MB": sizes in the author's warnings.
+// "6.3 MB" (millions of bytes): sizes in the author's warnings.
 std::string megabytes(size_t bytes)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / (1 << 20));
+    std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / 1e6);
     return text;
 }
 

@@ -38,7 +38,7 @@ std::string textureFromImage(const Bytes& file, TextureImage& out, int scaledWid
 
 // Texture sizes a release would not want in its demo data: one texture's
 // chunk, and the whole demo.
-constexpr size_t kLargeTextureBytes = 4u << 20;
-constexpr size_t kLargeDemoBytes = 32u << 20;
+constexpr size_t kLargeTextureBytes = 4000000;
+constexpr size_t kLargeDemoBytes = 32000000;
 
 }  // namespace authoring
