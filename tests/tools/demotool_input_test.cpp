@@ -104,6 +104,9 @@ TEST_F(DemotoolInput, WrongInputIsRefusedWithAReason)
          {"demotool play: " + path("demo.dat") + ": frame 500 is past the end of the demo (5 frames, no loop)"}},
         {"play " + path("demo.json") + " --size 99999x99999", 2, {"passes the largest window side, 32767"}},
         {"play " + path("notes.txt"), 1, {"looks like text, not demo data or a description"}},
+        // inspect
+        {"inspect " + path("demo.json"), 1,
+         {path("demo.json") + ": looks like a description, not demo data: `demotool build "}},
     };
     for (const Case& c : cases) {
         int code = -1;
