@@ -133,10 +133,11 @@ TEST(MusicConversion, FortyEightKilohertzMusicMeetsThePictureAfterAFastForward)
     EXPECT_GT(uncorrected, 150) << "the drift the conversion removes";
 
     for (const Source& s : sources) {
-        if (s.encoder)
+        if (s.encoder) {
             ASSERT_TRUE(run("ffmpeg -loglevel error -nostdin -y -i " + w.file("song.wav") + " " + s.encoder + " " +
                             w.file(s.file)))
                 << s.file;
+        }
         Bytes data;
         std::vector<std::string> notes;
         const std::string error = w.compile(
@@ -224,8 +225,9 @@ TEST(TextureSize, LargeTexturesAreToldAndSizeScalesThem)
             from = all.find(expected, from);
             EXPECT_NE(from, std::string::npos) << "missing: " << expected << "\n" << all;
         }
-        if (c.notes.empty())
+        if (c.notes.empty()) {
             EXPECT_EQ(all, "");
+        }
         const std::vector<Bytes> bodies = bodiesOf(data, 200, 201);
         ASSERT_FALSE(bodies.empty());
         const Bytes& bmp = bodies[0];

@@ -65,8 +65,9 @@ TEST(FirstCommands, SetupInstallsAsRootOrThroughSudo)
         EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.code) << c.who << ": " << contents(dir / "err");
         const std::string asked = contents(log);
         EXPECT_EQ(asked.substr(0, c.log.size()), c.log) << c.who << ":\n" << asked;
-        if (c.log.empty())
+        if (c.log.empty()) {
             EXPECT_EQ(asked, "") << c.who;
+        }
         EXPECT_NE(contents(dir / "err").find(c.said), std::string::npos) << c.who << ": " << contents(dir / "err");
     }
     fs::remove_all(dir);

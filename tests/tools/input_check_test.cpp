@@ -90,11 +90,12 @@ TEST(PlayerRecognition, RealPlayersAreTakenWhole)
     EXPECT_EQ(layout.format, ExecutableFormat::Elf);
     EXPECT_EQ(layout.end, player.size()) << "a linked player has nothing after its section table";
     // A Release player fits before the data; a sanitizer build does not.
-    if (player.size() <= kDataOffset)
+    if (player.size() <= kDataOffset) {
         EXPECT_EQ(playerProblem(player, nullptr), "");
-    else
+    } else {
         EXPECT_NE(playerProblem(player, nullptr).find("ends at byte " + std::to_string(player.size()) + ", past 151552"),
                   std::string::npos);
+    }
 
     // A Windows executable from the cross compiler, when it is there.
     if (std::system("command -v x86_64-w64-mingw32-gcc >/dev/null 2>&1") != 0)

@@ -154,7 +154,7 @@ bool carriedAudio(const Bytes& file, const std::string& name, CarriedAudio& out,
         *error = "cannot make a temporary folder for ffmpeg";
         return false;
     }
-    const std::string input = folder.path + "/in", probed = folder.path + "/probe";
+    const std::string input = folder.path + "/in";
     if (!writeFile(input, file)) {
         *error = "cannot write " + input;
         return false;
