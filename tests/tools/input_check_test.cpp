@@ -82,6 +82,52 @@ TEST(PlayerRecognition, TakesOnlyOurExecutablesThatEndBeforeTheData)
     }
 }
 
+TEST(PlayerRecognition, HostileHeadersAreRefusedWithinTheirBytes)
+{
+    using testexe::put;
+    auto edited = [](Bytes b, size_t at, uint64_t value, int bytes) {
+        put(b, at, value, bytes);
+        return b;
+    };
+    const Bytes elf = testexe::elf(1000), pe = testexe::pe(1000);
+    const size_t sectionHeader = 64 + 1000 + 64;  // the section holding the body
+    const size_t peSection = 64 + 24 + 240;
+    struct Case {
+        const char* what;
+        Bytes file;
+        const char* problem;
+    } cases[] = {
+        {"PE offset past the end", edited(pe, 0x3C, 0xFFFFFFF0u, 4), "an MZ header without a PE signature"},
+        {"PE signature across the end", edited(Bytes(pe.begin(), pe.begin() + 0x40), 0x3C, 0x3E, 4),
+         "an MZ header without a PE signature"},
+        {"65535 PE sections", edited(pe, 64 + 6, 0xFFFF, 2), "a PE file whose headers run past its end"},
+        {"PE section far out", edited(edited(pe, peSection + 20, 0xFFFFFFFFu, 4), peSection + 16, 0xFFFFFFFFu, 4),
+         "a PE file cut short: its headers reach byte 8589934590, the file has 1512 bytes"},
+        {"PE symbols far out", edited(edited(pe, 64 + 12, 0xFFFFFFF0u, 4), 64 + 16, 0xFFFFFFFFu, 4),
+         "a PE file cut short"},
+        {"ELF program headers far out", edited(edited(elf, 0x20, ~uint64_t(7), 8), 0x38, 1, 2),
+         "an ELF file whose header tables run past its end"},
+        {"65535 ELF sections", edited(elf, 0x3C, 0xFFFF, 2), "an ELF file whose header tables run past its end"},
+        {"ELF section table wrapping", edited(elf, 0x28, ~uint64_t(0) - 100, 8),
+         "an ELF file whose header tables run past its end"},
+        // Offset + size wraps around to a small number.
+        {"ELF section size wrapping", edited(elf, sectionHeader + 0x20, ~uint64_t(0) - 0x20, 8),
+         "an ELF file cut short: its headers reach past any file"},
+        {"ELF section past the end", edited(elf, sectionHeader + 0x20, 100000, 8),
+         "an ELF file cut short: its headers reach byte 100064, the file has 1192 bytes"},
+        {"ELF cut in its section table", Bytes(elf.begin(), elf.end() - 10),
+         "an ELF file cut short: its headers reach byte 1192, the file has 1182 bytes"},
+        {"ELF cut in a section header's fields", Bytes(elf.begin(), elf.end() - 40),
+         "an ELF file whose header tables run past its end"},
+    };
+    for (const Case& c : cases) {
+        const ExecutableLayout layout = executableLayout(c.file);
+        EXPECT_EQ(layout.end, 0u) << c.what;
+        const std::string problem = playerProblem(c.file, nullptr);
+        EXPECT_NE(problem.find(c.problem), std::string::npos) << c.what << ": " << problem;
+    }
+}
+
 TEST(PlayerRecognition, RealPlayersAreTakenWhole)
 {
     Bytes player;

@@ -1,6 +1,7 @@
 #include "tools/writer/file_kind.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -16,6 +17,18 @@ uint64_t le(const Bytes& b, uint64_t at, int n)
     return v;
 }
 
+// Offsets and sizes come from the file: a sum that would wrap is taken as
+// reaching past any file.
+uint64_t sum(uint64_t a, uint64_t b)
+{
+    return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
+uint64_t product(uint64_t a, uint64_t b)
+{
+    return a != 0 && b > UINT64_MAX / a ? UINT64_MAX : a * b;
+}
+
 // Every read checks its bounds: the file is whatever the user handed us.
 struct Reader {
     const Bytes& b;
@@ -29,6 +42,14 @@ struct Reader {
         return le(b, at, n);
     }
 };
+
+// A segment, section or table reaching past the file: the file was cut.
+std::string cutShort(const char* kind, uint64_t end, size_t size)
+{
+    return std::string(kind) + " file cut short: its headers reach " +
+           (end == UINT64_MAX ? std::string("past any file") : "byte " + std::to_string(end)) + ", the file has " +
+           std::to_string(size) + " bytes";
+}
 
 ExecutableLayout elfLayout(const Bytes& b)
 {
@@ -51,27 +72,31 @@ ExecutableLayout elfLayout(const Bytes& b)
     }
     uint64_t end = headerSize;
     if (phnum) {
-        end = std::max(end, phoff + phnum * phentsize);
+        end = std::max(end, sum(phoff, product(phnum, phentsize)));
         for (uint64_t i = 0; i < phnum && r.ok; ++i) {
-            const uint64_t at = phoff + i * phentsize;
-            const uint64_t offset = r.get(at + (wide ? 8 : 4), wide ? 8 : 4);
-            const uint64_t size = r.get(at + (wide ? 0x20 : 0x10), wide ? 8 : 4);
-            end = std::max(end, offset + size);
+            const uint64_t at = sum(phoff, product(i, phentsize));
+            const uint64_t offset = r.get(sum(at, wide ? 8 : 4), wide ? 8 : 4);
+            const uint64_t size = r.get(sum(at, wide ? 0x20 : 0x10), wide ? 8 : 4);
+            end = std::max(end, sum(offset, size));
         }
     }
     if (shnum) {
-        end = std::max(end, shoff + shnum * shentsize);
+        end = std::max(end, sum(shoff, product(shnum, shentsize)));
         for (uint64_t i = 0; i < shnum && r.ok; ++i) {
-            const uint64_t at = shoff + i * shentsize;
-            const uint64_t type = r.get(at + 4, 4);
-            const uint64_t offset = r.get(at + (wide ? 0x18 : 0x10), wide ? 8 : 4);
-            const uint64_t size = r.get(at + (wide ? 0x20 : 0x14), wide ? 8 : 4);
+            const uint64_t at = sum(shoff, product(i, shentsize));
+            const uint64_t type = r.get(sum(at, 4), 4);
+            const uint64_t offset = r.get(sum(at, wide ? 0x18 : 0x10), wide ? 8 : 4);
+            const uint64_t size = r.get(sum(at, wide ? 0x20 : 0x14), wide ? 8 : 4);
             if (type != 8)  // SHT_NOBITS takes no room in the file
-                end = std::max(end, offset + size);
+                end = std::max(end, sum(offset, size));
         }
     }
     if (!r.ok) {
         layout.problem = "an ELF file whose header tables run past its end";
+        return layout;
+    }
+    if (end > b.size()) {
+        layout.problem = cutShort("an ELF", end, b.size());
         return layout;
     }
     layout.end = end;
@@ -104,6 +129,10 @@ ExecutableLayout peLayout(const Bytes& b, uint64_t peAt)
     }
     if (!r.ok) {
         layout.problem = "a PE file whose headers run past its end";
+        return layout;
+    }
+    if (end > b.size()) {
+        layout.problem = cutShort("a PE", end, b.size());
         return layout;
     }
     layout.end = end;
