@@ -173,6 +173,12 @@ TEST(MusicConversion, MusicAt44100IsCarriedAsItIsAndNonAudioIsRefused)
     EXPECT_FALSE(out.converted);
     EXPECT_EQ(out.bytes, wav);
     EXPECT_EQ(out.note, "");
+    // Not only 48 kHz: any rate but 44.1 kHz is converted, WAV staying WAV.
+    ASSERT_TRUE(carriedAudio(encodeWav(silence, 22050, 1), "low.wav", out, &error)) << error;
+    EXPECT_TRUE(out.converted);
+    EXPECT_EQ(audioFormOf(out.bytes).kind, AudioForm::Wav);
+    EXPECT_EQ(audioFormOf(out.bytes).rate, 44100);
+    EXPECT_EQ(out.note.rfind("music 'low.wav' (pcm_s16le, 22050 Hz) converted to WAV at 44100 Hz", 0), 0u) << out.note;
     // Rates told from the headers alone.
     EXPECT_EQ(audioFormOf(encodeWav(silence, 22050, 1)).rate, 22050);
     EXPECT_EQ(audioFormOf(Bytes{0xFF, 0xFB, 0x94, 0x00}).rate, 48000);  // MPEG-1 layer III, 48 kHz

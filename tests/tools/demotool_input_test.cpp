@@ -98,10 +98,14 @@ TEST_F(DemotoolInput, WrongInputIsRefusedWithAReason)
         {"render " + path("demo.json") + " --out " + path("frames") + " --size 99999x99999", 2,
          {"--size: '99999x99999' passes the largest window side, 32767 pixels"}},
         {"render " + path("demo.json") + " --out " + path("frames") + " --size 0x10", 2, {"sides start at 1"}},
+        // The largest side is still a size (this driver then cannot make such a window).
+        {"render " + path("demo.json") + " --out " + path("frames") + " --size 32767x24 --frames 9", 1,
+         {"demotool render: " + path("demo.json") + ": "}},
         // play
         {"play " + path("cut.dat"), 1, {"damaged demo data", "cannot give the frames asked for"}},
         {"play " + path("demo.dat") + " --from 500", 1,
          {"demotool play: " + path("demo.dat") + ": frame 500 is past the end of the demo (5 frames, no loop)"}},
+        {"play " + path("demo.dat") + " --from 5", 0, {}},  // the last frame is no frame past the end
         {"play " + path("demo.json") + " --size 99999x99999", 2, {"passes the largest window side, 32767"}},
         {"play " + path("notes.txt"), 1, {"looks like text, not demo data or a description"}},
         // inspect
@@ -248,4 +252,12 @@ TEST_F(DemotoolInput, WatchHoldsTheLastFrameAndReloadsThere)
     ASSERT_TRUE(play.waitFor(watched + ":1:1: expected a value, found end of file")) << play.output();
     EXPECT_TRUE(play.running()) << play.output();
     EXPECT_EQ(play.output().find("no demo data"), std::string::npos) << play.output();
+    // A description garbled into plain text is still built, and gets build's words.
+    ASSERT_TRUE(writeFile(watched, text("oops\n")));
+    ASSERT_TRUE(play.waitFor(watched + ":1:1: unknown word 'oops' (strings need double quotes)")) << play.output();
+    EXPECT_EQ(play.output().find("looks like text"), std::string::npos) << play.output();
+    // A reload at the end holds on where it was instead of playing off the end again.
+    const std::string output = play.output();
+    const std::string hold = "holding the last frame";
+    EXPECT_EQ(output.find(hold, output.find(hold) + 1), std::string::npos) << output;
 }

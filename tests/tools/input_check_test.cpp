@@ -49,6 +49,7 @@ TEST(PlayerRecognition, TakesOnlyOurExecutablesThatEndBeforeTheData)
         {"ELF", testexe::elf(1000), ExecutableFormat::Elf, 64 + 1000 + 128, ""},
         {"PE", testexe::pe(4096), ExecutableFormat::Pe, 512 + 4096, ""},
         {"packed ELF", packedElf, ExecutableFormat::Elf, 64 + 1000 + 128, ""},
+        {"ELF ending at the offset", testexe::elf(kDataOffset - 192), ExecutableFormat::Elf, kDataOffset, ""},
         {"ELF past the offset", testexe::elf(kDataOffset), ExecutableFormat::Elf, 64 + kDataOffset + 128,
          "an ELF executable that ends at byte 151744, past 151552 where the demo data begins"},
         {"PE past the offset", testexe::pe(kDataOffset - 100), ExecutableFormat::Pe, kDataOffset + 412,
@@ -117,6 +118,9 @@ TEST(PlayerRecognition, HostileHeadersAreRefusedWithinTheirBytes)
          "an ELF file cut short: its headers reach byte 100064, the file has 1192 bytes"},
         {"ELF cut in its section table", Bytes(elf.begin(), elf.end() - 10),
          "an ELF file cut short: its headers reach byte 1192, the file has 1182 bytes"},
+        // The last field read ends where the file does: read whole, the table itself is cut.
+        {"ELF cut after the last field read", Bytes(elf.begin(), elf.end() - 24),
+         "an ELF file cut short: its headers reach byte 1192, the file has 1168 bytes"},
         {"ELF cut in a section header's fields", Bytes(elf.begin(), elf.end() - 40),
          "an ELF file whose header tables run past its end"},
     };
@@ -126,6 +130,10 @@ TEST(PlayerRecognition, HostileHeadersAreRefusedWithinTheirBytes)
         const std::string problem = playerProblem(c.file, nullptr);
         EXPECT_NE(problem.find(c.problem), std::string::npos) << c.what << ": " << problem;
     }
+    // A section of type NOBITS (.bss) takes no room in the file, whatever its size.
+    const Bytes bss = edited(edited(elf, sectionHeader + 4, 8, 4), sectionHeader + 0x20, 100000, 8);
+    EXPECT_EQ(executableLayout(bss).end, 64u + 1000 + 128);
+    EXPECT_EQ(playerProblem(bss, nullptr), "");
 }
 
 TEST(PlayerRecognition, RealPlayersAreTakenWhole)
@@ -198,6 +206,9 @@ TEST(InputLooks, OneLineSaysWhatAFileIs)
         const char* appearance;
     } cases[] = {
         {tinyDemo(), true, false, "starts with the bytes 34 08"},
+        {{0x38, 0x08, 0, 0, 0, 0}, true, false, "starts with the bytes 38 08"},  // a timeline alone
+        {{0x39, 0x08, 0, 0, 0, 0}, false, false, "starts with the bytes 39 08"},  // 2105: no top-level chunk
+        {{0x33, 0x08, 0, 0, 0, 0}, false, false, "starts with the bytes 33 08"},  // 2099
         {text("  // comment\n{\"totalFrames\": 1}"), false, true, "looks like text"},
         {text("\n\t{}"), false, true, "looks like text"},
         {text("Just some notes.\n"), false, false, "looks like text"},
