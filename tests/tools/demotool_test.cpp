@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "tests/tools/synthetic_executables.h"
 #include "tools/demotool/inspect.h"
 #include "tools/writer/writer.h"
 
@@ -272,7 +273,7 @@ TEST(DemotoolCommands, PackAndInspectExitCodes)
     std::string data = (dir / "demo.dat").string(), out = (dir / "demo").string();
     std::string repacked = (dir / "again").string(), cut = (dir / "cut.dat").string();
 
-    Bytes playerBytes = {0x7f, 'E', 'L', 'F', 1, 2, 3, 4};
+    Bytes playerBytes = testexe::elf(100);
     Bytes dataBytes = sampleDemo().data;
     ASSERT_TRUE(writeFile(player, playerBytes));
     ASSERT_TRUE(writeFile(data, dataBytes));

@@ -389,7 +389,7 @@ TEST(DescriptionSound, ErrorsNameThePlaceAndTheProblem)
     EXPECT_NE(music(R"("file": "song.mp3")", "").find("resource 'mus': music plays through the sound library: add "
                                                       "{\"class\": \"soundLibrary\"}"),
               std::string::npos);
-    EXPECT_NE(music(R"("file": "notes.txt")").find("resource 'mus': 'notes.txt' is not an MP3 or WAV file"),
+    EXPECT_NE(music(R"("file": "notes.txt")").find("resource 'mus': 'notes.txt' is no audio file ffmpeg can read"),
               std::string::npos);
     EXPECT_NE(music(R"("file": "gone.mp3")").find("resource 'mus': cannot read 'gone.mp3'"), std::string::npos);
     EXPECT_NE(music(R"("file": "song.mp3", "name": "../x.mp3")").find("must be a plain file name"), std::string::npos);

@@ -5,6 +5,7 @@
 
 #include "tools/demotool/commands.h"
 #include "tools/demotool/inspect.h"
+#include "tools/writer/file_kind.h"
 
 namespace demotool {
 
@@ -17,6 +18,12 @@ Run addInspect(CLI::App& command)
         if (!authoring::readFile(*path, file)) {
             std::cerr << "demotool inspect: cannot read " << *path << "\n";
             return 2;
+        }
+        if (authoring::looksLikeDescription(file)) {
+            // Its bytes walked as chunks would only be noise.
+            std::cerr << "demotool inspect: " << *path << ": looks like a description, not demo data: "
+                      << "`demotool build " << *path << " -o DATA` makes demo data of it\n";
+            return 1;
         }
         return inspect(file, std::cout) ? 0 : 1;
     };

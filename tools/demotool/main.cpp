@@ -17,10 +17,10 @@ struct Command {
 
 // New subcommands go here; `demotool --help` lists them in this order.
 const Command kCommands[] = {
-    {"pack", "put demo data (raw or packed) behind a player executable", demotool::addPack},
+    {"pack", "put demo data (a description, raw or packed data) behind a player executable", demotool::addPack},
     {"inspect", "print the chunk tree of demo data or a packed executable; exit 1 if malformed",
      demotool::addInspect},
-    {"render", "play demo data or a packed demo offscreen and write its frames as PNG files or a video",
+    {"render", "play a description, demo data or a packed demo offscreen and write its frames as PNG files or a video",
      demotool::addRender},
     {"build", "compile a JSON demo description into demo data", demotool::addBuild},
     {"assets", "write the sample demo's textures and music (made from code, the same every time) into DIR",

@@ -6,12 +6,14 @@
 #include <memory>
 
 #include "tools/demotool/commands.h"
+#include "tools/demotool/demo_input.h"
+#include "tools/writer/file_kind.h"
 #include "tools/writer/writer.h"
 
 namespace demotool {
 
 int runPack(const std::string& playerPath, const std::string& dataPath, const std::string& output,
-            const std::string& soundLibrary, bool keepLibrary);
+            const std::string& soundLibrary, bool keepLibrary, bool asIs);
 
 std::string defaultSoundLibrary()
 {
@@ -29,11 +31,13 @@ Run addPack(CLI::App& command)
     struct Options {
         std::string player, data, output;
         std::string soundLibrary = defaultSoundLibrary();
-        bool keepLibrary = false;
+        bool keepLibrary = false, asIs = false;
     };
     auto o = std::make_shared<Options>();
-    command.add_option("PLAYER", o->player, "the player executable")->required();
-    command.add_option("DATA", o->data, "demo data, or a packed demo whose data is taken")->required();
+    command.add_option("PLAYER", o->player, "the player executable (ELF or PE), or a packed demo whose player is taken")
+        ->required();
+    command.add_option("DATA", o->data, "a description (built first), demo data, or a packed demo whose data is taken")
+        ->required();
     command.add_option("-o", o->output, "the packed demo to write")->type_name("OUT")->required();
     CLI::Option* library = command.add_option(
         "--sound-library", o->soundLibrary,
@@ -42,25 +46,38 @@ Run addPack(CLI::App& command)
         ->type_name("LIB");
     command.add_flag("--keep-sound-library", o->keepLibrary, "keep the sound library DATA carries")
         ->excludes(library);
-    return [o] { return runPack(o->player, o->data, o->output, o->soundLibrary, o->keepLibrary); };
+    command.add_flag("--as-is", o->asIs, "pack damaged demo data as it is instead of refusing it");
+    return [o] { return runPack(o->player, o->data, o->output, o->soundLibrary, o->keepLibrary, o->asIs); };
 }
 
 int runPack(const std::string& playerPath, const std::string& dataPath, const std::string& output,
-            const std::string& soundLibrary, bool keepLibrary)
+            const std::string& soundLibrary, bool keepLibrary, bool asIs)
 {
-    const std::string inputs[2] = {playerPath, dataPath};
-    authoring::Bytes player, dataFile;
-    for (auto [path, bytes] : {std::pair{&inputs[0], &player}, std::pair{&inputs[1], &dataFile}}) {
-        if (!authoring::readFile(*path, *bytes)) {
-            std::cerr << "demotool pack: cannot read " << *path << "\n";
+    authoring::Bytes playerFile, player;
+    if (!authoring::readFile(playerPath, playerFile)) {
+        std::cerr << "demotool pack: cannot read " << playerPath << "\n";
+        return 1;
+    }
+    // A shell refuses to run what is not an executable, and the player
+    // reads its data at a fixed offset: anything else would fail only later.
+    std::string problem = authoring::playerProblem(playerFile, &player);
+    if (!problem.empty()) {
+        std::cerr << "demotool pack: " << playerPath << ": " << problem << "\n";
+        return 1;
+    }
+    DemoInput input;
+    std::string error = readDemoInput("pack", dataPath, input);
+    if (!error.empty()) {
+        std::cerr << error << "\n";
+        return 1;
+    }
+    authoring::Bytes data = std::move(input.data);
+    if (!input.description && reportDamage("pack", dataPath, damageOf(data))) {
+        if (!asIs) {
+            std::cerr << "demotool pack: refused; --as-is packs it all the same\n";
             return 1;
         }
-    }
-    // An already packed demo gives its data, so a new player can be slipped under it.
-    authoring::Bytes data = authoring::demoDataOf(dataFile);
-    if (data.empty()) {
-        std::cerr << "demotool pack: no demo data in " << inputs[1] << "\n";
-        return 1;
+        std::cerr << "demotool pack: packing it as it is (--as-is)\n";
     }
 
     authoring::Bytes library;
@@ -73,10 +90,9 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
                   << "; the demo keeps the one it carries\n";
     }
 
-    std::string error;
     authoring::Bytes packed = authoring::pack(player, data, &error);
     if (packed.empty()) {
-        std::cerr << "demotool pack: " << inputs[0] << ": " << error << "\n";
+        std::cerr << "demotool pack: " << playerPath << ": " << error << "\n";
         return 1;
     }
     if (!authoring::writeFile(output, packed, true)) {

@@ -18,6 +18,7 @@
 #include "player/frame_loop.h"
 #include "player/player.h"
 #include "tools/demotool/commands.h"
+#include "tools/demotool/demo_input.h"
 #include "tools/writer/description.h"
 #include "tools/writer/preview.h"
 
@@ -47,40 +48,6 @@ void chooseWindow(void* user, PlayerSettings& settings)
     }
 }
 
-bool isDescription(const authoring::Bytes& file)
-{
-    for (uint8_t c : file) {
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
-            continue;
-        return c == '{' || c == '/';
-    }
-    return false;
-}
-
-// The demo data of the input: read as it is, or built from a description.
-// "" or the error to print.
-std::string loadInput(const std::string& input, authoring::Bytes& data, std::vector<std::string>& watched)
-{
-    authoring::Bytes file;
-    watched = {input};
-    if (!authoring::readFile(input, file))
-        return "demotool play: cannot read " + input;
-    if (!isDescription(file)) {
-        data = authoring::demoDataOf(file);
-        return data.empty() ? "demotool play: no demo data in " + input : "";
-    }
-    std::string text(file.begin(), file.end());
-    watched = authoring::filesNamedBy(input, text);
-    authoring::DescriptionOptions options;
-    size_t slash = input.rfind('/');
-    options.baseDirectory = slash == std::string::npos ? "." : slash == 0 ? "/" : input.substr(0, slash);
-    options.soundLibrary = defaultSoundLibrary();
-    std::string error;
-    if (!authoring::compileDescription(text, options, data, &error))
-        return input + ":" + error;
-    return "";
-}
-
 // One loaded demo: the player with its window, stepped to `frame`.
 class Session {
 public:
@@ -93,7 +60,7 @@ public:
             player_ = std::make_unique<Player>();
             if (!readContainer(*player_, dataPath_.c_str(), 0, &chooseWindow, &window_) ||
                 !player_->window.context) {
-                *error = "the demo opens no window";
+                *error = "the demo opens no window (its data has no render state, chunk 2103)";
                 return false;
             }
             return true;
@@ -115,6 +82,9 @@ public:
     void seek(int32_t target, std::string* error)
     {
         if (open(error)) {
+            const PlayerSettings& settings = player_->settings;
+            if (!settings.loop)
+                target = std::min(target, std::max<int32_t>(1, settings.totalFrames));
             while (frame_ < target && step(true)) {
             }
         }
@@ -153,41 +123,44 @@ int runPlay(const PlayArguments& a)
     if (!a.size.empty())
         parseSize(a.size, window.width, window.height);
 
-    authoring::Bytes data;
-    std::vector<std::string> watched;
-    std::string error = loadInput(a.input, data, watched);
-    if (!error.empty()) {
-        std::cerr << error << "\n";
+    DemoInput input;
+    TemporaryDataFile data;
+    if (!prepareDemo("play", a.input, input, data))
         return 1;
-    }
-    // The player reads demo data from a file.
-    char dataPath[] = "/tmp/demotool-play-XXXXXX";
-    int fd = mkstemp(dataPath);
-    if (fd < 0) {
-        std::perror("demotool play");
-        return 1;
-    }
-    close(fd);
-    struct Remove {
-        const char* path;
-        ~Remove() { std::remove(path); }
-    } removeData{dataPath};
-    if (!authoring::writeFile(dataPath, data)) {
-        std::cerr << "demotool play: cannot write " << dataPath << "\n";
-        return 1;
-    }
+    std::vector<std::string> watched = input.watched;
+    // Demo data is played as it is: nothing to rebuild.
+    const bool watch = a.watch && input.description;
+    if (a.watch && !watch)
+        std::cerr << "demotool play: " << a.input
+                  << " is demo data, not a description: --watch has nothing to rebuild; playing it as it is\n";
+    const std::string dataPath = data.path();
 
     Session session(dataPath, window);
-    session.seek(a.from, &error);
+    std::string error;
+    session.seek(1, &error);
     if (!error.empty()) {
         std::cerr << "demotool play: " << a.input << ": " << error << "\n";
         return 1;
+    }
+    {
+        const PlayerSettings& settings = session.player().settings;
+        const int32_t frames = std::max<int32_t>(1, settings.totalFrames);
+        if (a.from > frames && !settings.loop) {
+            std::cerr << "demotool play: " << a.input << ": frame " << a.from << " is past the end of the demo ("
+                      << frames << " frames, no loop)\n";
+            return 1;
+        }
+        if (a.from > 1)
+            session.seek(a.from, &error);
     }
     authoring::ReloadDecision reload(authoring::stampsOf(watched));
     using Clock = std::chrono::steady_clock;
     auto nextFrame = Clock::now();
     auto nextPoll = Clock::now();
     bool paused = false;
+    // With --watch the preview stays on the last frame of a demo that does
+    // not loop, so that the next save has a window to show in.
+    bool holding = false;
     for (;;) {
         // The player's pump looks at which keys are down after the queue is
         // empty, which misses a tap shorter than a frame; presses are taken
@@ -232,20 +205,20 @@ int runPlay(const PlayArguments& a)
         if (seekTo > 0 && (pressed(kHome) || pressed(kLeft) || pressed(kRight)))
             std::cerr << "frame " << seekTo << (paused ? " (paused)" : "") << "\n";
 
-        if (a.watch && Clock::now() >= nextPoll) {
+        if (watch && Clock::now() >= nextPoll) {
             nextPoll = Clock::now() + std::chrono::milliseconds(200);
             if (reload.poll(authoring::stampsOf(watched))) {
-                authoring::Bytes fresh;
-                std::vector<std::string> files;
-                std::string buildError = loadInput(a.input, fresh, files);
-                if (buildError.empty() && !authoring::writeFile(dataPath, fresh))
-                    buildError = "cannot write " + std::string(dataPath);
+                DemoInput fresh;
+                std::string buildError = readDemoInput("play", a.input, fresh, true);
+                if (buildError.empty() && !data.write(fresh.data, &buildError))
+                    buildError = "demotool play: " + buildError;
                 if (!buildError.empty()) {
                     // The last good version plays on.
                     std::cerr << buildError << "\n";
                 } else {
-                    watched = files;
-                    seekTo = session.frame();
+                    watched = fresh.watched;
+                    // Where it was: the frame on screen when held or paused, else the next one.
+                    seekTo = holding || paused ? shown : session.frame();
                     std::cerr << "reloaded at frame " << seekTo << "\n";
                 }
                 // A failed build keeps the files of the last good one watched.
@@ -259,10 +232,13 @@ int runPlay(const PlayArguments& a)
                 return 1;
             }
             nextFrame = Clock::now();
-            if (paused)
+            const int32_t last = std::max<int32_t>(1, session.player().settings.totalFrames);
+            // Held at the end, a reload or a jump to the last frame shows it and holds on.
+            holding = holding && seekTo >= last && !session.player().settings.loop;
+            if (paused || holding)
                 session.step(false);  // show where the jump landed
         }
-        if (paused) {
+        if (paused || holding) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
         }
@@ -271,8 +247,13 @@ int runPlay(const PlayArguments& a)
             std::this_thread::sleep_for(std::min<Clock::duration>(nextFrame - now, std::chrono::milliseconds(5)));
             continue;
         }
-        if (!session.step(false))
-            return 0;
+        if (!session.step(false)) {
+            if (!watch)
+                return 0;
+            holding = true;
+            std::cerr << "holding the last frame (" << shown
+                      << "); edits reload here, Escape or closing the window ends\n";
+        }
         nextFrame += std::chrono::microseconds(1000000 / rate);
         if (Clock::now() - nextFrame > std::chrono::milliseconds(250))
             nextFrame = Clock::now();  // far behind (a breakpoint, a slow build): no rush to catch up

@@ -11,24 +11,46 @@
 #include <memory>
 
 #include "tools/demotool/commands.h"
+#include "tools/demotool/demo_input.h"
 #include "tools/writer/png.h"
 #include "tools/writer/render.h"
 #include "tools/writer/video.h"
 
 namespace demotool {
 
-bool parseSize(const std::string& text, int& width, int& height)
+namespace {
+
+// Window sides are 16-bit signed values in the demo's settings.
+constexpr int kLargestSide = 32767;
+
+// "" or why `text` is no window size.
+std::string sizeProblem(const std::string& text, int& width, int& height)
 {
+    const std::string usage = "wants WIDTHxHEIGHT such as 320x240, not '" + text + "'";
     size_t x = text.find('x');
     if (x == std::string::npos || x == 0 || x + 1 >= text.size())
-        return false;
-    auto positive = [](const std::string& digits, int& out) {
-        if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
-            return false;
-        out = std::atoi(digits.c_str());
-        return out >= 1 && out <= 32767;
-    };
-    return positive(text.substr(0, x), width) && positive(text.substr(x + 1), height);
+        return usage;
+    const std::string sides[2] = {text.substr(0, x), text.substr(x + 1)};
+    int* out[2] = {&width, &height};
+    for (int i = 0; i < 2; ++i) {
+        if (sides[i].find_first_not_of("0123456789") != std::string::npos)
+            return usage;
+        // Past 5 digits it is past the limit whatever the digits are.
+        const long value = sides[i].size() > 5 ? kLargestSide + 1L : std::atol(sides[i].c_str());
+        if (value < 1)
+            return "'" + text + "' has a side of 0 pixels; sides start at 1";
+        if (value > kLargestSide)
+            return "'" + text + "' passes the largest window side, " + std::to_string(kLargestSide) + " pixels";
+        *out[i] = int(value);
+    }
+    return "";
+}
+
+}  // namespace
+
+bool parseSize(const std::string& text, int& width, int& height)
+{
+    return sizeProblem(text, width, height).empty();
 }
 
 namespace {
@@ -50,8 +72,7 @@ CLI::Option* addSizeOption(CLI::App& command, std::string& text, const std::stri
         ->check(CLI::Validator(
             [](std::string& value) {
                 int w, h;
-                return parseSize(value, w, h) ? std::string()
-                                              : "wants WIDTHxHEIGHT such as 320x240, not '" + value + "'";
+                return sizeProblem(value, w, h);
             },
             "WxH"));
 }
@@ -73,7 +94,7 @@ CLI::Option* checkFrameNumber(CLI::Option* option)
 Run addRender(CLI::App& command)
 {
     auto a = std::make_shared<RenderArguments>();
-    command.add_option("DEMO", a->demo, "demo data or a packed demo")->required();
+    command.add_option("DEMO", a->demo, "a description (built in memory), demo data or a packed demo")->required();
     CLI::Option* out = command.add_option("--out", a->outDir, "write the frames as DIR/frame-NNNNN.png")->type_name("DIR");
     CLI::Option* video = command.add_option(
         "--video", a->video,
@@ -119,6 +140,10 @@ int runRender(const RenderArguments& a)
         options.frames.parse(a.frames, nullptr);
     if (!a.size.empty())
         parseSize(a.size, options.width, options.height);
+    DemoInput input;
+    TemporaryDataFile data;
+    if (!prepareDemo("render", demo, input, data))
+        return 1;
     // The offline renderer makes no sound.
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     std::error_code ec;
@@ -150,7 +175,7 @@ int runRender(const RenderArguments& a)
         return true;
     };
     std::string error;
-    bool ok = authoring::renderDemo(demo, options, save, &error);
+    bool ok = authoring::renderDemo(data.path(), options, save, &error);
     if (progressShown)
         std::cerr << "\n";
     if (!ok) {
@@ -187,6 +212,10 @@ int runVideo(const RenderArguments& a)
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
+    DemoInput input;
+    TemporaryDataFile data;
+    if (!prepareDemo("render", a.demo, input, data))
+        return 1;
     authoring::VideoOptions options;
     options.output = a.video;
     options.from = a.from;
@@ -213,7 +242,7 @@ int runVideo(const RenderArguments& a)
     sigaction(SIGINT, &handler, &previous);
     authoring::VideoResult result;
     std::string error;
-    bool ok = authoring::exportVideo(a.demo, options, result, &error);
+    bool ok = authoring::exportVideo(data.path(), options, result, &error);
     sigaction(SIGINT, &previous, nullptr);
     if (progressShown)
         std::cerr << "\n";

@@ -22,6 +22,7 @@
 #include "objects/scale.h"
 #include "sound/music_track.h"
 #include "tools/writer/animation_payloads.h"
+#include "tools/writer/audio_convert.h"
 #include "tools/writer/blend_payloads.h"
 #include "tools/writer/deformer_payloads.h"
 #include "tools/writer/gl_enum_names.h"
@@ -73,13 +74,37 @@ size_t editDistance(const std::string& a, const std::string& b)
     return row[b.size()];
 }
 
+// "6.3 MB" (millions of bytes): sizes in the author's warnings.
+std::string megabytes(size_t bytes)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / 1e6);
+    return text;
+}
+
 // " (did you mean 'x'?)" when one of the candidates is close to `word`.
 std::string suggestion(const std::string& word, const std::vector<std::string>& candidates)
 {
+    // Accented letters count as one letter and as their plain one, so that
+    // 'Rotation 2' is near 'Rotació 2'.
+    auto folded = [](const std::string& text) {
+        std::string out;
+        for (size_t i = 0; i < text.size(); ++i) {
+            const uint8_t c = uint8_t(text[i]);
+            if (c == 0xc3 && i + 1 < text.size() && uint8_t(text[i + 1]) == 0xb3) {
+                out += 'o';
+                ++i;
+            } else {
+                out += c == 0xf3 ? 'o' : char(c);
+            }
+        }
+        return out;
+    };
     std::string best;
     size_t bestDistance = 3;
+    const std::string plainWord = folded(word);
     for (const std::string& candidate : candidates) {
-        size_t distance = editDistance(word, candidate);
+        size_t distance = editDistance(plainWord, folded(candidate));
         if (distance < bestDistance) {
             best = candidate;
             bestDistance = distance;
@@ -555,11 +580,28 @@ Bytes textureParameterFields(Fields& f)
 void writeTexture(Fields& f, Envelope& e, const ResourceContext& c)
 {
     const Value& file = f.required("file");
+    int width = 0, height = 0;
+    if (const Value* size = f.optional("size")) {
+        if (!size->isArray() || size->items.size() != 2)
+            fail(*size, f.place(), "'size' is [width, height] in pixels, such as [512, 256]");
+        width = integer(size->items[0], f.place(), "'size' width", 1, kMaxTextureSide);
+        height = integer(size->items[1], f.place(), "'size' height", 1, kMaxTextureSide);
+    }
     // Any common image file becomes the one BMP layout the player reads.
     TextureImage image;
-    std::string problem = textureFromImage(fileContents(file, f.place(), c), image);
+    std::string problem = textureFromImage(fileContents(file, f.place(), c), image, width, height);
     if (!problem.empty())
         fail(file, f.place(), quoted(file.text) + " " + problem);
+    if (image.bmp.size() > kLargeTextureBytes && c.options.note) {
+        const int32_t w = int32_t(image.bmp[18] | image.bmp[19] << 8 | image.bmp[20] << 16 | image.bmp[21] << 24);
+        const int32_t h = int32_t(image.bmp[22] | image.bmp[23] << 8 | image.bmp[24] << 16 | image.bmp[25] << 24);
+        c.options.note("warning: " + f.place() + ": " + quoted(file.text) + " is " + std::to_string(w) + " x " +
+                       std::to_string(h) + " pixels, " + megabytes(image.bmp.size()) +
+                       " in the demo data (textures are carried as 24-bit BMP; more than " +
+                       megabytes(kLargeTextureBytes) + " is a lot for a release): a 'size' such as [" +
+                       std::to_string(std::max(4, w / 2 / 4 * 4)) + ", " + std::to_string(std::max(1, h / 2)) +
+                       "] scales it down");
+    }
     e.body = std::move(image.bmp);
     e.extraId = 201;
     e.extra = textureParameterFields(f);
@@ -586,16 +628,6 @@ void writeTextureCopy(Fields& f, Envelope& e, const ResourceContext& c)
     e.extra = textureParameterFields(f);
 }
 
-// The player hands the file to the sound library, which plays MP3 and WAV.
-bool isAudioFile(const Bytes& b)
-{
-    if (b.size() >= 12 && std::memcmp(b.data(), "RIFF", 4) == 0 && std::memcmp(b.data() + 8, "WAVE", 4) == 0)
-        return true;
-    if (b.size() >= 3 && std::memcmp(b.data(), "ID3", 3) == 0)
-        return true;
-    return b.size() >= 4 && b[0] == 0xFF && (b[1] & 0xE0) == 0xE0;
-}
-
 std::string baseName(const std::string& path)
 {
     size_t slash = path.find_last_of('/');
@@ -605,12 +637,23 @@ std::string baseName(const std::string& path)
 void writeMusic(Fields& f, Envelope& e, const ResourceContext& c)
 {
     const Value& file = f.required("file");
-    e.body = fileContents(file, f.place(), c);
-    if (!isAudioFile(e.body))
-        fail(file, f.place(), quoted(file.text) + " is not an MP3 or WAV file");
+    // The sound library plays MP3 and WAV, and the player positions music
+    // in seconds of 44100 samples: anything else is converted.
+    CarriedAudio audio;
+    std::string problem;
+    if (!carriedAudio(fileContents(file, f.place(), c), file.text, audio, &problem))
+        fail(file, f.place(), quoted(file.text) + " " + problem);
+    e.body = std::move(audio.bytes);
+    if (!audio.note.empty() && c.options.note)
+        c.options.note(audio.note);
     MusicSettings music;
     const Value* nameValue = f.optional("name");
     music.name = nameValue ? stringValue(*nameValue, f.place(), "'name'") : baseName(file.text);
+    if (audio.converted && !nameValue) {
+        // Named for what it now holds.
+        const size_t dot = music.name.rfind('.');
+        music.name = (dot == std::string::npos || dot == 0 ? music.name : music.name.substr(0, dot)) + audio.extension;
+    }
     // The player writes the file under this name into its temporary folder.
     const Value& at = nameValue ? *nameValue : file;
     if (music.name.empty() || music.name.size() > 255 || music.name.find_first_of("/\\") != std::string::npos ||
@@ -1613,6 +1656,10 @@ bool compileDescription(const std::string& text, const DescriptionOptions& optio
         return false;
     try {
         out = compile(root, options);
+        if (out.size() > kLargeDemoBytes && options.note)
+            options.note("warning: the demo data is " + megabytes(out.size()) + ", more than the " +
+                         megabytes(kLargeDemoBytes) + " a release would want; textures carried as 24-bit BMP are "
+                         "the usual cause: a texture's 'size' scales it down");
         return true;
     } catch (const Problem& problem) {
         if (error)

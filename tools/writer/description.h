@@ -2,6 +2,7 @@
 // demo data. docs/authoring.md describes the format.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ struct DescriptionOptions {
     std::string baseDirectory = ".";
     // The library a "soundLibrary" resource without "file" carries; "" for none.
     std::string soundLibrary;
+    // Told what the author should know but that does not stop the build
+    // (music converted, textures a release would not want); one line each.
+    std::function<void(const std::string&)> note;
 };
 
 // Compiles a description into demo data. On failure returns false with

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "demo/chunk_stream.h"
+#include "tools/writer/animation_payloads.h"
+#include "tools/writer/file_kind.h"
 #include "tools/writer/gl_enum_names.h"
 
 namespace demotool {
@@ -123,6 +125,31 @@ std::string quoted(const uint8_t* p, int32_t n)
 }
 
 // Reads a tag field; false when the stream ends first.
+// A dynamic's payload as a description writes it: kind, parameter (by its
+// table name, UTF-8), per-frame value, initial value, mode and vector.
+std::string dynamicFields(int16_t id, const uint8_t* p)
+{
+    auto f32At = [&](int at) {
+        float v;
+        std::memcpy(&v, p + at, 4);
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", double(v));
+        return std::string(text);
+    };
+    const int mode = p[0];
+    const int16_t index = int16_t(p[9] | p[10] << 8);
+    std::string name = authoring::dynamicParameterName(index), shown;
+    for (char c : name)
+        shown += c == '\xf3' ? std::string("\xc3\xb3") : std::string(1, c);
+    std::string text = std::string(id == 1002 ? "scalar" : id == 1003 ? "translation" : "rotation") + " '" +
+                       (shown.empty() ? "#" + std::to_string(index) + "' (no such parameter)" : shown + "'") +
+                       ", value " + f32At(5) + " per frame, initial " + f32At(1) + ", mode " +
+                       (mode == 1 ? "relative" : mode == 2 ? "reset" : std::to_string(mode) + " (unknown)");
+    if (id != 1002)
+        text += ", vector (" + f32At(11) + ", " + f32At(15) + ", " + f32At(19) + ")";
+    return text;
+}
+
 bool readTag(ChunkStream& s, std::string& out)
 {
     uint8_t b[4];
@@ -755,12 +782,7 @@ private:
                         readTag(s, t4) && s.read(payload, payloadSize);
                 if (whole) {
                     text << ": dynamic " << t1 << ", start " << a << ", length " << b << ", parent "
-                         << t3 << ", after " << t4 << ", payload";
-                    char hex[4];
-                    for (int32_t i = 0; i < payloadSize; ++i) {
-                        std::snprintf(hex, sizeof hex, " %02x", unsigned(payload[i]));
-                        text << hex;
-                    }
+                         << t3 << ", after " << t4 << "; " << dynamicFields(id, payload);
                 }
                 break;
             }
@@ -804,9 +826,10 @@ bool inspect(const Bytes& file, std::ostream& out)
 {
     Inspector inspector(out);
     Bytes data = authoring::demoDataOf(file);
-    bool packed = file.size() >= 4 && std::memcmp(file.data(), "\x7f" "ELF", 4) == 0;
+    const authoring::ExecutableFormat format = authoring::executableLayout(file).format;
+    bool packed = format != authoring::ExecutableFormat::None;
     if (packed)
-        out << "packed executable, " << file.size() << " bytes; demo data at " << authoring::kDataOffset
+        out << "packed executable (" << authoring::formatName(format) << "), " << file.size() << " bytes; demo data at " << authoring::kDataOffset
             << ", " << data.size() << " bytes\n";
     else
         out << "demo data, " << data.size() << " bytes\n";

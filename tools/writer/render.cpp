@@ -1,5 +1,7 @@
 #include "tools/writer/render.h"
 
+#include "tools/writer/file_kind.h"
+
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -151,19 +153,14 @@ bool renderDemo(const std::string& path, const RenderOptions& options,
     if (options.width < 0 || options.height < 0 || options.width > 32767 || options.height > 32767)
         return failWith("window size out of range");
 
-    // Tell raw data from a packed player by the executable's magic number.
+    // Tell raw data from a packed player by the executable's headers.
     uint32_t offset = 0;
     {
-        FILE* file = std::fopen(path.c_str(), "rb");
-        if (!file)
+        Bytes head;
+        if (!readFile(path, head))
             return failWith("cannot read " + path);
-        unsigned char magic[4] = {};
-        size_t got = std::fread(magic, 1, 4, file);
-        std::fseek(file, 0, SEEK_END);
-        long size = std::ftell(file);
-        std::fclose(file);
-        if (got == 4 && magic[0] == 0x7f && magic[1] == 'E' && magic[2] == 'L' && magic[3] == 'F') {
-            if (size <= long(kDemoDataOffset))
+        if (isExecutable(head)) {
+            if (head.size() <= kDemoDataOffset)
                 return failWith(path + " is an executable without demo data");
             offset = kDemoDataOffset;
         }
@@ -174,7 +171,7 @@ bool renderDemo(const std::string& path, const RenderOptions& options,
     if (!readContainer(player, path.c_str(), offset, &forceWindow, &size))
         return failWith("the window could not be created");
     if (!player.window.context)
-        return failWith(path + " holds no render state, so the demo opens no window");
+        return failWith("the demo data has no render state (chunk 2103), where the player opens its window");
     const PlayerSettings& settings = player.settings;
     if (settings.width <= 0 || settings.height <= 0)
         return failWith("the demo's window has no size; give one");

@@ -176,10 +176,11 @@ std::string playerBmpProblem(const Bytes& b)
     return "";
 }
 
-std::string textureFromImage(const Bytes& file, TextureImage& out)
+std::string textureFromImage(const Bytes& file, TextureImage& out, int scaledWidth, int scaledHeight)
 {
     out = TextureImage();
-    if (playerBmpProblem(file).empty()) {
+    const bool scaled = scaledWidth > 0 && scaledHeight > 0;
+    if (!scaled && playerBmpProblem(file).empty()) {
         out.bmp = file;
         out.fileWidth = int32_t(le32(file, 18));
         out.fileHeight = int32_t(le32(file, 22));
@@ -202,7 +203,7 @@ std::string textureFromImage(const Bytes& file, TextureImage& out)
     out.fileHeight = height;
     if (width <= 0 || height <= 0)
         return "is " + std::to_string(width) + " x " + std::to_string(height) + " pixels; a texture needs pixels";
-    if (width > kMaxTextureSide || height > kMaxTextureSide)
+    if (!scaled && (width > kMaxTextureSide || height > kMaxTextureSide))
         return "is " + std::to_string(width) + " x " + std::to_string(height) + " pixels; textures are at most " +
                std::to_string(kMaxTextureSide) + " pixels on a side (GL_MAX_TEXTURE_SIZE of the usual drivers)";
 
@@ -215,6 +216,15 @@ std::string textureFromImage(const Bytes& file, TextureImage& out)
     const size_t rowBytes = size_t(width) * 3;
     Bytes rgb(pixels, pixels + rowBytes * size_t(height));
     stbi_image_free(pixels);
+    if (scaled && (scaledWidth != width || scaledHeight != height)) {
+        Bytes resized(size_t(scaledWidth) * 3 * size_t(scaledHeight));
+        // stb_image_resize's default filters: Catmull-Rom up, Mitchell down.
+        if (!stbir_resize_uint8(rgb.data(), width, height, 0, resized.data(), scaledWidth, scaledHeight, 0, 3))
+            return "could not be scaled to " + std::to_string(scaledWidth) + " x " + std::to_string(scaledHeight);
+        rgb.swap(resized);
+        width = scaledWidth;
+        height = scaledHeight;
+    }
 
     int finalWidth = width;
     if (width % 4 != 0) {

@@ -30,8 +30,15 @@ std::string playerBmpProblem(const Bytes& file);
 // image whose width is not a multiple of 4 is stretched to the next
 // multiple of 4 (rows of 24-bit pixels must be a multiple of 4 bytes, and
 // stretching keeps the whole picture on the texture's 0..1 coordinates).
+// With a scaled size (both sides above 0) the image is first resampled to
+// it with stb_image_resize, whatever its layout.
 // Returns "" or why the file cannot be a texture (unreadable, zero size,
 // larger than kMaxTextureSide), worded to follow the file's name.
-std::string textureFromImage(const Bytes& file, TextureImage& out);
+std::string textureFromImage(const Bytes& file, TextureImage& out, int scaledWidth = 0, int scaledHeight = 0);
+
+// Texture sizes a release would not want in its demo data: one texture's
+// chunk, and the whole demo.
+constexpr size_t kLargeTextureBytes = 4000000;
+constexpr size_t kLargeDemoBytes = 32000000;
 
 }  // namespace authoring

@@ -1,5 +1,7 @@
 #include "tools/writer/writer.h"
 
+#include "tools/writer/file_kind.h"
+
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -281,8 +283,7 @@ Bytes pack(const Bytes& player, const Bytes& data, std::string* error)
 
 Bytes demoDataOf(const Bytes& file)
 {
-    static const uint8_t kElfMagic[4] = {0x7f, 'E', 'L', 'F'};
-    if (file.size() < 4 || std::memcmp(file.data(), kElfMagic, 4) != 0)
+    if (!isExecutable(file))
         return file;
     if (file.size() <= kDataOffset)
         return {};

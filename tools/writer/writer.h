@@ -139,7 +139,7 @@ constexpr uint32_t kDataOffset = 151552;
 // in `error` when the player is too large.
 Bytes pack(const Bytes& player, const Bytes& data, std::string* error);
 // The demo data of a packed file (from kDataOffset on), or the file itself
-// when it is raw demo data (it does not start with the ELF magic).
+// when it is raw demo data (it is no ELF or PE executable).
 Bytes demoDataOf(const Bytes& file);
 
 // Demo data whose sound-library chunks (463 in the resource stream) carry

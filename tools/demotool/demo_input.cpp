@@ -1,0 +1,182 @@
+#include "tools/demotool/demo_input.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+
+#include "tools/demotool/commands.h"
+#include "tools/demotool/inspect.h"
+#include "tools/writer/description.h"
+#include "tools/writer/file_kind.h"
+#include "tools/writer/preview.h"
+
+namespace demotool {
+
+namespace {
+
+bool blank(const authoring::Bytes& file)
+{
+    for (uint8_t c : file) {
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+            return false;
+    }
+    return true;
+}
+
+bool endsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+const char* topLevelName(int id)
+{
+    switch (id) {
+    case 2100: return "window settings";
+    case 2101: return "playback";
+    case 2102: return "resources";
+    case 2103: return "render state";
+    case 2104: return "timeline";
+    default: return "unknown";
+    }
+}
+
+}  // namespace
+
+std::string folderOf(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string readDemoInput(const std::string& command, const std::string& path, DemoInput& out, bool description)
+{
+    const std::string prefix = "demotool " + command + ": ";
+    authoring::Bytes file;
+    out = DemoInput();
+    out.watched = {path};
+    if (!authoring::readFile(path, file))
+        return prefix + "cannot read " + path;
+    if (description || authoring::looksLikeDescription(file) || (blank(file) && endsWith(path, ".json"))) {
+        out.description = true;
+        std::string text(file.begin(), file.end());
+        out.watched = authoring::filesNamedBy(path, text);
+        authoring::DescriptionOptions options;
+        options.baseDirectory = folderOf(path);
+        options.soundLibrary = defaultSoundLibrary();
+        options.note = [&](const std::string& line) { std::cerr << path << ": " << line << "\n"; };
+        std::string error;
+        if (!authoring::compileDescription(text, options, out.data, &error))
+            return path + ":" + error;
+        return "";
+    }
+    if (authoring::isExecutable(file)) {
+        out.data = authoring::demoDataOf(file);
+        if (out.data.empty())
+            return prefix + path + ": a player executable with no demo data after byte " +
+                   std::to_string(authoring::kDataOffset);
+        return "";
+    }
+    if (!authoring::looksLikeDemoData(file))
+        return prefix + path + ": " + authoring::appearance(file) + ", not demo data or a description";
+    out.data = std::move(file);
+    return "";
+}
+
+Damage damageOf(const authoring::Bytes& data)
+{
+    Damage damage;
+    std::ostringstream text;
+    if (!inspect(data, text)) {
+        std::istringstream lines(text.str());
+        std::string line;
+        while (std::getline(lines, line)) {
+            size_t mark = line.find_first_not_of(' ');
+            if (mark != std::string::npos && line.compare(mark, 2, "! ") == 0)
+                damage.problems.push_back(line.substr(mark + 2));
+        }
+    }
+    // The player reads top-level chunks until an id cannot be read whole.
+    size_t at = 0;
+    while (data.size() - at >= 2) {
+        const int id = int16_t(data[at] | (data[at + 1] << 8));
+        bool whole = data.size() - at >= 6;
+        if (whole) {
+            const uint32_t length = uint32_t(data[at + 2]) | uint32_t(data[at + 3]) << 8 |
+                                    uint32_t(data[at + 4]) << 16 | uint32_t(data[at + 5]) << 24;
+            whole = data.size() - at - 6 >= length;
+            if (whole) {
+                at += 6 + size_t(length);
+                continue;
+            }
+        }
+        damage.cutShort = true;
+        damage.cutAt = "chunk " + std::to_string(id) + " (" + topLevelName(id) + ") at offset " + std::to_string(at);
+        break;
+    }
+    return damage;
+}
+
+bool reportDamage(const std::string& command, const std::string& path, const Damage& damage)
+{
+    if (damage.problems.empty() && !damage.cutShort)
+        return false;
+    const size_t n = damage.problems.size();
+    std::cerr << "demotool " << command << ": " << path << ": damaged demo data (" << n
+              << (n == 1 ? " problem" : " problems") << "):\n";
+    for (const std::string& problem : damage.problems)
+        std::cerr << "  ! " << problem << "\n";
+    return true;
+}
+
+TemporaryDataFile::~TemporaryDataFile()
+{
+    if (!path_.empty())
+        std::remove(path_.c_str());
+}
+
+bool TemporaryDataFile::write(const authoring::Bytes& data, std::string* error)
+{
+    if (path_.empty()) {
+        char name[] = "/tmp/demotool-XXXXXX";
+        int fd = mkstemp(name);
+        if (fd < 0) {
+            *error = "cannot make a temporary file in /tmp";
+            return false;
+        }
+        close(fd);
+        path_ = name;
+    }
+    if (!authoring::writeFile(path_, data)) {
+        *error = "cannot write " + path_;
+        return false;
+    }
+    return true;
+}
+
+bool prepareDemo(const std::string& command, const std::string& path, DemoInput& input, TemporaryDataFile& file)
+{
+    std::string error = readDemoInput(command, path, input);
+    if (!error.empty()) {
+        std::cerr << error << "\n";
+        return false;
+    }
+    if (!input.description) {
+        const Damage damage = damageOf(input.data);
+        reportDamage(command, path, damage);
+        if (damage.cutShort) {
+            std::cerr << "demotool " << command << ": " << path << ": the data ends inside " << damage.cutAt
+                      << ", so the demo it holds is not whole and cannot give the frames asked for\n";
+            return false;
+        }
+    }
+    if (!file.write(input.data, &error)) {
+        std::cerr << "demotool " << command << ": " << error << "\n";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace demotool

@@ -1,0 +1,65 @@
+// The input of pack, render and play: a description (built in memory), demo
+// data or a packed demo. Anything else is refused with one line saying what
+// the file looks like; damaged data is reported with the problems `inspect`
+// finds.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/writer/writer.h"
+
+namespace demotool {
+
+struct DemoInput {
+    authoring::Bytes data;
+    bool description = false;
+    std::vector<std::string> watched;  // the description and the files it names
+};
+
+// "" or the line to print (a description's problems in build's words,
+// "FILE:LINE:COLUMN: ..."; anything else as "demotool COMMAND: FILE: ...").
+// With `description` (a file that was one, as play watches it) the file is
+// built whatever it holds, so that an emptied or garbled one gets build's
+// words; otherwise a blank file is a description when its name ends in .json.
+std::string readDemoInput(const std::string& command, const std::string& path, DemoInput& out,
+                          bool description = false);
+
+struct Damage {
+    std::vector<std::string> problems;  // inspect's "!" lines, without the mark
+    // The top-level walk ends inside a chunk: part of the demo is missing.
+    bool cutShort = false;
+    std::string cutAt;  // "chunk 2104 (timeline) at offset 120"
+};
+Damage damageOf(const authoring::Bytes& data);
+
+// Prints the damage under "demotool COMMAND: FILE: damaged demo data (N
+// problems):" to stderr; false when there is none.
+bool reportDamage(const std::string& command, const std::string& path, const Damage& damage);
+
+// The folder a description's relative file names are read from.
+std::string folderOf(const std::string& path);
+
+// The player reads demo data from a file: a temporary one, removed with this.
+class TemporaryDataFile {
+public:
+    TemporaryDataFile() = default;
+    TemporaryDataFile(const TemporaryDataFile&) = delete;
+    TemporaryDataFile& operator=(const TemporaryDataFile&) = delete;
+    ~TemporaryDataFile();
+    // Makes the file on the first call; false with the reason in *error.
+    bool write(const authoring::Bytes& data, std::string* error);
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// For render and play: the input as demo data in a temporary file, damage
+// reported as `inspect` finds it. False (the line printed) when the input
+// cannot be played: unreadable, not demo data, a broken description, or
+// data cut short so that part of the demo is missing.
+bool prepareDemo(const std::string& command, const std::string& path, DemoInput& input,
+                 TemporaryDataFile& file);
+
+}  // namespace demotool
