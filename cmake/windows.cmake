@@ -4,6 +4,8 @@
 # -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake.
 
 include_directories(${CMAKE_SOURCE_DIR})
+# printf and friends from msvcrt.dll, not mingw's own static copies.
+add_compile_definitions(__USE_MINGW_ANSI_STDIO=0)
 
 # mingw's GL/gl.h pulls in windows.h unless these are defined, and windows.h's
 # macros (WM_SIZE, MB_OK, IDOK...) would clobber the platform header's names.
@@ -23,7 +25,7 @@ list(FILTER ENGINE_SOURCES EXCLUDE REGEX "player/main\\.cpp$")
 add_library(demoengine STATIC ${ENGINE_SOURCES})
 target_link_libraries(demoengine PUBLIC demoplatform demogl)
 
-add_executable(demoplayer player/main.cpp)
+add_executable(demoplayer player/main.cpp platform/win32_runtime.cpp)
 target_link_libraries(demoplayer PRIVATE demoengine)
 # A GUI program: no console window.
 target_link_options(demoplayer PRIVATE -mwindows)
@@ -31,7 +33,8 @@ target_link_options(demoplayer PRIVATE -mwindows)
 target_link_options(demoplayer PRIVATE -static-libgcc -static-libstdc++)
 
 # The demo data is appended at a fixed offset: keep the player small.
-set(DEMOPLAYER_SIZE_FLAGS -Os -ffunction-sections -fdata-sections)
+set(DEMOPLAYER_SIZE_FLAGS -Os -ffunction-sections -fdata-sections -fno-exceptions
+  -fno-asynchronous-unwind-tables)
 set_property(TARGET demoplayer demoengine demoplatform APPEND PROPERTY COMPILE_OPTIONS
   $<$<CONFIG:Release>:${DEMOPLAYER_SIZE_FLAGS}>)
 target_link_options(demoplayer PRIVATE $<$<CONFIG:Release>:-Wl,--gc-sections -s>)
