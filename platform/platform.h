@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace platform {
@@ -112,6 +113,10 @@ std::string executablePath();
 // The temporary directory, ending with '/'.
 std::string tempPath();
 bool deleteFile(const char* path);
+// Creates a file that does not exist yet (never through a link) and opens it
+// for binary reading and writing; null when something is there already or
+// the file cannot be made.
+std::FILE* createNewFile(const char* path);
 // A new directory inside the temporary directory that only this user may
 // enter, with a name no other process has; ends with '/'. "" when it cannot
 // be made.

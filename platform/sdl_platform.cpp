@@ -556,6 +556,12 @@ std::string tempPath() {
 
 bool deleteFile(const char* path) { return path && unlink(path) == 0; }
 
+std::FILE* createNewFile(const char* path) {
+    if (!path) return nullptr;
+    // "x": exclusive creation, which also fails on a symbolic link.
+    return std::fopen(path, "w+bx");
+}
+
 std::string createPrivateDirectory() {
     std::string pattern = tempPath() + "demoplayer-XXXXXX";
     // mkdtemp makes the directory with mode 0700 under a fresh name.

@@ -31,6 +31,10 @@ constexpr uint8_t pfdTypeRgba = platform::PFD_TYPE_RGBA;
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
 #include <cstring>
 
 static_assert(wanted::wmSize == WM_SIZE && wanted::wmClose == WM_CLOSE && wanted::wmQuit == WM_QUIT &&
@@ -367,6 +371,17 @@ std::string tempPath() {
 }
 
 bool deleteFile(const char* path) { return path && DeleteFileA(path) != FALSE; }
+
+std::FILE* createNewFile(const char* path) {
+    if (!path) return nullptr;
+    // The C library's "x" mode is younger than the system's msvcrt.dll; its
+    // exclusive open is not.
+    const int fd = _open(path, _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return nullptr;
+    std::FILE* file = _fdopen(fd, "w+b");
+    if (!file) _close(fd);
+    return file;
+}
 
 std::string createPrivateDirectory() {
     const std::string temp = tempPath();
