@@ -538,6 +538,17 @@ uint32_t timeGetTime() {
     return SDL_GetTicks();
 }
 
+// ---- Command line
+
+std::string commandLine(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
 // ---- Files and modules
 
 std::string executablePath() {

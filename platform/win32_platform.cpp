@@ -316,7 +316,9 @@ intptr_t dispatchMessage(const Message& message) {
 }
 
 intptr_t defWindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
-    return intptr_t(DefWindowProcA(g_currentWindow, message, wParam, lParam));
+    // Outside a dispatch the message is taken as one for the last window.
+    HWND window = g_currentWindow ? g_currentWindow : g_lastWindow;
+    return intptr_t(DefWindowProcA(window, message, wParam, lParam));
 }
 
 void postQuitMessage(int exitCode) { PostQuitMessage(exitCode); }
@@ -349,6 +351,24 @@ bool queryPerformanceCounter(int64_t* count) {
 uint32_t timeGetTime() {
     if (g_hooks) return g_hooks->timeGetTime();
     return uint32_t(::timeGetTime());
+}
+
+// ---- Command line
+
+std::string commandLine(int, char**) {
+    // The program name, quoted or not, is skipped the way the C runtime
+    // skips it for WinMain.
+    const char* p = GetCommandLineA();
+    if (!p) return std::string();
+    if (*p == '"') {
+        ++p;
+        while (*p && *p != '"') ++p;
+        if (*p == '"') ++p;
+    } else {
+        while (static_cast<unsigned char>(*p) > ' ') ++p;
+    }
+    while (*p && static_cast<unsigned char>(*p) <= ' ') ++p;
+    return std::string(p);
 }
 
 // ---- Files and modules
