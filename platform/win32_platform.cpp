@@ -112,8 +112,10 @@ LRESULT CALLBACK systemWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 }
 
 // Crisp on a scaled display: the window's pixels are the screen's. Done
-// before any window or box exists.
-const bool g_dpiAware = SetProcessDPIAware() != FALSE;
+// at start-up, before any window or box exists.
+struct DpiAwareness {
+    DpiAwareness() { SetProcessDPIAware(); }
+} const g_dpiAwareness;
 
 HWND hwndOf(Window* window) { return reinterpret_cast<HWND>(window); }
 HDC hdcOf(DeviceContext* dc) { return reinterpret_cast<HDC>(dc); }
@@ -150,7 +152,6 @@ bool registerWindowClass(const char* className, WindowProc proc, void* user) {
     if (!className || findClass(className) || g_classCount == kMaxClasses ||
         std::strlen(className) >= sizeof g_classes[0].name)
         return false;
-    (void)g_dpiAware;
     WNDCLASSA wc;
     std::memset(&wc, 0, sizeof wc);
     wc.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
@@ -211,6 +212,7 @@ bool destroyWindow(Window* window) {
     if (stepFails("destroyWindow")) return false;
     if (!window || !DestroyWindow(hwndOf(window))) return false;
     if (hwndOf(window) == g_lastWindow) g_lastWindow = nullptr;
+    if (hwndOf(window) == g_lastPeeked.hwnd) g_lastPeeked = MSG{};
     return true;
 }
 
