@@ -443,7 +443,12 @@ bool removePrivateDirectory(const char* path) {
 
 void* loadLibrary(const char* path) {
     if (!path) return nullptr;
-    return reinterpret_cast<void*>(LoadLibraryA(path));
+    // A library that cannot be bound is a silent failure: no system box about
+    // a bad image or a missing entry point of its own imports.
+    const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE module = LoadLibraryA(path);
+    SetErrorMode(previous);
+    return reinterpret_cast<void*>(module);
 }
 
 // Names are looked up exactly as given: a Windows library exports its
