@@ -400,6 +400,12 @@ std::FILE* createNewFile(const char* path) {
     // exclusive open is not.
     const int fd = _open(path, _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd < 0) return nullptr;
+    // Names such as "NUL", "CON" or "COM1" open a device in any directory:
+    // only a file on disk will do.
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) != FILE_TYPE_DISK) {
+        _close(fd);
+        return nullptr;
+    }
     std::FILE* file = _fdopen(fd, "w+b");
     if (!file) _close(fd);
     return file;
