@@ -1,0 +1,219 @@
+// The Win32 layer against the system itself (under Wine in CI): messages go
+// through the real queue and window procedure, the clocks are the system's,
+// and message boxes reach the test hook instead of blocking on a real box.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/test_double.h"
+#include "player/window.h"
+
+// Only to put messages in the system queue as input would arrive. Its macros
+// (WM_KEYDOWN, VK_ESCAPE...) have the platform header's values and stand for
+// them from here on.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace {
+
+struct Seen {
+    unsigned message;
+    uintptr_t wParam;
+    intptr_t lParam;
+};
+
+intptr_t record(void* user, unsigned message, uintptr_t wParam, intptr_t lParam) {
+    auto* seen = static_cast<std::vector<Seen>*>(user);
+    if (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR ||
+        message == WM_CLOSE || message == WM_SIZE)
+        seen->push_back({message, wParam, lParam});
+    // What the system does with the rest (painting, activation) must still happen.
+    if (message == WM_CLOSE) return 0;
+    return platform::defWindowProc(message, wParam, lParam);
+}
+
+// Pumps as the frame loop does until the queue is empty; returns WM_QUIT's code or -1.
+int pump() {
+    platform::Message m;
+    int quit = -1;
+    while (platform::peekMessage(&m)) {
+        if (m.message == WM_QUIT) {
+            quit = int(m.wParam);
+            continue;
+        }
+        platform::translateMessage(m);
+        platform::dispatchMessage(m);
+    }
+    return quit;
+}
+
+class Win32Window : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(platform::registerWindowClass("Win32Test", record, &seen));
+        window = platform::createWindow("Win32Test", "win32 test", 96, 64, false);
+        ASSERT_NE(window, nullptr);
+        platform::showWindow(window);
+        hwnd = FindWindowA("Win32Test", "win32 test");
+        ASSERT_NE(hwnd, nullptr);
+        pump();
+        seen.clear();
+    }
+    void TearDown() override {
+        EXPECT_TRUE(platform::destroyWindow(window));
+        pump();
+        EXPECT_TRUE(platform::unregisterWindowClass("Win32Test"));
+    }
+
+    std::vector<Seen> seen;
+    platform::Window* window = nullptr;
+    HWND hwnd = nullptr;
+};
+
+TEST_F(Win32Window, QueuedInputReachesTheClassProcedureThroughThePump) {
+    // Key messages as the system posts them: virtual-key code, repeat count 1
+    // and the scan code in lParam. TranslateMessage posts each key's
+    // character behind what is already queued.
+    const LPARAM aDown = 1 | (LPARAM(MapVirtualKeyA('A', 0)) << 16);
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    } posted[] = {{WM_KEYDOWN, 'A', aDown},
+                  {WM_KEYUP, 'A', aDown | (LPARAM(3) << 30)},
+                  {WM_KEYDOWN, VK_ESCAPE, 1},
+                  {WM_CLOSE, 0, 0}};
+    for (const auto& p : posted) ASSERT_TRUE(PostMessageA(hwnd, p.message, p.wParam, p.lParam));
+    EXPECT_EQ(pump(), -1);
+
+    std::vector<unsigned> order;
+    for (const Seen& s : seen) order.push_back(s.message);
+    const std::vector<unsigned> expected = {WM_KEYDOWN, WM_KEYUP, WM_KEYDOWN, WM_CLOSE, WM_CHAR, WM_CHAR};
+    ASSERT_EQ(order, expected);
+    EXPECT_EQ(seen[0].wParam, uintptr_t('A'));
+    EXPECT_EQ(seen[0].lParam, intptr_t(aDown));
+    EXPECT_EQ(seen[1].wParam, uintptr_t('A'));
+    EXPECT_EQ(seen[2].wParam, uintptr_t(VK_ESCAPE));
+    EXPECT_EQ(seen[4].wParam, uintptr_t('a'));
+    EXPECT_EQ(seen[5].wParam, uintptr_t(27));  // Escape's character
+}
+
+TEST_F(Win32Window, SystemCommandsResizesAndQuitThroughTheSystem) {
+    // The default procedure turns the system menu's close into WM_CLOSE, sent
+    // to the window at once; screen saver requests are left to the caller.
+    SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].message, WM_CLOSE);
+
+    // A new outer size gives WM_SIZE with the client size the window keeps.
+    seen.clear();
+    ASSERT_TRUE(SetWindowPos(hwnd, nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOMOVE));
+    RECT client;
+    ASSERT_TRUE(GetClientRect(hwnd, &client));
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().message, WM_SIZE);
+    EXPECT_EQ(seen.back().lParam, intptr_t(MAKELPARAM(client.right, client.bottom)));
+
+    // A window created for a client size has that client size.
+    platform::Window* other = platform::createWindow("Win32Test", "sized", 123, 45, false);
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(GetClientRect(reinterpret_cast<HWND>(other), &client));
+    EXPECT_EQ(client.right, 123);
+    EXPECT_EQ(client.bottom, 45);
+    EXPECT_TRUE(platform::destroyWindow(other));
+
+    platform::postQuitMessage(7);
+    EXPECT_EQ(pump(), 7);
+}
+
+TEST_F(Win32Window, ThePlayersProcedureKeepsKeysAndPostsQuitOnClose) {
+    // The player's own procedure on a real window of its class.
+    platform::TestDouble boxes;
+    WindowState state;
+    ASSERT_TRUE(createGLWindow(state, "player", 64, 48, 16, false));
+    HWND player = FindWindowA(kWindowClassName, "player");
+    ASSERT_NE(player, nullptr);
+    pump();
+    ASSERT_TRUE(PostMessageA(player, WM_KEYDOWN, VK_ESCAPE, 1));
+    ASSERT_TRUE(PostMessageA(player, WM_KEYDOWN, VK_SPACE, 1));
+    ASSERT_TRUE(PostMessageA(player, WM_KEYUP, VK_SPACE, 1 | (LPARAM(3) << 30)));
+    EXPECT_EQ(pump(), -1);
+    EXPECT_EQ(state.keys[VK_ESCAPE], 1);
+    EXPECT_EQ(state.keys[VK_SPACE], 0);
+    ASSERT_TRUE(PostMessageA(player, WM_CLOSE, 0, 0));
+    EXPECT_EQ(pump(), 0);  // WM_QUIT with PostQuitMessage (0)
+    EXPECT_TRUE(IsWindow(player));  // closing is the frame loop's to do
+    EXPECT_TRUE(boxes.boxes.empty());
+    releaseGLContext(state);
+    killGLWindow(state);
+    EXPECT_FALSE(IsWindow(player));
+}
+
+TEST(Win32Clocks, PerformanceCounterAndMillisecondTimerAgree) {
+    int64_t frequency = 0, before = 0, after = 0;
+    ASSERT_TRUE(platform::queryPerformanceFrequency(&frequency));
+    ASSERT_GT(frequency, 0);
+    ASSERT_TRUE(platform::queryPerformanceCounter(&before));
+    const uint32_t ms0 = platform::timeGetTime();
+    Sleep(100);
+    ASSERT_TRUE(platform::queryPerformanceCounter(&after));
+    const uint32_t ms1 = platform::timeGetTime();
+    const double counted = double(after - before) * 1000.0 / double(frequency);
+    const double timed = double(ms1 - ms0);
+    // Two clocks of the same system: at least the sleep, and within a few
+    // milliseconds (timeGetTime's own resolution) of each other.
+    EXPECT_GE(counted, 95.0);
+    EXPECT_GE(timed, 95.0);
+    EXPECT_NEAR(counted, timed, 20.0);
+}
+
+TEST(Win32MessageBoxes, GoToTheHookWhenOneIsInstalled) {
+    platform::TestDouble hooks;
+    hooks.answers = {IDNO};
+    EXPECT_EQ(platform::messageBox("question", "IEP!!", MB_YESNO | MB_ICONEXCLAMATION), IDNO);
+    EXPECT_EQ(platform::messageBox("no caption", nullptr, MB_OK), IDOK);
+    ASSERT_EQ(hooks.boxes.size(), 2u);
+    EXPECT_EQ(hooks.boxes[0].caption, "IEP!!");
+    EXPECT_EQ(hooks.boxes[0].type, unsigned(MB_YESNO | MB_ICONEXCLAMATION));
+    EXPECT_EQ(hooks.boxes[1].caption, "Error");  // what the system shows for none
+}
+
+TEST(Win32Files, OwnPathTemporaryDirectoryAndModules) {
+    const std::string self = platform::executablePath();
+    ASSERT_GE(self.size(), 4u);
+    EXPECT_EQ(self.substr(self.size() - 4), ".exe");
+    EXPECT_NE(GetFileAttributesA(self.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    const std::string temp = platform::tempPath();
+    ASSERT_FALSE(temp.empty());
+    EXPECT_EQ(temp.back(), '\\');
+
+    // A private directory and what is written into it go together.
+    const std::string dir = platform::createPrivateDirectory();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(dir.compare(0, temp.size(), temp), 0);
+    EXPECT_NE(platform::createPrivateDirectory(), dir);  // a fresh name each time
+    const std::string file = dir + "fmod.dll";
+    std::FILE* f = platform::createNewFile(file.c_str());
+    ASSERT_NE(f, nullptr);
+    std::fputs("x", f);
+    std::fclose(f);
+    EXPECT_EQ(platform::createNewFile(file.c_str()), nullptr);  // never over an existing file
+    EXPECT_EQ(platform::createNewFile((dir + "NUL").c_str()), nullptr);  // nor a device
+    EXPECT_TRUE(platform::removePrivateDirectory(dir.c_str()));
+    EXPECT_EQ(GetFileAttributesA(dir.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(platform::deleteFile(file.c_str()));
+
+    // Modules: names as a DLL exports them; a missing DLL fails without a box.
+    void* kernel = platform::loadLibrary("kernel32.dll");
+    ASSERT_NE(kernel, nullptr);
+    EXPECT_EQ(platform::getProcAddress(kernel, "GetTickCount"),
+              reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetTickCount")));
+    EXPECT_EQ(platform::getProcAddress(kernel, "NoSuchFunction"), nullptr);
+    EXPECT_TRUE(platform::freeLibrary(kernel));
+    EXPECT_EQ(platform::loadLibrary((temp + "no-such-library.dll").c_str()), nullptr);
+}
+
+}  // namespace
