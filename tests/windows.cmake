@@ -65,16 +65,26 @@ set_target_properties(demotests_windows PROPERTIES CROSSCOMPILING_EMULATOR ${WIN
 include(GoogleTest)
 # Listed when ctest runs (inside the Wine session of scripts/test), not at
 # build time, which has no Wine.
-# Left out: a test that drains the queue without dispatching, which never
-# ends on Windows, where WM_PAINT stays queued until the window is painted.
+# Left out:
+#   WindowProcedureTest.KeysSizeCloseAndSystemCommands drains the queue
+#     without dispatching, which never ends on Windows, where WM_PAINT stays
+#     queued until the window is painted;
+#   SeedDemos.EachPlaysItsClass... builds a model seed from an OBJ file,
+#     which needs the tools' model import (assimp);
+#   MatRotateAboutAxis.CosAndSinAreRoundedToFloatOnceFromDouble needs a C
+#     library whose cosf and sinf differ from the double functions rounded,
+#     and msvcrt's do not.
 gtest_discover_tests(demotests_windows DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  TEST_FILTER -WindowProcedureTest.KeysSizeCloseAndSystemCommands)
+  TEST_FILTER "-WindowProcedureTest.KeysSizeCloseAndSystemCommands:SeedDemos.EachPlaysItsClassWithoutAMessageAlsoOverTheSharedResources:MatRotateAboutAxis.CosAndSinAreRoundedToFloatOnceFromDouble")
 
 # The packed Windows player, played under Wine as a user would, against the
 # Linux tools' rendering of the same data.
+# The player is the shipped one (scripts/build-windows, Release and
+# stripped): this build's own is unstripped and too big for the offset.
 set(DEMOPLAYER_LINUX_TOOLS ${CMAKE_SOURCE_DIR}/build/release CACHE PATH
   "Linux build holding demotool and libdemosound.so")
+set(DEMOPLAYER_WINDOWS_PLAYER ${CMAKE_SOURCE_DIR}/build/windows/demoplayer.exe CACHE FILEPATH
+  "the Release Windows player that scripts/build-windows makes")
 add_test(NAME windows_player_plays_packed_demo
   COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/play_packed.sh
-    $<TARGET_FILE:demoplayer> ${DEMOPLAYER_LINUX_TOOLS}/demotool)
-add_dependencies(demotests_windows demoplayer)
+    ${DEMOPLAYER_WINDOWS_PLAYER} ${DEMOPLAYER_LINUX_TOOLS}/demotool)
