@@ -36,8 +36,8 @@ target_link_libraries(demoplatform_testing PUBLIC demoplatform)
 # Left out, with the reason:
 #   tools/, sound/          the tools and libdemosound.so are Linux programs
 #   player/entry_test       spawns the Linux player (fork, waitpid)
-#   demo/object_loader_test, demo/envelope_bounds_test
-#                           bound the address space with fork and setrlimit
+#   (demo/object_loader_test and demo/envelope_bounds_test build here; their
+#   cases that bound the address space with fork and setrlimit are Linux's)
 #   platform/ (SDL ones)    test the SDL layer; the Win32 layer has its own
 #                           tests/platform/win32_*_test.cpp
 file(GLOB WINDOWS_TEST_SOURCES CONFIGURE_DEPENDS
@@ -47,7 +47,7 @@ file(GLOB WINDOWS_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/fuzz/*.cpp ${CMAKE_SOURCE_DIR}/tests/support/*.cpp
   ${CMAKE_SOURCE_DIR}/tests/platform/win32_*_test.cpp)
 list(FILTER WINDOWS_TEST_SOURCES EXCLUDE REGEX
-  "tests/(player/entry_test|demo/object_loader_test|demo/envelope_bounds_test|support/stb_image_write)\\.cpp$")
+  "tests/(player/entry_test|support/stb_image_write)\\.cpp$")
 add_executable(demotests_windows ${WINDOWS_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/seed_demos.cpp)
 target_link_libraries(demotests_windows PRIVATE demowriter_windows demoengine demoplatform_testing
   gtest gtest_main)
@@ -66,16 +66,13 @@ include(GoogleTest)
 # Listed when ctest runs (inside the Wine session of scripts/test), not at
 # build time, which has no Wine.
 # Left out:
-#   WindowProcedureTest.KeysSizeCloseAndSystemCommands drains the queue
-#     without dispatching, which never ends on Windows, where WM_PAINT stays
-#     queued until the window is painted;
 #   SeedDemos.EachPlaysItsClass... builds a model seed from an OBJ file,
 #     which needs the tools' model import (assimp);
 #   MatRotateAboutAxis.CosAndSinAreRoundedToFloatOnceFromDouble needs a C
 #     library whose cosf and sinf differ from the double functions rounded,
 #     and msvcrt's do not.
 gtest_discover_tests(demotests_windows DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  TEST_FILTER "-WindowProcedureTest.KeysSizeCloseAndSystemCommands:SeedDemos.EachPlaysItsClassWithoutAMessageAlsoOverTheSharedResources:MatRotateAboutAxis.CosAndSinAreRoundedToFloatOnceFromDouble")
+  TEST_FILTER "-SeedDemos.EachPlaysItsClassWithoutAMessageAlsoOverTheSharedResources:MatRotateAboutAxis.CosAndSinAreRoundedToFloatOnceFromDouble")
 
 # The packed Windows player, played under Wine as a user would, against the
 # Linux tools' rendering of the same data.
