@@ -35,7 +35,8 @@ target_link_libraries(demoplatform_testing PUBLIC demoplatform)
 # Every engine test that needs only the engine, the writer and a GL window.
 # Left out, with the reason:
 #   tools/, sound/          the tools and libdemosound.so are Linux programs
-#   player/entry_test       spawns the Linux player (fork, waitpid)
+#   (player/entry_test builds here; its cases that run the Linux player as a
+#   process are Linux's)
 #   (demo/object_loader_test and demo/envelope_bounds_test build here; their
 #   cases that bound the address space with fork and setrlimit are Linux's)
 #   platform/ (SDL ones)    test the SDL layer; the Win32 layer has its own
@@ -47,7 +48,7 @@ file(GLOB WINDOWS_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/fuzz/*.cpp ${CMAKE_SOURCE_DIR}/tests/support/*.cpp
   ${CMAKE_SOURCE_DIR}/tests/platform/win32_*_test.cpp)
 list(FILTER WINDOWS_TEST_SOURCES EXCLUDE REGEX
-  "tests/(player/entry_test|support/stb_image_write)\\.cpp$")
+  "tests/(support/stb_image_write)\\.cpp$")
 add_executable(demotests_windows ${WINDOWS_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/seed_demos.cpp)
 target_link_libraries(demotests_windows PRIVATE demowriter_windows demoengine demoplatform_testing
   gtest gtest_main)
