@@ -217,3 +217,71 @@ TEST(Win32Files, OwnPathTemporaryDirectoryAndModules) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Win32PlayerWindow, ClassStylesAndPixelFormatAreThePlayers) {
+    // The player's window as createGLWindow makes it, windowed and as the
+    // popup that a granted fullscreen mode gets; each checked against what
+    // the system reports back.
+    struct Case {
+        bool popup;
+        DWORD style, exStyle;
+    } const cases[] = {
+        {false, WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, WS_EX_APPWINDOW | WS_EX_WINDOWEDGE},
+        {true, WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, WS_EX_APPWINDOW},
+    };
+    const DWORD styleBits = WS_OVERLAPPEDWINDOW | WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    const DWORD exBits = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE | WS_EX_CLIENTEDGE | WS_EX_TOOLWINDOW;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.popup ? "popup" : "windowed");
+        platform::TestDouble boxes;
+        ASSERT_TRUE(platform::registerWindowClass(kWindowClassName, windowProcedure, nullptr));
+        platform::Window* window = platform::createWindow(kWindowClassName, "styles", 160, 90, c.popup);
+        ASSERT_NE(window, nullptr);
+        HWND hwnd = reinterpret_cast<HWND>(window);
+        EXPECT_EQ(GetClassLongPtrA(hwnd, GCL_STYLE), ULONG_PTR(CS_HREDRAW | CS_VREDRAW | CS_OWNDC));
+        EXPECT_EQ(GetClassLongPtrA(hwnd, GCLP_HBRBACKGROUND), ULONG_PTR(0));
+        EXPECT_EQ(GetClassLongPtrA(hwnd, GCLP_HICON), ULONG_PTR(LoadIconA(nullptr, IDI_WINLOGO)));
+        EXPECT_EQ(GetClassLongPtrA(hwnd, GCLP_HCURSOR), ULONG_PTR(LoadCursorA(nullptr, IDC_ARROW)));
+        EXPECT_EQ(DWORD(GetWindowLongA(hwnd, GWL_STYLE)) & styleBits, c.style);
+        EXPECT_EQ(DWORD(GetWindowLongA(hwnd, GWL_EXSTYLE)) & exBits, c.exStyle);
+        RECT outer, client;
+        ASSERT_TRUE(GetWindowRect(hwnd, &outer));
+        ASSERT_TRUE(GetClientRect(hwnd, &client));
+        EXPECT_EQ(client.right, 160);
+        EXPECT_EQ(client.bottom, 90);
+        EXPECT_EQ(outer.left, c.popup ? 0 : outer.left);  // a popup covers the screen from its corner
+        EXPECT_EQ(outer.top, c.popup ? 0 : outer.top);
+
+        // The pixel format set is one that the request asked for.
+        platform::PixelFormatRequest request;
+        request.size = 40;
+        request.version = 1;
+        request.flags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;  // the macros stand for the names
+        request.pixelType = PFD_TYPE_RGBA;
+        request.colorBits = 16;
+        request.depthBits = 16;
+        platform::DeviceContext* dc = platform::getDC(window);
+        ASSERT_NE(dc, nullptr);
+        const int format = platform::choosePixelFormat(dc, request);
+        ASSERT_NE(format, 0);
+        ASSERT_TRUE(platform::setPixelFormat(dc, format, request));
+        EXPECT_EQ(GetPixelFormat(reinterpret_cast<HDC>(dc)), format);
+        PIXELFORMATDESCRIPTOR got;
+        ASSERT_NE(DescribePixelFormat(reinterpret_cast<HDC>(dc), format, sizeof got, &got), 0);
+        const DWORD wanted = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+        EXPECT_EQ(got.dwFlags & wanted, wanted);
+        EXPECT_EQ(got.iPixelType, PFD_TYPE_RGBA);
+        EXPECT_GE(got.cDepthBits, 16);
+        EXPECT_EQ(got.iLayerType, PFD_MAIN_PLANE);
+        EXPECT_TRUE(platform::destroyWindow(window));
+        EXPECT_TRUE(platform::unregisterWindowClass(kWindowClassName));
+        EXPECT_FALSE(IsWindow(hwnd));
+        EXPECT_TRUE(boxes.boxes.empty());
+    }
+    // A display mode no screen has is refused, not pretended.
+    EXPECT_FALSE(platform::changeDisplayMode(1234, 567, 16));
+}
+
+}  // namespace
