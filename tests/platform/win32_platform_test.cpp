@@ -3,12 +3,16 @@
 // and message boxes reach the test hook instead of blocking on a real box.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/test_double.h"
+#include "demo/chunk_stream.h"
 #include "player/window.h"
+#include "sound/sound_library.h"
 
 // Only to put messages in the system queue as input would arrive. Its macros
 // (WM_KEYDOWN, VK_ESCAPE...) have the platform header's values and stand for
@@ -282,6 +286,55 @@ TEST(Win32PlayerWindow, ClassStylesAndPixelFormatAreThePlayers) {
     }
     // A display mode no screen has is refused, not pretended.
     EXPECT_FALSE(platform::changeDisplayMode(1234, 567, 16));
+}
+
+TEST(Win32Display, ModeChangeAsksForSizeAndDepthAndTheCursorCountGoesDown) {
+    DEVMODEA current;
+    std::memset(&current, 0, sizeof current);
+    current.dmSize = sizeof current;
+    ASSERT_TRUE(EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &current));
+    const int width = int(current.dmPelsWidth), height = int(current.dmPelsHeight);
+    // The screen's own mode is granted; the same size at a depth no screen
+    // has is not, so the depth is part of the request.
+    EXPECT_TRUE(platform::changeDisplayMode(width, height, int(current.dmBitsPerPel)));
+    EXPECT_FALSE(platform::changeDisplayMode(width, height, 7));
+    EXPECT_FALSE(platform::changeDisplayMode(width + 1234, height, int(current.dmBitsPerPel)));
+    ChangeDisplaySettingsA(nullptr, 0);
+
+    // Hiding the cursor takes one off the system's display count.
+    const int count = ShowCursor(TRUE) - 1;
+    ShowCursor(FALSE);
+    platform::showCursor(false);
+    EXPECT_EQ(ShowCursor(TRUE), count);
+}
+
+TEST(Win32SoundLibrary, AnImageThatIsNoLibraryIsWrittenRefusedAndRemoved) {
+    // The payload lands in a private directory inside the temporary one; a
+    // file that is no loadable library leaves no table, no box and nothing
+    // on disk once the library object is gone.
+    platform::TestDouble boxes;
+    const std::vector<uint8_t> image = {'M', 'Z', 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
+    ChunkStream stream(image.data(), int32_t(image.size()));
+    std::string path, directory;
+    {
+        SoundLibrary library(stream, uint32_t(image.size()));
+        EXPECT_EQ(int32_t(image.size()), stream.position());
+        path = library.dllPath;
+        directory = library.directory;
+        EXPECT_EQ(nullptr, library.api);
+        const std::string temp = platform::tempPath();
+        EXPECT_EQ(0, directory.compare(0, temp.size(), temp));
+        EXPECT_EQ(directory + "fmod.dll", path);
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(nullptr, f);
+        std::vector<uint8_t> written(64);
+        written.resize(std::fread(written.data(), 1, written.size(), f));
+        std::fclose(f);
+        EXPECT_EQ(image, written);
+    }
+    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(directory.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(boxes.boxes.empty());
 }
 
 }  // namespace
