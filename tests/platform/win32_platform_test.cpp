@@ -150,7 +150,11 @@ TEST_F(Win32Window, ThePlayersProcedureKeepsKeysAndPostsQuitOnClose) {
     EXPECT_EQ(pump(), 0);  // WM_QUIT with PostQuitMessage (0)
     EXPECT_TRUE(IsWindow(player));  // closing is the frame loop's to do
     EXPECT_TRUE(boxes.boxes.empty());
+    HDC dc = reinterpret_cast<HDC>(state.dc);
+    HGLRC context = reinterpret_cast<HGLRC>(state.context);
     releaseGLContext(state);
+    EXPECT_EQ(wglGetCurrentContext(), nullptr);
+    EXPECT_FALSE(wglMakeCurrent(dc, context));  // deleted, not just let go
     killGLWindow(state);
     EXPECT_FALSE(IsWindow(player));
 }
