@@ -1,10 +1,12 @@
 // The player's view of the operating system: window and GL context, message
 // pump, message boxes, clocks, temporary directory, own executable path and
 // module loading. The engine reaches the system only through this header; the
-// SDL2 implementation is the only code that knows SDL.
+// SDL2 implementation (Linux) is the only code that knows SDL, the Win32 one
+// (Windows) the only code that includes windows.h.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace platform {
@@ -43,8 +45,8 @@ constexpr int IDOK = 1;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
 
-// Modal box without owner. With no display it writes "CAPTION: text" on
-// stderr and answers at once (Yes for a Yes/No box).
+// Modal box without owner. On Linux with no display it writes
+// "CAPTION: text" on stderr and answers at once (Yes for a Yes/No box).
 int messageBox(const char* text, const char* caption, unsigned type);
 
 // ---- Window class, window and rendering context
@@ -107,18 +109,30 @@ bool queryPerformanceFrequency(int64_t* frequency);
 bool queryPerformanceCounter(int64_t* count);
 uint32_t timeGetTime();
 
+// ---- Command line
+// What follows the program's name, as the system's entry point receives it:
+// on Linux the arguments joined by single spaces, on Windows the raw text
+// after the program name and the blanks behind it.
+std::string commandLine(int argc, char** argv);
+
 // ---- Files and modules
 std::string executablePath();
-// The temporary directory, ending with '/'.
+// The temporary directory, ending with the separator ('/' on Linux, '\\' on
+// Windows).
 std::string tempPath();
 bool deleteFile(const char* path);
+// Creates a file that does not exist yet (never through a link) and opens it
+// for binary reading and writing; null when something is there already or
+// the file cannot be made.
+std::FILE* createNewFile(const char* path);
 // A new directory inside the temporary directory that only this user may
 // enter, with a name no other process has; ends with '/'. "" when it cannot
 // be made.
 std::string createPrivateDirectory();
 // Removes such a directory together with the files left in it.
 bool removePrivateDirectory(const char* path);
-// Decorated names such as "_FSOUND_Init@12" are looked up undecorated.
+// Decorated names such as "_FSOUND_Init@12" are looked up undecorated in a
+// Linux shared object, and as given in a Windows DLL.
 void* loadLibrary(const char* path);
 void* getProcAddress(void* module, const char* name);
 bool freeLibrary(void* module);

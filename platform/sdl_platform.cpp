@@ -538,6 +538,17 @@ uint32_t timeGetTime() {
     return SDL_GetTicks();
 }
 
+// ---- Command line
+
+std::string commandLine(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
 // ---- Files and modules
 
 std::string executablePath() {
@@ -555,6 +566,12 @@ std::string tempPath() {
 }
 
 bool deleteFile(const char* path) { return path && unlink(path) == 0; }
+
+std::FILE* createNewFile(const char* path) {
+    if (!path) return nullptr;
+    // "x": exclusive creation, which also fails on a symbolic link.
+    return std::fopen(path, "w+bx");
+}
 
 std::string createPrivateDirectory() {
     std::string pattern = tempPath() + "demoplayer-XXXXXX";

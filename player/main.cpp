@@ -8,12 +8,7 @@
 int main(int argc, char** argv)
 {
     // Only the first character of the command line matters.
-    std::string commandLine;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1)
-            commandLine += ' ';
-        commandLine += argv[i];
-    }
+    std::string commandLine = platform::commandLine(argc, argv);
     std::string self = platform::executablePath();
     return playerMain(commandLine.c_str(), self.c_str(), kDemoDataOffset);
 }

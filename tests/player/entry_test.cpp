@@ -1,13 +1,16 @@
 // The player as a user runs it: packed executables started as processes.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/test_double.h"
 #include "player/entry.h"
@@ -15,6 +18,9 @@
 
 using namespace authoring;
 
+// The processes are the Linux player's (popen, strip, waitpid); the entry
+// point's own cases below run on both systems.
+#ifndef _WIN32
 namespace {
 
 struct ProcessRun {
@@ -116,6 +122,8 @@ TEST(PlayerProcess, PlayerWithoutDemoDataRunsOneFrameAndEnds)
     EXPECT_EQ("", run.output);
 }
 
+#endif
+
 TEST(EntryPoint, CreditsBoxOnlyForLowerCaseI)
 {
     platform::TestDouble double_;
@@ -156,4 +164,46 @@ TEST(EntryPoint, WindowSettingsWithoutASizePlayAllTheSame)
         ADD_FAILURE() << box.caption << ": " << box.text;
     EXPECT_LT(0, double_.counterReads);  // the frame loop ran
     std::remove(path.c_str());
+}
+
+TEST(EntryPoint, DamagedTopLevelChunksEachGiveOneBoxAndTheRestLoads)
+{
+    // Unknown ids between and after the known chunks, a last chunk cut short
+    // by the end of the file, and data ending before any chunk header.
+    struct Case {
+        const char* name;
+        Bytes data;
+        std::vector<std::string> boxes;
+    };
+    const Bytes settings = chunk(2100, windowSettings({}));
+    const Bytes render = chunk(2103, RenderStateWriter::standard().bytes());
+    const Bytes timeline = chunk(2104, StreamWriter().add(totalFramesChunk(2)).bytes());
+    const Bytes tail = chunk(2999, {1, 2, 3});
+    const Case cases[] = {
+        {"unknown between", cat({settings, chunk(2999, {1, 2, 3}), chunk(7, {}), render, timeline}),
+         {"2999", "7"}},
+        {"unknown id 32767 last", cat({settings, render, timeline, chunk(32767, Bytes(40, 9))}), {"32767"}},
+        {"cut inside the last payload", cat({settings, render, timeline, Bytes(tail.begin(), tail.end() - 2)}),
+         {"2999"}},
+        // Without its whole length the id is not a chunk yet: the walk just ends.
+        {"cut inside a length", cat({settings, render, timeline, Bytes(tail.begin(), tail.begin() + 4)}), {}},
+        {"one byte only", Bytes{0x34}, {}},
+        {"empty", Bytes{}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::TestDouble double_;
+        const std::string path = ::testing::TempDir() + "entry_damaged.dat";
+        ASSERT_TRUE(writeFile(path, c.data));
+        EXPECT_EQ(0, playerMain("", path.c_str(), 0));
+        std::vector<std::string> texts;
+        for (const auto& box : double_.boxes) {
+            texts.push_back(box.text);
+            EXPECT_EQ("ERROR", box.caption);
+            EXPECT_EQ(platform::MB_OK, box.type);
+        }
+        EXPECT_EQ(c.boxes, texts);
+        EXPECT_LT(0, double_.counterReads);  // the frame loop ran all the same
+        std::remove(path.c_str());
+    }
 }

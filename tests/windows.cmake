@@ -1,0 +1,88 @@
+# The Windows suite: the engine's tests cross-built against the Win32 layer and
+# run under Wine (scripts/wine-run), plus the packed player tried as a user
+# would. Included by cmake/windows.cmake; run by `scripts/test --windows`.
+
+# googletest from Debian's source package, built with the same toolchain and
+# linked statically. mingw's win32 thread model has no std::mutex, on which
+# googletest builds one helper class; tests/windows/gtest_notification.h
+# stands in for it (googletest's other locks are Win32's own).
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+target_compile_options(gtest PUBLIC -include ${CMAKE_SOURCE_DIR}/tests/windows/gtest_notification.h)
+target_compile_options(gtest PRIVATE -w)
+
+# The writer's payload builders make the tests' demo data. Left out: what
+# needs libraries the cross build has not (assimp, libpng) or POSIX process
+# calls (ffmpeg, the preview's file times). stb is header-only: its folder
+# alone is put on the include path, not the Linux system's headers.
+file(GLOB WINDOWS_WRITER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/writer/*.cpp)
+list(FILTER WINDOWS_WRITER_SOURCES EXCLUDE REGEX
+  "tools/writer/(model_import|png|preview|video)\\.cpp$")
+add_library(demowriter_windows STATIC ${WINDOWS_WRITER_SOURCES}
+  ${CMAKE_SOURCE_DIR}/tests/windows/model_import_unavailable.cpp)
+target_link_libraries(demowriter_windows PUBLIC demoengine)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/stb-include)
+file(CREATE_LINK /usr/include/stb ${CMAKE_BINARY_DIR}/stb-include/stb SYMBOLIC)
+target_include_directories(demowriter_windows SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/stb-include)
+
+add_library(demoplatform_testing STATIC ${CMAKE_SOURCE_DIR}/platform/test_double.cpp)
+target_link_libraries(demoplatform_testing PUBLIC demoplatform)
+
+# Every engine test that needs only the engine, the writer and a GL window.
+# Left out, with the reason:
+#   tools/, sound/          the tools and libdemosound.so are Linux programs
+#   (player/entry_test builds here; its cases that run the Linux player as a
+#   process are Linux's)
+#   (demo/object_loader_test and demo/envelope_bounds_test build here; their
+#   cases that bound the address space with fork and setrlimit are Linux's)
+#   platform/ (SDL ones)    test the SDL layer; the Win32 layer has its own
+#                           tests/platform/win32_*_test.cpp
+file(GLOB WINDOWS_TEST_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tests/animation/*.cpp ${CMAKE_SOURCE_DIR}/tests/demo/*.cpp
+  ${CMAKE_SOURCE_DIR}/tests/geometry/*.cpp ${CMAKE_SOURCE_DIR}/tests/objects/*.cpp
+  ${CMAKE_SOURCE_DIR}/tests/texture/*.cpp ${CMAKE_SOURCE_DIR}/tests/player/*.cpp
+  ${CMAKE_SOURCE_DIR}/tests/fuzz/*.cpp ${CMAKE_SOURCE_DIR}/tests/support/*.cpp
+  ${CMAKE_SOURCE_DIR}/tests/platform/win32_*_test.cpp)
+list(FILTER WINDOWS_TEST_SOURCES EXCLUDE REGEX
+  "tests/(support/stb_image_write)\\.cpp$")
+add_executable(demotests_windows ${WINDOWS_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/seed_demos.cpp)
+target_link_libraries(demotests_windows PRIVATE demowriter_windows demoengine demoplatform_testing
+  gtest gtest_main)
+# OpenGL 1.2 names the tests use; opengl32.dll hands them to Mesa all the same.
+target_compile_definitions(demotests_windows PRIVATE GL_CLAMP_TO_EDGE=0x812F GL_MIRRORED_REPEAT=0x8370)
+# The Win32 layer's tests include windows.h themselves.
+file(GLOB WIN32_LAYER_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/platform/win32_*_test.cpp)
+target_link_libraries(demotests_windows PRIVATE user32 gdi32 winmm)
+# One .exe that Wine runs without the compiler's DLLs beside it.
+target_link_options(demotests_windows PRIVATE -static)
+
+enable_testing()
+set(WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine-run)
+set_target_properties(demotests_windows PROPERTIES CROSSCOMPILING_EMULATOR ${WINE_RUN})
+include(GoogleTest)
+# Listed when ctest runs (inside the Wine session of scripts/test), not at
+# build time, which has no Wine.
+# Left out:
+#   SeedDemos.EachPlaysItsClass... builds a model seed from an OBJ file,
+#     which needs the tools' model import (assimp);
+#   MatRotateAboutAxis.CosAndSinAreRoundedToFloatOnceFromDouble needs a C
+#     library whose cosf and sinf differ from the double functions rounded,
+#     and msvcrt's do not.
+gtest_discover_tests(demotests_windows DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  TEST_FILTER "-SeedDemos.EachPlaysItsClassWithoutAMessageAlsoOverTheSharedResources:MatRotateAboutAxis.CosAndSinAreRoundedToFloatOnceFromDouble")
+
+# The packed Windows player, played under Wine as a user would, against the
+# Linux tools' rendering of the same data.
+# The player is the shipped one (scripts/build-windows, Release and
+# stripped): this build's own is unstripped and too big for the offset.
+set(DEMOPLAYER_LINUX_TOOLS ${CMAKE_SOURCE_DIR}/build/release CACHE PATH
+  "Linux build holding demotool and libdemosound.so")
+set(DEMOPLAYER_WINDOWS_PLAYER ${CMAKE_SOURCE_DIR}/build/windows/demoplayer.exe CACHE FILEPATH
+  "the Release Windows player that scripts/build-windows makes")
+add_test(NAME windows_player_plays_packed_demo
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/play_packed.sh
+    ${DEMOPLAYER_WINDOWS_PLAYER} ${DEMOPLAYER_LINUX_TOOLS}/demotool)
