@@ -17,13 +17,15 @@ target_compile_options(gtest PRIVATE -w)
 
 # The writer's payload builders make the tests' demo data. Left out: what
 # needs libraries the cross build has not (assimp, libpng) or POSIX process
-# calls (ffmpeg, the preview's file times). stb is header-only: its folder
+# calls (ffmpeg for music and the timeline chart's frames, the preview's
+# file times). stb is header-only: its folder
 # alone is put on the include path, not the Linux system's headers.
 file(GLOB WINDOWS_WRITER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/writer/*.cpp)
 list(FILTER WINDOWS_WRITER_SOURCES EXCLUDE REGEX
-  "tools/writer/(model_import|png|preview|video)\\.cpp$")
+  "tools/writer/(model_import|png|preview|video|audio_convert|timeline_walk|timeline_chart)\\.cpp$")
 add_library(demowriter_windows STATIC ${WINDOWS_WRITER_SOURCES}
-  ${CMAKE_SOURCE_DIR}/tests/windows/model_import_unavailable.cpp)
+  ${CMAKE_SOURCE_DIR}/tests/windows/model_import_unavailable.cpp
+  ${CMAKE_SOURCE_DIR}/tests/windows/audio_convert_unavailable.cpp)
 target_link_libraries(demowriter_windows PUBLIC demoengine)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/stb-include)
 file(CREATE_LINK /usr/include/stb ${CMAKE_BINARY_DIR}/stb-include/stb SYMBOLIC)
