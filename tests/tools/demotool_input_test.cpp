@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "tests/tools/command_output.h"
 #include "tests/tools/synthetic_executables.h"
 #include "tools/demotool/inspect.h"
 #include "tools/writer/writer.h"
@@ -19,18 +20,6 @@ using namespace authoring;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string outputOf(const std::string& command, int* code)
-{
-    std::string text;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    char buffer[512];
-    while (pipe && fgets(buffer, sizeof buffer, pipe))
-        text += buffer;
-    int status = pipe ? pclose(pipe) : -1;
-    *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return text;
-}
 
 const char* kDescription = R"({"window": {"width": 32, "height": 24}, "playback": {"frameRate": 50},
     "renderState": [{"clearColor": [0, 0, 1, 1]}], "totalFrames": 5, "resources": [], "timeline": []})";

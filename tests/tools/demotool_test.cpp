@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "tests/tools/command_output.h"
 #include "tests/tools/synthetic_executables.h"
 #include "tools/demotool/inspect.h"
 #include "tools/writer/writer.h"
@@ -309,22 +310,6 @@ TEST(DemotoolCommands, PackAndInspectExitCodes)
     EXPECT_NE(run(tool), 0);
     fs::remove_all(dir);
 }
-
-namespace {
-
-std::string outputOf(const std::string& command, int* code)
-{
-    std::string text;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    char buffer[512];
-    while (pipe && fgets(buffer, sizeof buffer, pipe))
-        text += buffer;
-    int status = pipe ? pclose(pipe) : -1;
-    *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return text;
-}
-
-}  // namespace
 
 TEST(DemotoolCommands, EveryCommandHasHelpAndErrorsNameTheArgument)
 {

@@ -31,18 +31,6 @@ bool endsWith(const std::string& text, const std::string& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-const char* topLevelName(int id)
-{
-    switch (id) {
-    case 2100: return "window settings";
-    case 2101: return "playback";
-    case 2102: return "resources";
-    case 2103: return "render state";
-    case 2104: return "timeline";
-    default: return "unknown";
-    }
-}
-
 }  // namespace
 
 std::string folderOf(const std::string& path)

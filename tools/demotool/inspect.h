@@ -14,4 +14,8 @@ namespace demotool {
 // when nothing was malformed.
 bool inspect(const authoring::Bytes& file, std::ostream& out);
 
+// What a top-level chunk id holds ("window settings", ..., "timeline"), or
+// "unknown".
+const char* topLevelName(int id);
+
 }  // namespace demotool

@@ -27,18 +27,6 @@ struct Region {
     int64_t base;
 };
 
-const char* topLevelName(int16_t id)
-{
-    switch (id) {
-    case 2100: return "window settings";
-    case 2101: return "playback";
-    case 2102: return "resources";
-    case 2103: return "render state";
-    case 2104: return "timeline";
-    default: return nullptr;
-    }
-}
-
 const char* className(int16_t id)
 {
     switch (id) {
@@ -168,8 +156,7 @@ public:
     void topLevel(const Region& r)
     {
         walk(r, 0, [&](int16_t id, uint32_t length, int64_t offset, const Region& payload) {
-            const char* name = topLevelName(id);
-            line(0) << "chunk " << id << " " << (name ? name : "unknown") << " at offset " << offset
+            line(0) << "chunk " << id << " " << topLevelName(id) << " at offset " << offset
                     << ", length " << length << '\n';
             switch (id) {
             case 2100: windowSettings(payload); break;
@@ -821,6 +808,18 @@ private:
 };
 
 }  // namespace
+
+const char* topLevelName(int id)
+{
+    switch (id) {
+    case 2100: return "window settings";
+    case 2101: return "playback";
+    case 2102: return "resources";
+    case 2103: return "render state";
+    case 2104: return "timeline";
+    default: return "unknown";
+    }
+}
 
 bool inspect(const Bytes& file, std::ostream& out)
 {
