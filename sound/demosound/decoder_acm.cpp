@@ -77,7 +77,7 @@ bool convert(const WAVEFORMATEX* from, const uint8_t* data, size_t size, std::ve
         header.pbDst = out.data();
         header.cbDstLength = DWORD(out.size());
         if (acmStreamPrepareHeader(stream, &header, 0) != 0) {
-            ok = false;
+            ok = !pcm.empty();  // block codecs take no empty call after the last block
             break;
         }
         MMRESULT result = acmStreamConvert(stream, &header, flags | (last ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_BLOCKALIGN));
