@@ -121,3 +121,10 @@ add_test(NAME windows_sound_binding
   COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/sound_binding.sh
     ${DEMOPLAYER_WINDOWS_PLAYER} ${DEMOPLAYER_LINUX_TOOLS}/demotool ${DEMOPLAYER_WINDOWS_SOUND}
     $<TARGET_FILE:sound_recorder> $<TARGET_FILE:sound_recorder_lacking>)
+# The library's silent clock, with Wine's audio drivers off: no device at all.
+add_executable(demosound_dll_tests ${CMAKE_SOURCE_DIR}/tests/windows/demosound_dll_test.cpp)
+target_link_libraries(demosound_dll_tests PRIVATE demowriter_windows demoengine gtest gtest_main)
+target_link_options(demosound_dll_tests PRIVATE -static)
+add_test(NAME windows_sound_silent_clock_keeps_time COMMAND ${WINE_RUN} $<TARGET_FILE:demosound_dll_tests>)
+set_tests_properties(windows_sound_silent_clock_keeps_time PROPERTIES ENVIRONMENT
+  "DEMOSOUND_DLL=Z:${DEMOPLAYER_WINDOWS_SOUND};WINEDLLOVERRIDES=winealsa.drv=d")

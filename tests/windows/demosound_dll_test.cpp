@@ -1,0 +1,107 @@
+// demosound.dll bound the way the player binds it, under Wine with Wine's
+// audio drivers turned off (tests/windows.cmake): no device, so the music
+// runs on the library's silent clock, which must keep time as the Linux
+// library's does.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "demo/chunk_stream.h"
+#include "platform/platform.h"
+#include "sound/sound_library.h"
+#include "tools/writer/wav.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using FnGetPosition = unsigned (*)(int channel);
+
+Bytes readAll(const std::string& path)
+{
+    Bytes bytes;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        uint8_t chunk[65536];
+        for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+            bytes.insert(bytes.end(), chunk, chunk + got);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+void* entry(const SoundLibrary& library, const char* name)
+{
+    for (int slot = 1; slot < kSoundApiSlots; ++slot)
+        if (std::strcmp(kSoundApiNames[slot - 1], name) == 0)
+            return library.api->slots[slot];
+    return nullptr;
+}
+
+double seconds()
+{
+    int64_t frequency = 1, count = 0;
+    platform::queryPerformanceFrequency(&frequency);
+    platform::queryPerformanceCounter(&count);
+    return double(count) / double(frequency);
+}
+
+void sleepFor(double wanted)
+{
+    const double until = seconds() + wanted;
+    while (seconds() < until) {
+    }
+}
+
+}  // namespace
+
+TEST(DemosoundDll, WithoutAnAudioDeviceChannelsStillKeepTime)
+{
+    const char* dll = std::getenv("DEMOSOUND_DLL");
+    ASSERT_NE(nullptr, dll);
+    const Bytes image = readAll(dll);
+    ASSERT_FALSE(image.empty()) << dll;
+    ChunkStream stream(image.data(), int32_t(image.size()));
+    SoundLibrary library(stream, uint32_t(image.size()));
+    ASSERT_NE(nullptr, library.api);
+
+    std::vector<int16_t> tone(2 * 44100);
+    for (size_t i = 0; i < tone.size(); ++i)
+        tone[i] = int16_t(std::lround(16000 * std::sin(2 * 3.14159265358979 * 440.0 * double(i) / 44100)));
+    const std::string music = library.directory + std::string("tone.wav");
+    const Bytes wav = authoring::encodeWav(tone, 44100, 1);
+    std::FILE* file = std::fopen(music.c_str(), "wb");
+    ASSERT_NE(nullptr, file);
+    std::fwrite(wav.data(), 1, wav.size(), file);
+    std::fclose(file);
+
+    const SoundApi& api = *library.api;
+    SoundSample sample = api.fn<FnSampleLoad>(kSampleLoad)(-1, music.c_str(), 304, 0, 0);
+    ASSERT_NE(nullptr, sample);
+    EXPECT_EQ(2u * 44100u, api.fn<FnSampleGetLength>(kSampleGetLength)(sample));
+    const auto position = reinterpret_cast<FnGetPosition>(entry(library, "_FSOUND_GetCurrentPosition@4"));
+    const int channel = api.fn<FnPlaySoundEx>(kPlaySoundEx)(-1, sample, nullptr, 1);
+    ASSERT_NE(0, channel);
+    sleepFor(0.15);
+    EXPECT_EQ(0u, position(channel));  // paused
+    api.fn<FnSetPaused>(kSetPaused)(channel, 0);
+    const double started = seconds();
+    sleepFor(0.4);
+    const unsigned moved = position(channel);
+    const double elapsed = seconds() - started;
+    EXPECT_NEAR(elapsed * 44100, double(moved), 0.1 * 44100);
+
+    api.fn<FnSetPaused>(kSetPaused)(channel, 1);
+    const unsigned held = position(channel);
+    sleepFor(0.1);
+    EXPECT_EQ(held, position(channel));
+    EXPECT_TRUE(api.fn<FnSetCurrentPosition>(kSetCurrentPosition)(channel, 44100));
+    EXPECT_EQ(44100u, position(channel));
+    api.fn<FnStopSound>(kStopSound)(channel);
+    api.fn<FnSampleFree>(kSampleFree)(sample);
+    std::remove(music.c_str());
+}
