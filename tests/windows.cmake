@@ -128,3 +128,10 @@ target_link_options(demosound_dll_tests PRIVATE -static)
 add_test(NAME windows_sound_silent_clock_keeps_time COMMAND ${WINE_RUN} $<TARGET_FILE:demosound_dll_tests>)
 set_tests_properties(windows_sound_silent_clock_keeps_time PROPERTIES ENVIRONMENT
   "DEMOSOUND_DLL=Z:${DEMOPLAYER_WINDOWS_SOUND};WINEDLLOVERRIDES=winealsa.drv=d")
+
+# The music sync benchmark (bench/music_sync_bench.cpp) over demosound.dll, run
+# by hand under Wine (docs/measurements.md); not a test.
+add_executable(music_sync_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/music_sync_bench.cpp)
+target_link_libraries(music_sync_bench PRIVATE demowriter_windows demoengine)
+target_compile_definitions(music_sync_bench PRIVATE DEMOSOUND_LIBRARY="Z:${DEMOPLAYER_WINDOWS_SOUND}")
+target_link_options(music_sync_bench PRIVATE -static)
