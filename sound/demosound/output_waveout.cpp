@@ -135,13 +135,14 @@ bool openOutput(int mixRate, std::string& why)
         headers[i].dwBufferLength = sizeof buffers[i];
         waveOutPrepareHeader(device, &headers[i], sizeof headers[i]);
     }
+    // Queued before the thread starts: from then on only it touches them.
+    for (WAVEHDR& header : headers)
+        fill(header);
     if (!startWorker(feed)) {
         why = "no thread";
         closeOutput();
         return false;
     }
-    for (WAVEHDR& header : headers)
-        fill(header);
     return true;
 }
 
