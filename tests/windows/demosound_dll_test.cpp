@@ -90,10 +90,11 @@ TEST(DemosoundDll, WithoutAnAudioDeviceChannelsStillKeepTime)
     EXPECT_EQ(0u, position(channel));  // paused
     api.fn<FnSetPaused>(kSetPaused)(channel, 0);
     const double started = seconds();
-    sleepFor(0.4);
+    sleepFor(1.0);
     const unsigned moved = position(channel);
     const double elapsed = seconds() - started;
-    EXPECT_NEAR(elapsed * 44100, double(moved), 0.1 * 44100);
+    // Within 30 ms over a second: the clock's 5 ms steps and Wine's scheduling.
+    EXPECT_NEAR(elapsed * 44100, double(moved), 0.03 * 44100);
 
     api.fn<FnSetPaused>(kSetPaused)(channel, 1);
     const unsigned held = position(channel);
