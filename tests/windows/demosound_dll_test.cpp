@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,23 +14,11 @@
 #include "platform/platform.h"
 #include "sound/sound_library.h"
 #include "tools/writer/wav.h"
+#include "tools/writer/writer.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 using FnGetPosition = unsigned (*)(int channel);
-
-Bytes readAll(const std::string& path)
-{
-    Bytes bytes;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        uint8_t chunk[65536];
-        for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
-            bytes.insert(bytes.end(), chunk, chunk + got);
-        std::fclose(file);
-    }
-    return bytes;
-}
 
 void* entry(const SoundLibrary& library, const char* name)
 {
@@ -63,8 +49,8 @@ TEST(DemosoundDll, WithoutAnAudioDeviceChannelsStillKeepTime)
 {
     const char* dll = std::getenv("DEMOSOUND_DLL");
     ASSERT_NE(nullptr, dll);
-    const Bytes image = readAll(dll);
-    ASSERT_FALSE(image.empty()) << dll;
+    authoring::Bytes image;
+    ASSERT_TRUE(authoring::readFile(dll, image)) << dll;
     ChunkStream stream(image.data(), int32_t(image.size()));
     SoundLibrary library(stream, uint32_t(image.size()));
     ASSERT_NE(nullptr, library.api);
@@ -73,11 +59,7 @@ TEST(DemosoundDll, WithoutAnAudioDeviceChannelsStillKeepTime)
     for (size_t i = 0; i < tone.size(); ++i)
         tone[i] = int16_t(std::lround(16000 * std::sin(2 * 3.14159265358979 * 440.0 * double(i) / 44100)));
     const std::string music = library.directory + std::string("tone.wav");
-    const Bytes wav = authoring::encodeWav(tone, 44100, 1);
-    std::FILE* file = std::fopen(music.c_str(), "wb");
-    ASSERT_NE(nullptr, file);
-    std::fwrite(wav.data(), 1, wav.size(), file);
-    std::fclose(file);
+    ASSERT_TRUE(authoring::writeFile(music, authoring::encodeWav(tone, 44100, 1)));
 
     const SoundApi& api = *library.api;
     SoundSample sample = api.fn<FnSampleLoad>(kSampleLoad)(-1, music.c_str(), 304, 0, 0);
@@ -104,5 +86,5 @@ TEST(DemosoundDll, WithoutAnAudioDeviceChannelsStillKeepTime)
     EXPECT_EQ(44100u, position(channel));
     api.fn<FnStopSound>(kStopSound)(channel);
     api.fn<FnSampleFree>(kSampleFree)(sample);
-    std::remove(music.c_str());
+    platform::deleteFile(music.c_str());
 }
