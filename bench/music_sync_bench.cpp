@@ -17,8 +17,18 @@
 // should start 2 s into the track) | late48 (the same with a 48 kHz track).
 // Default: 10 s each of dummy-paced dummy-slowed dummy-late disk-paced
 // disk-slowed silent-paced (about a minute). --trace also prints every sample.
+//
+// Cross-built for Windows (tests/windows.cmake) it plays demosound.dll under
+// Wine; its one output is `system`, whatever the system gives: waveOut, or
+// the silent clock when there is no device (WINEDLLOVERRIDES=winealsa.drv=d):
+//   wine64 music_sync_bench.exe [--trace] [seconds] [system-<load>...]
+#ifdef _WIN32
+#define _USE_MATH_DEFINES  // M_PI from msvcrt's math.h
+#include <stdlib.h>
+#else
 #include <SDL.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -30,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "player/demo_data.h"
 #include "demo/scene_object.h"
 #include "player/frame_clock.h"
@@ -47,6 +58,20 @@
 using namespace authoring;
 
 namespace {
+
+#ifdef _WIN32
+int setenv(const char* name, const char* value, int overwrite)
+{
+    return !overwrite && std::getenv(name) ? 0 : _putenv_s(name, value);
+}
+int unsetenv(const char* name)
+{
+    return _putenv_s(name, "");
+}
+constexpr const char* kTempVariable = "TMP";  // what GetTempPathA reads first
+#else
+constexpr const char* kTempVariable = "TMPDIR";
+#endif
 
 constexpr int kFrameRate = 20;
 constexpr int kSampleRate = 44100;    // of the WAV written here; positions count its frames
@@ -95,8 +120,12 @@ public:
         s.clockMs = double(clock_->elapsed());
         samples_->push_back(s);
         if (frame_ == 1) {
+#ifdef _WIN32
+            outputSeen = "system";
+#else
             const char* driver = SDL_GetCurrentAudioDriver();
             outputSeen = driver ? driver : "silent fallback";
+#endif
         }
         // A heavy scene: only drawing costs, stepped-only frames stay cheap.
         if (!stepOnly && drawCostMs_ > 0) {
@@ -204,13 +233,22 @@ void setOutput(const std::string& output)
 Result play(const Run& run, const Bytes& library, int seconds)
 {
     Result result;
+#ifdef _WIN32
+    std::string dir = platform::createPrivateDirectory();
+    if (dir.empty()) {
+        result.why = "no temporary directory";
+        return result;
+    }
+    dir.pop_back();
+#else
     char pattern[] = "/tmp/music_sync.XXXXXX";
     if (!mkdtemp(pattern)) {
         result.why = "no temporary directory";
         return result;
     }
     const std::string dir = pattern;
-    setenv("TMPDIR", dir.c_str(), 1);  // where the player writes the library and the music
+#endif
+    setenv(kTempVariable, dir.c_str(), 1);  // where the player writes the library and the music
     setOutput(run.output);
     const std::string path = dir + "/demo.bin";
     writeFile(path, demo(library, seconds, run.late(), run.rate()));
@@ -239,7 +277,7 @@ Result play(const Run& run, const Bytes& library, int seconds)
     }
     std::error_code ignored;
     std::filesystem::remove_all(dir, ignored);
-    unsetenv("TMPDIR");
+    unsetenv(kTempVariable);
     return result;
 }
 
@@ -316,12 +354,16 @@ Figures analyse(const std::vector<Sample>& samples)
 
 bool driverCompiledIn(const std::string& output)
 {
+#ifdef _WIN32
+    return output == "system";
+#else
     if (output == "silent")
         return true;
     for (int i = 0; i < SDL_GetNumAudioDrivers(); ++i)
         if (output == SDL_GetAudioDriver(i))
             return true;
     return false;
+#endif
 }
 
 }  // namespace
@@ -341,7 +383,11 @@ int main(int argc, char** argv)
             names.push_back(argv[i]);
     }
     if (names.empty())
+#ifdef _WIN32
+        names = {"system-paced", "system-slowed", "system-late"};
+#else
         names = {"dummy-paced", "dummy-slowed", "dummy-late", "disk-paced", "disk-slowed", "silent-paced"};
+#endif
 
     Bytes library;
     if (!readFile(DEMOSOUND_LIBRARY, library)) {
@@ -363,7 +409,7 @@ int main(int argc, char** argv)
                                                                                           : name.substr(name.find('-') + 1)};
         static const char* const kLoads[] = {"paced", "slowed", "late", "late48"};
         if (std::find(std::begin(kLoads), std::end(kLoads), run.load) == std::end(kLoads) ||
-            (run.output != "dummy" && run.output != "disk" && run.output != "silent")) {
+            (run.output != "dummy" && run.output != "disk" && run.output != "silent" && run.output != "system")) {
             std::printf("%-14s unknown run\n", name.c_str());
             ++failures;
             continue;

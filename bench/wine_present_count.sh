@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Frames the Windows player presents under Wine, counted as on Linux: every
 # SwapBuffers call, from Wine's relay trace of gdi32.SwapBuffers with its
-# timestamps. Plays demos/hundred_frames.json without its music (the Windows
-# player has no sound library to load yet), packed with the Linux demotool.
+# timestamps. Plays demos/hundred_frames.json without its music (as first
+# measured, before demosound.dll; music and picture together are
+# bench/music_sync_bench.cpp's), packed with the Linux demotool.
 #   bench/wine_present_count.sh [runs]     (after scripts/build-windows and a
 #                                           Release build of demotool)
 set -euo pipefail

@@ -42,6 +42,22 @@ set_property(TARGET demoplayer demoengine demoplatform APPEND PROPERTY COMPILE_O
   $<$<CONFIG:Release>:${DEMOPLAYER_SIZE_FLAGS}>)
 target_link_options(demoplayer PRIVATE $<$<CONFIG:Release>:-Wl,--gc-sections -s>)
 
+# ---- Sound: demosound.dll -----------------------------------------------------
+# The sound library a Windows demo carries (resource chunk 463): the channels
+# and the mixer of libdemosound.so over the system's codecs (ACM) and
+# waveOut. Exported under the decorated names the player binds, from the
+# player's own name table. It stands alone like the player: the C++ and GCC
+# runtimes inside, only system DLLs outside.
+include(${CMAKE_SOURCE_DIR}/cmake/demosound_def.cmake)
+demosound_def(${CMAKE_BINARY_DIR}/demosound.def demosound.dll)
+add_library(demosound SHARED sound/demosound/demosound.cpp sound/demosound/output_waveout.cpp
+  sound/demosound/decoder_acm.cpp ${CMAKE_BINARY_DIR}/demosound.def)
+set_target_properties(demosound PROPERTIES PREFIX "")
+target_link_libraries(demosound PRIVATE winmm msacm32)
+target_link_options(demosound PRIVATE -static-libgcc -static-libstdc++ -Wl,--no-undefined
+  $<$<CONFIG:Release>:-s -Wl,--gc-sections>)
+target_compile_options(demosound PRIVATE $<$<CONFIG:Release>:-Os -ffunction-sections -fdata-sections>)
+
 # ---- Windows tests -------------------------------------------------------------
 # The cross-built suite, run under Wine, lives in tests/windows.cmake.
 if(DEMOPLAYER_TESTS AND EXISTS ${CMAKE_SOURCE_DIR}/tests/windows.cmake)

@@ -88,3 +88,50 @@ set(DEMOPLAYER_WINDOWS_PLAYER ${CMAKE_SOURCE_DIR}/build/windows/demoplayer.exe C
 add_test(NAME windows_player_plays_packed_demo
   COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/play_packed.sh
     ${DEMOPLAYER_WINDOWS_PLAYER} ${DEMOPLAYER_LINUX_TOOLS}/demotool)
+
+# ---- Sound ---------------------------------------------------------------------
+# demosound.dll against libdemosound.so and as the packed player meets it. The
+# DLL is the shipped one (scripts/build-windows), beside the player.
+set(DEMOPLAYER_WINDOWS_SOUND ${CMAKE_SOURCE_DIR}/build/windows/demosound.dll CACHE FILEPATH
+  "the Release demosound.dll that scripts/build-windows makes")
+# The Windows decoder alone, to compare with the Linux one (decode_dump there).
+add_executable(demosound_decode ${CMAKE_SOURCE_DIR}/tests/windows/decode_dump.cpp
+  ${CMAKE_SOURCE_DIR}/sound/demosound/decoder_acm.cpp)
+target_link_libraries(demosound_decode PRIVATE msacm32)
+target_link_options(demosound_decode PRIVATE -static)
+add_test(NAME windows_sound_decoder_matches_linux
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/decoder_parity.sh
+    ${DEMOPLAYER_LINUX_TOOLS}/demosound_decode $<TARGET_FILE:demosound_decode>)
+# The recording stand-in as Windows DLLs, whole and lacking one name.
+demosound_def(${CMAKE_BINARY_DIR}/sound_recorder.def sound_recorder.dll)
+demosound_def(${CMAKE_BINARY_DIR}/sound_recorder_lacking.def sound_recorder_lacking.dll
+  EXCEPT _FMUSIC_GetUserData@4)
+add_library(sound_recorder SHARED ${CMAKE_SOURCE_DIR}/tests/sound/recorder/sound_recorder.c
+  ${CMAKE_BINARY_DIR}/sound_recorder.def)
+add_library(sound_recorder_lacking SHARED ${CMAKE_SOURCE_DIR}/tests/sound/recorder/sound_recorder.c
+  ${CMAKE_BINARY_DIR}/sound_recorder_lacking.def)
+target_compile_definitions(sound_recorder_lacking PRIVATE DEMOSOUND_RECORDER_LACKS_ONE)
+set_target_properties(sound_recorder sound_recorder_lacking PROPERTIES PREFIX "")
+target_link_options(sound_recorder PRIVATE -static-libgcc)
+target_link_options(sound_recorder_lacking PRIVATE -static-libgcc)
+add_test(NAME windows_sound_reaches_the_output
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/sound_output.sh
+    ${DEMOPLAYER_WINDOWS_PLAYER} ${DEMOPLAYER_LINUX_TOOLS}/demotool ${DEMOPLAYER_WINDOWS_SOUND})
+add_test(NAME windows_sound_binding
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/sound_binding.sh
+    ${DEMOPLAYER_WINDOWS_PLAYER} ${DEMOPLAYER_LINUX_TOOLS}/demotool ${DEMOPLAYER_WINDOWS_SOUND}
+    $<TARGET_FILE:sound_recorder> $<TARGET_FILE:sound_recorder_lacking>)
+# The library's silent clock, with Wine's audio drivers off: no device at all.
+add_executable(demosound_dll_tests ${CMAKE_SOURCE_DIR}/tests/windows/demosound_dll_test.cpp)
+target_link_libraries(demosound_dll_tests PRIVATE demowriter_windows demoengine gtest gtest_main)
+target_link_options(demosound_dll_tests PRIVATE -static)
+add_test(NAME windows_sound_silent_clock_keeps_time COMMAND ${WINE_RUN} $<TARGET_FILE:demosound_dll_tests>)
+set_tests_properties(windows_sound_silent_clock_keeps_time PROPERTIES ENVIRONMENT
+  "DEMOSOUND_DLL=Z:${DEMOPLAYER_WINDOWS_SOUND};WINEDLLOVERRIDES=winealsa.drv=d")
+
+# The music sync benchmark (bench/music_sync_bench.cpp) over demosound.dll, run
+# by hand under Wine (docs/measurements.md); not a test.
+add_executable(music_sync_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/music_sync_bench.cpp)
+target_link_libraries(music_sync_bench PRIVATE demowriter_windows demoengine)
+target_compile_definitions(music_sync_bench PRIVATE DEMOSOUND_LIBRARY="Z:${DEMOPLAYER_WINDOWS_SOUND}")
+target_link_options(music_sync_bench PRIVATE -static)

@@ -1,29 +1,31 @@
-// The player's sound library: the FSOUND entry points it binds, on SDL2
-// audio. Samples keep their own layout and rate and are mixed into a 16-bit
-// stereo stream at the rate Init asks for. Without an audio device the mix
-// still runs against the wall clock, silently, so positions move as if heard.
-#include <SDL.h>
-#include <alsa/asoundlib.h>
-
+// The player's sound library: the FSOUND entry points it binds. Samples keep
+// their own layout and rate and are mixed into a 16-bit stereo stream at the
+// rate Init asks for. Without an audio device the mix still runs against the
+// wall clock, silently, so positions move as if heard. This part is the same
+// on every system; the output and the decoder are each system's own
+// (output.h, decoder.h).
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "sound/demosound/decoder.h"
 #include "sound/demosound/idle_exports.h"
+#include "sound/demosound/output.h"
 
+// Windows exports the decorated names through the module definition file
+// made from the player's name table; here the plain ones.
+#ifdef _WIN32
+#define DEMOSOUND_EXPORT extern "C"
+#else
 #define DEMOSOUND_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace demosound {
 
 namespace {
-
-using demosound::Pcm;
 
 struct Sample {
     Pcm pcm;
@@ -38,50 +40,28 @@ struct Channel {
 };
 
 constexpr int kMaxChannels = 255;  // the channel index fits the handle's low byte
-constexpr int kMixFrames = 512;
 
 struct Engine {
     bool initialised = false;
+    bool audible = false;
     int mixRate = 44100;
     int outputType = 0;
     int driver = 0;
     std::vector<Channel> channels;
     std::vector<std::unique_ptr<Sample>> samples;
     unsigned serial = 0;
-
-    SDL_AudioDeviceID device = 0;
-    bool audioStarted = false;
-    // The silent stand-in for a device.
-    std::mutex silentLock;
-    std::thread silentClock;
-    std::atomic<bool> silentStop{false};
+    int64_t silentlyMixed = 0;  // frames the silent clock has moved on
 };
 
 Engine engine;
 bool toldSilent = false;
 
-// Holds off the mixer: the device's own lock, or the silent clock's.
 class MixLock {
 public:
-    MixLock() : device_(engine.device)
-    {
-        if (device_)
-            SDL_LockAudioDevice(device_);
-        else
-            engine.silentLock.lock();
-    }
-    ~MixLock()
-    {
-        if (device_)
-            SDL_UnlockAudioDevice(device_);
-        else
-            engine.silentLock.unlock();
-    }
+    MixLock() { lockMixer(); }
+    ~MixLock() { unlockMixer(); }
     MixLock(const MixLock&) = delete;
     MixLock& operator=(const MixLock&) = delete;
-
-private:
-    SDL_AudioDeviceID device_;
 };
 
 Channel* findChannel(int handle)
@@ -113,8 +93,8 @@ auto withChannel(int handle, Use&& use) -> decltype(use(std::declval<Channel&>()
     return c ? use(*c) : 0;
 }
 
-// Adds every playing channel into out (stereo frames); runs with the mixer
-// held off from the API.
+}  // namespace
+
 void mix(int16_t* out, int frames)
 {
     int32_t sum[kMixFrames * 2];
@@ -157,87 +137,45 @@ void mix(int16_t* out, int frames)
     }
 }
 
-void SDLCALL deviceCallback(void*, Uint8* stream, int length)
+void catchUpSilently(int64_t microseconds)
 {
-    mix(reinterpret_cast<int16_t*>(stream), length / 4);
-}
-
-// Moves the channels on with the wall clock when nothing can be heard.
-void runSilentClock()
-{
-    using clock = std::chrono::steady_clock;
-    const auto start = clock::now();
-    int64_t mixed = 0;
-    while (!engine.silentStop.load()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - start).count();
-        int64_t due = elapsed * engine.mixRate / 1000000;
-        std::lock_guard<std::mutex> hold(engine.silentLock);
-        while (mixed < due) {
-            int n = int(std::min<int64_t>(due - mixed, kMixFrames));
-            mix(nullptr, n);
-            mixed += n;
-        }
+    int64_t due = microseconds * engine.mixRate / 1000000;
+    while (engine.silentlyMixed < due) {
+        int n = int(std::min<int64_t>(due - engine.silentlyMixed, kMixFrames));
+        mix(nullptr, n);
+        engine.silentlyMixed += n;
     }
-}
-
-// ALSA reports each device it fails to open through this handler, on stderr
-// by default: a page of "Unknown PCM" lines on a machine without a sound card
-// before SDL gives up. The library says it in one line of its own instead.
-void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
-
-bool openDevice()
-{
-    snd_lib_error_set_handler(ignoreAlsaError);
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-        return false;
-    SDL_AudioSpec want;
-    SDL_zero(want);
-    want.freq = engine.mixRate;
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = 1024;
-    want.callback = deviceCallback;
-    // No allowed changes: SDL converts to whatever the device really takes.
-    engine.device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
-    if (!engine.device) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
-    }
-    engine.audioStarted = true;
-    SDL_PauseAudioDevice(engine.device, 0);
-    return true;
 }
 
 void closeEngine()
 {
     if (!engine.initialised)
         return;
-    if (engine.device) {
-        SDL_CloseAudioDevice(engine.device);  // waits for the callback
-        engine.device = 0;
-    }
-    if (engine.audioStarted) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        engine.audioStarted = false;
-    }
-    snd_lib_error_set_handler(nullptr);  // ALSA's own again
-    if (engine.silentClock.joinable()) {
-        engine.silentStop = true;
-        engine.silentClock.join();
-    }
+    if (engine.audible)
+        closeOutput();  // waits for the device's last mix
+    else
+        stopSilentClock();
+    engine.audible = false;
     engine.channels.clear();
     engine.samples.clear();
     engine.initialised = false;
 }
 
+}  // namespace demosound
+
+using namespace demosound;
+
+#ifndef _WIN32
+namespace {
 // Unloading the library (or leaving without Close) must never leave the
-// mixer running; defined after the engine, so it goes first.
+// mixer running; defined after the engine, so it goes first. (On Windows the
+// output's threads hold the library loaded until Close ends them, and a
+// process that leaves has ended them before any of this runs.)
 struct Unloader {
     ~Unloader() { closeEngine(); }
 } unloader;
-
 }  // namespace
+#endif
 
 DEMOSOUND_EXPORT signed char FSOUND_SetOutput(int outputType)
 {
@@ -264,13 +202,15 @@ DEMOSOUND_EXPORT signed char FSOUND_Init(int mixRate, int maxChannels, unsigned)
     engine.mixRate = mixRate;
     engine.channels.assign(size_t(std::min(maxChannels, kMaxChannels)), Channel());
     engine.initialised = true;
-    if (!openDevice()) {
+    std::string why;
+    engine.audible = openOutput(engine.mixRate, why);
+    if (!engine.audible) {
         if (!toldSilent) {
-            std::fprintf(stderr, "demosound: no audio device (%s); the music plays silently\n", SDL_GetError());
+            tell("demosound: no audio device (" + why + "); the music plays silently");
             toldSilent = true;
         }
-        engine.silentStop = false;
-        engine.silentClock = std::thread(runSilentClock);
+        engine.silentlyMixed = 0;
+        startSilentClock();
     }
     return 1;
 }

@@ -1,14 +1,19 @@
 /* A stand-in sound library for tests: every entry point appends one line
  * "name arguments..." to the file named by DEMOSOUND_RECORDER_LOG, so the
  * log outlives the library being unloaded. Built a second time without
- * FMUSIC_GetUserData, as a library that lacks one name. */
+ * FMUSIC_GetUserData, as a library that lacks one name. Also built as a
+ * Windows DLL, exporting the decorated names. */
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 
 #include "sound/demosound/idle_exports.h"
 
+#ifdef _WIN32
+#define EXPORT /* the module definition file names the exports */
+#else
 #define EXPORT __attribute__((visibility("default")))
+#endif
 
 /* What Sample_Load and Sample_GetLength answer. */
 #define RECORDED_SAMPLE ((void*)0x5a17)

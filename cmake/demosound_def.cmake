@@ -1,0 +1,25 @@
+# Writes a module definition file that exports every decorated name of the
+# player's table (sound/sound_api.cpp) under that name, bound to the
+# function of the plain name: "_FSOUND_Init@12 = FSOUND_Init". The table is
+# the one list of names; the linker refuses a name without its function.
+#   demosound_def(OUTPUT LIBRARY-NAME [EXCEPT DECORATED-NAME...])
+function(demosound_def output library)
+  cmake_parse_arguments(DEF "" "" "EXCEPT" ${ARGN})
+  file(STRINGS ${CMAKE_SOURCE_DIR}/sound/sound_api.cpp lines REGEX "^ *\"_[A-Za-z0-9_]+@[0-9]+\",")
+  set(text "LIBRARY ${library}\nEXPORTS\n")
+  set(count 0)
+  foreach(line IN LISTS lines)
+    string(REGEX MATCH "\"(_([A-Za-z0-9_]+)@[0-9]+)\"" _ "${line}")
+    set(decorated ${CMAKE_MATCH_1})
+    set(plain ${CMAKE_MATCH_2})
+    math(EXPR count "${count} + 1")
+    if(NOT decorated IN_LIST DEF_EXCEPT)
+      string(APPEND text "  ${decorated} = ${plain}\n")
+    endif()
+  endforeach()
+  if(NOT count EQUAL 217)
+    message(FATAL_ERROR "sound/sound_api.cpp: ${count} export names, not 217")
+  endif()
+  file(CONFIGURE OUTPUT ${output} CONTENT "${text}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/sound/sound_api.cpp)
+endfunction()

@@ -1,0 +1,39 @@
+// The two halves of the sound library. The channels, the mixer and the
+// exported names are one code (demosound.cpp); each system supplies the
+// audio output and the silent clock behind this interface (output_sdl.cpp on
+// Linux, output_waveout.cpp on Windows).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace demosound {
+
+constexpr int kMixFrames = 512;
+
+// Shared: adds every playing channel into out (16-bit stereo frames at the
+// mixing rate), or only moves the channels on when out is null. The caller
+// holds the mixer lock.
+void mix(int16_t* out, int frames);
+
+// Shared: the silent clock's step. Mixes (into nothing) every frame due
+// since the clock started, microseconds ago.
+void catchUpSilently(int64_t microseconds);
+
+// Shared: closes everything; what unloading the library must do at the latest.
+void closeEngine();
+
+// Per system. Opens the device, which calls mix() from its own thread with
+// the lock held; false with the reason when there is no device.
+bool openOutput(int mixRate, std::string& why);
+void closeOutput();  // waits until the device no longer calls mix()
+// Runs catchUpSilently about every 5 ms on a thread of its own, lock held.
+void startSilentClock();
+void stopSilentClock();
+// Holds off whichever of the two is running.
+void lockMixer();
+void unlockMixer();
+// One line where the user can see it (stderr), never a box.
+void tell(const std::string& line);
+
+}  // namespace demosound
