@@ -139,7 +139,8 @@ TEST_F(PackSoundLibrary, TakesTheLibraryThePlayerLoadsAndRefusesOneItCannot)
     for (const Case& c : cases) {
         const std::string arguments = c.player + " " + c.data + " " + c.options;
         int code = -1;
-        const std::string out = outputOf("cd " + dir_.string() + " && " + tool_ + " pack " + arguments + " -o out", &code);
+        const std::string out =
+            outputOf("cd " + dir_.string() + " && " + tool_ + " pack " + arguments + " -o out", &code);
         EXPECT_EQ(code, c.code) << arguments << "\n" << out;
         for (const std::string& line : c.said)
             EXPECT_NE(out.find(line), std::string::npos) << arguments << "\nmissing: " << line << "\n" << out;
