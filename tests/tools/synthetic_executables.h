@@ -72,4 +72,24 @@ inline authoring::Bytes pe(size_t bodySize, bool playerText = true, const char* 
     return b;
 }
 
+// Libraries of the same making: an ELF shared object; a DLL, PE32+ x86-64 or
+// PE32 i386.
+inline authoring::Bytes elfLibrary(size_t bodySize)
+{
+    authoring::Bytes b = elf(bodySize, false);
+    put(b, 16, 3, 2);
+    return b;
+}
+
+inline authoring::Bytes dll(size_t bodySize, bool wide = true)
+{
+    authoring::Bytes b = pe(bodySize, false);
+    put(b, 64 + 22, 0x2022, 2);  // DLL, executable image, large addresses
+    if (!wide) {
+        put(b, 64 + 4, 0x14C, 2);
+        put(b, 64 + 24, 0x10B, 2);
+    }
+    return b;
+}
+
 }  // namespace testexe

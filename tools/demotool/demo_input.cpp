@@ -39,7 +39,8 @@ std::string folderOf(const std::string& path)
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string readDemoInput(const std::string& command, const std::string& path, DemoInput& out, bool description)
+std::string readDemoInput(const std::string& command, const std::string& path, DemoInput& out, bool description,
+                          const std::string& soundLibrary)
 {
     const std::string prefix = "demotool " + command + ": ";
     authoring::Bytes file;
@@ -53,7 +54,7 @@ std::string readDemoInput(const std::string& command, const std::string& path, D
         out.watched = authoring::filesNamedBy(path, text);
         authoring::DescriptionOptions options;
         options.baseDirectory = folderOf(path);
-        options.soundLibrary = defaultSoundLibrary();
+        options.soundLibrary = soundLibrary.empty() ? defaultSoundLibrary() : soundLibrary;
         options.note = [&](const std::string& line) { std::cerr << path << ": " << line << "\n"; };
         std::string error;
         if (!authoring::compileDescription(text, options, out.data, &error))

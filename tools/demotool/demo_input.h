@@ -22,8 +22,10 @@ struct DemoInput {
 // With `description` (a file that was one, as play watches it) the file is
 // built whatever it holds, so that an emptied or garbled one gets build's
 // words; otherwise a blank file is a description when its name ends in .json.
+// A description's sound library without a file is `soundLibrary`, or
+// defaultSoundLibrary() when that is "".
 std::string readDemoInput(const std::string& command, const std::string& path, DemoInput& out,
-                          bool description = false);
+                          bool description = false, const std::string& soundLibrary = "");
 
 struct Damage {
     std::vector<std::string> problems;  // inspect's "!" lines, without the mark

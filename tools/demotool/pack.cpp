@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -26,11 +27,40 @@ std::string defaultSoundLibrary()
     return path.substr(0, path.rfind('/') + 1) + "libdemosound.so";
 }
 
+namespace {
+
+// A description reads relative names from its own folder; the library
+// named here is relative to where demotool runs.
+std::string absolute(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(path, error);
+    return error ? path : full.lexically_normal().string();
+}
+
+// A Windows player finds its library where scripts/build-windows puts it,
+// beside the player; a Linux player's is built next to demotool.
+std::string defaultLibraryFor(authoring::ExecutableFormat player, const std::string& playerPath)
+{
+    if (player == authoring::ExecutableFormat::Pe)
+        return absolute(folderOf(playerPath) + "/demosound.dll");
+    return defaultSoundLibrary();
+}
+
+const char* libraryHint(authoring::ExecutableFormat player)
+{
+    return player == authoring::ExecutableFormat::Pe
+               ? "a Windows player takes demosound.dll, which scripts/build-windows builds beside demoplayer.exe"
+               : "a Linux player takes libdemosound.so, built next to demotool";
+}
+
+}  // namespace
+
 Run addPack(CLI::App& command)
 {
     struct Options {
         std::string player, data, output;
-        std::string soundLibrary = defaultSoundLibrary();
+        std::string soundLibrary;  // "": the player's own
         bool keepLibrary = false, asIs = false;
     };
     auto o = std::make_shared<Options>();
@@ -41,12 +71,15 @@ Run addPack(CLI::App& command)
     command.add_option("-o", o->output, "the packed demo to write")->type_name("OUT")->required();
     CLI::Option* library = command.add_option(
         "--sound-library", o->soundLibrary,
-        "replace the sound library carried in DATA by LIB (default: libdemosound.so next to demotool),\n"
-        "so that the music plays on this system")
+        "replace the sound library carried in DATA by LIB, so that the music plays with PLAYER\n"
+        "(default: for a Windows PLAYER demosound.dll beside it, for a Linux one\n"
+        "libdemosound.so next to demotool); a library PLAYER cannot load is refused")
         ->type_name("LIB");
     command.add_flag("--keep-sound-library", o->keepLibrary, "keep the sound library DATA carries")
         ->excludes(library);
-    command.add_flag("--as-is", o->asIs, "pack damaged demo data as it is instead of refusing it");
+    command.add_flag("--as-is", o->asIs,
+                     "pack damaged demo data, or a sound library PLAYER cannot load, as it is\n"
+                     "instead of refusing it");
     return [o] { return runPack(o->player, o->data, o->output, o->soundLibrary, o->keepLibrary, o->asIs); };
 }
 
@@ -65,8 +98,14 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
         std::cerr << "demotool pack: " << playerPath << ": " << problem << "\n";
         return 1;
     }
+    const authoring::BinaryKind playerKind = authoring::binaryKind(player);
+    const bool ownLibrary = soundLibrary.empty();
+    const std::string libraryPath =
+        ownLibrary ? defaultLibraryFor(playerKind.format, playerPath) : absolute(soundLibrary);
+    const std::string& libraryName = ownLibrary ? libraryPath : soundLibrary;  // as the user gave it
     DemoInput input;
-    std::string error = readDemoInput("pack", dataPath, input);
+    // A description's default library is the one this player loads.
+    std::string error = readDemoInput("pack", dataPath, input, false, libraryPath);
     if (!error.empty()) {
         std::cerr << error << "\n";
         return 1;
@@ -80,14 +119,39 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
         std::cerr << "demotool pack: packing it as it is (--as-is)\n";
     }
 
-    authoring::Bytes library;
-    int replaced = 0;
-    if (keepLibrary) {
-    } else if (authoring::readFile(soundLibrary, library)) {
-        data = authoring::replaceSoundLibrary(data, library, &replaced);
-    } else if (authoring::replaceSoundLibrary(data, {}, &replaced); replaced > 0) {
-        std::cerr << "demotool pack: warning: cannot read the sound library " << soundLibrary
-                  << "; the demo keeps the one it carries\n";
+    // The player loads the first library the data carries; one it cannot
+    // load means a silent demo, which nothing at run time explains.
+    authoring::Bytes library, carried;
+    const bool carries = authoring::carriedSoundLibrary(data, &carried);
+    bool keeps = keepLibrary;
+    if (carries && !keepLibrary) {
+        if (!authoring::readFile(libraryPath, library)) {
+            std::cerr << "demotool pack: warning: cannot read the sound library " << libraryName
+                      << (ownLibrary && playerKind.format == authoring::ExecutableFormat::Pe
+                              ? ", which a Windows player takes from beside it"
+                              : "")
+                      << "; the demo keeps the one it carries\n";
+            keeps = true;
+        } else {
+            const std::string mismatch = authoring::libraryMismatch(playerKind, authoring::binaryKind(library));
+            if (!mismatch.empty()) {
+                std::cerr << "demotool pack: the sound library " << libraryName << " is " << mismatch
+                          << ", so the music would not play; " << libraryHint(playerKind.format) << "\n";
+                if (!asIs) {
+                    std::cerr << "demotool pack: refused; --as-is packs it all the same\n";
+                    return 1;
+                }
+                std::cerr << "demotool pack: packing it all the same (--as-is)\n";
+            }
+            int replaced = 0;
+            data = authoring::replaceSoundLibrary(data, library, &replaced);
+        }
+    }
+    if (carries && keeps) {
+        const std::string mismatch = authoring::libraryMismatch(playerKind, authoring::binaryKind(carried));
+        if (!mismatch.empty())
+            std::cerr << "demotool pack: warning: the sound library the demo carries is " << mismatch
+                      << ", so the music will not play; " << libraryHint(playerKind.format) << "\n";
     }
 
     authoring::Bytes packed = authoring::pack(player, data, &error);

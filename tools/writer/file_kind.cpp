@@ -201,6 +201,117 @@ std::string playerProblem(const Bytes& file, Bytes* player)
     return "";
 }
 
+namespace {
+
+std::string machineName(ExecutableFormat format, unsigned machine)
+{
+    struct Name {
+        unsigned elf, pe;
+        const char* name;
+    };
+    static const Name kNames[] = {
+        {3, 0x14C, "i386"}, {0x3E, 0x8664, "x86-64"}, {0x28, 0x1C4, "ARM"}, {0xB7, 0xAA64, "AArch64"},
+        {0xF3, 0x5064, "RISC-V"},
+    };
+    for (const Name& n : kNames) {
+        if (machine == (format == ExecutableFormat::Elf ? n.elf : n.pe))
+            return n.name;
+    }
+    char text[24];
+    std::snprintf(text, sizeof text, "machine 0x%X", machine);
+    return text;
+}
+
+BinaryKind notALibrary(const uint8_t* data, size_t size, const std::string& why = "")
+{
+    BinaryKind kind;
+    if (!why.empty()) {
+        kind.name = "not a library (" + why + ")";
+    } else {
+        // What the bytes look like is told from their start.
+        const Bytes start(data, data + std::min<size_t>(size, 4096));
+        kind.name = "not a library (" + appearance(start) + ")";
+    }
+    return kind;
+}
+
+std::string cutAt(const char* header, size_t size)
+{
+    return std::string(header) + " header cut short at " + std::to_string(size) + (size == 1 ? " byte" : " bytes");
+}
+
+}  // namespace
+
+BinaryKind binaryKind(const uint8_t* data, size_t size)
+{
+    auto at = [&](size_t offset, int n, bool big = false) {
+        uint64_t v = 0;
+        for (int i = 0; i < n; ++i)
+            v |= uint64_t(data[offset + size_t(i)]) << (8 * (big ? n - 1 - i : i));
+        return v;
+    };
+    BinaryKind kind;
+    if (size >= 4 && std::memcmp(data, "\x7f" "ELF", 4) == 0) {
+        if (size < 20)
+            return notALibrary(data, size, cutAt("an ELF", size));
+        if ((data[4] != 1 && data[4] != 2) || (data[5] != 1 && data[5] != 2))
+            return notALibrary(data, size, "an ELF file of unknown class or byte order");
+        const bool big = data[5] == 2;
+        kind.format = ExecutableFormat::Elf;
+        kind.wide = data[4] == 2;
+        kind.machine = unsigned(at(18, 2, big));
+        const unsigned type = unsigned(at(16, 2, big));
+        kind.library = type == 3;
+        kind.name = "ELF " + machineName(kind.format, kind.machine) +
+                    (type == 3   ? " shared library"
+                     : type == 2 ? " executable"
+                     : type == 1 ? " relocatable object"
+                                 : " file of type " + std::to_string(type));
+        return kind;
+    }
+    if (size >= 2 && data[0] == 'M' && data[1] == 'Z') {
+        if (size < 0x40)
+            return notALibrary(data, size, cutAt("an MZ", size));
+        const uint64_t peAt = at(0x3C, 4);
+        if (peAt > size || size - peAt < 4 || std::memcmp(data + peAt, "PE\0\0", 4) != 0)
+            return notALibrary(data, size, "an MZ header without a PE signature");
+        if (size - peAt < 24)
+            return notALibrary(data, size, cutAt("a PE", size));
+        kind.format = ExecutableFormat::Pe;
+        kind.machine = unsigned(at(size_t(peAt) + 4, 2));
+        kind.library = (at(size_t(peAt) + 22, 2) & 0x2000) != 0;
+        const unsigned magic = size - peAt >= 26 ? unsigned(at(size_t(peAt) + 24, 2)) : 0;
+        kind.wide = magic == 0x20B;
+        kind.name = std::string(magic == 0x20B ? "PE32+ " : magic == 0x10B ? "PE32 " : "PE ") +
+                    machineName(kind.format, kind.machine) + (kind.library ? " DLL" : " executable");
+        return kind;
+    }
+    return notALibrary(data, size);
+}
+
+BinaryKind binaryKind(const Bytes& file)
+{
+    return binaryKind(file.data(), file.size());
+}
+
+std::string libraryMismatch(const BinaryKind& player, const BinaryKind& library)
+{
+    const auto system = [](ExecutableFormat f) { return f == ExecutableFormat::Pe ? "Windows" : "Linux"; };
+    const auto article = [](const std::string& name) { return name[0] == 'E' ? "an " : "a "; };
+    if (library.format == ExecutableFormat::None)
+        return library.name + ", which no player can load";
+    if (library.format != player.format)
+        return article(library.name) + library.name + " (a " + system(library.format) + " library), which a " +
+               system(player.format) + " player cannot load";
+    if (!library.library)
+        return article(library.name) + library.name + ", not a library the player can load";
+    if (library.machine == player.machine && library.wide == player.wide)
+        return "";
+    const char* prefix = player.format == ExecutableFormat::Elf ? "ELF " : player.wide ? "PE32+ " : "PE32 ";
+    const std::string wanted = prefix + machineName(player.format, player.machine) + " player";
+    return article(library.name) + library.name + ", which " + article(wanted) + wanted + " cannot load";
+}
+
 bool looksLikeDemoData(const Bytes& file)
 {
     if (file.size() < 6)

@@ -27,6 +27,24 @@ ExecutableLayout executableLayout(const Bytes& file);
 bool isExecutable(const Bytes& file);
 const char* formatName(ExecutableFormat format);  // "ELF", "PE"
 
+// What a binary is by its headers alone, for naming the sound library a demo
+// carries and telling whether a player can load it.
+struct BinaryKind {
+    ExecutableFormat format = ExecutableFormat::None;
+    bool library = false;  // an ELF shared object, a PE file with the DLL flag
+    bool wide = false;     // ELFCLASS64, PE32+
+    unsigned machine = 0;  // e_machine, the COFF machine
+    // "ELF x86-64 shared library", "PE32+ x86-64 DLL", "PE32 i386 executable",
+    // "not a library (starts with the bytes ...)".
+    std::string name;
+};
+// Reads only the first headers, each read checked against `size`.
+BinaryKind binaryKind(const uint8_t* data, size_t size);
+BinaryKind binaryKind(const Bytes& file);
+// Why a player of kind `player` cannot load `library`, or "" when it can:
+// both of one format and machine, the library a library.
+std::string libraryMismatch(const BinaryKind& player, const BinaryKind& library);
+
 // Why `file` cannot be the player that pack puts demo data behind, or "":
 // it must be an ELF or PE executable holding the player's message texts
 // ("ID DESCONEGUDA") whose headers end before the demo data offset.

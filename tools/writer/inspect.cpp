@@ -562,15 +562,13 @@ private:
         out_ << '\n';
     }
 
-    // The sound library travels as a bare file image.
+    // The sound library travels as a bare file image: which system's it is
+    // decides which player can play the music.
     void libraryImage(const Region& r)
     {
-        const char* kind = "unrecognised";
-        if (r.size >= 4 && r.data[0] == 0x7F && r.data[1] == 'E' && r.data[2] == 'L' && r.data[3] == 'F')
-            kind = "ELF shared object";
-        else if (r.size >= 2 && r.data[0] == 'M' && r.data[1] == 'Z')
-            kind = "Windows DLL";
-        line(2) << "library image: " << kind << '\n';
+        const size_t size = r.size > 0 ? size_t(r.size) : 0;
+        line(2) << "library image: " << authoring::binaryKind(r.data, size).name << ", " << size
+                << (size == 1 ? " byte" : " bytes") << '\n';
     }
 
     void envelope(const Region& r, int16_t classId)

@@ -347,6 +347,26 @@ Bytes replaceSoundLibrary(const Bytes& data, const Bytes& library, int* replaced
     return out;
 }
 
+bool carriedSoundLibrary(const Bytes& data, Bytes* library)
+{
+    std::vector<RawChunk> top;
+    Bytes rest;
+    if (!splitChunks(data, top, rest))
+        return false;
+    for (const RawChunk& c : top) {
+        std::vector<RawChunk> resources;
+        if (c.id != 2102 || !splitChunks(c.payload, resources, rest))
+            continue;
+        for (const RawChunk& r : resources) {
+            if (r.id == 463) {
+                *library = r.payload;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 bool readFile(const std::string& path, Bytes& out)
 {
     // A directory opens fine on Linux but cannot be read: refuse it up front.

@@ -147,6 +147,9 @@ Bytes demoDataOf(const Bytes& file);
 // plays with sound here. Lengths of the enclosing chunks follow. *replaced
 // counts the chunks changed; chunks that cannot be walked are copied as they are.
 Bytes replaceSoundLibrary(const Bytes& data, const Bytes& library, int* replaced);
+// The first sound library the data carries (the one the player loads), or
+// false when no chunk 463 can be found.
+bool carriedSoundLibrary(const Bytes& data, Bytes* library);
 
 bool readFile(const std::string& path, Bytes& out);
 bool writeFile(const std::string& path, const Bytes& data, bool executable = false);
