@@ -88,6 +88,12 @@ void stopWorker()
         CloseHandle(worker);
         worker = nullptr;
     }
+}
+
+// Only once the device is closed: until then the driver signals the event
+// for every buffer it hands back.
+void closeWake()
+{
     if (wake) {
         CloseHandle(wake);
         wake = nullptr;
@@ -156,19 +162,23 @@ void closeOutput()
         waveOutClose(device);
         device = nullptr;
     }
+    closeWake();
 }
 
 void startSilentClock()
 {
     stopping = 0;
     wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (!wake || !startWorker(keepTime))
+    if (!wake || !startWorker(keepTime)) {
         stopWorker();  // positions stand still: nothing worse than silence
+        closeWake();
+    }
 }
 
 void stopSilentClock()
 {
     stopWorker();
+    closeWake();
 }
 
 void lockMixer()
