@@ -193,13 +193,26 @@ void unlockMixer()
 
 void tell(const std::string& line)
 {
-    // A program without a console has no standard error: then nobody is told.
+    // The player is a windowed program: its standard error exists only when
+    // redirected. Started from a console, the line goes to that console;
+    // double-clicked, there is none and nobody is told.
     HANDLE out = GetStdHandle(STD_ERROR_HANDLE);
-    if (!out || out == INVALID_HANDLE_VALUE)
-        return;
-    const std::string text = line + "\n";
-    DWORD written = 0;
-    WriteFile(out, text.data(), DWORD(text.size()), &written, nullptr);
+    bool attached = false;
+    if (!out || out == INVALID_HANDLE_VALUE) {
+        if (!AttachConsole(ATTACH_PARENT_PROCESS))
+            return;
+        attached = true;
+        out = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    if (out && out != INVALID_HANDLE_VALUE) {
+        const std::string text = line + "\n";
+        DWORD written = 0;
+        WriteFile(out, text.data(), DWORD(text.size()), &written, nullptr);
+        if (attached)
+            CloseHandle(out);
+    }
+    if (attached)
+        FreeConsole();
 }
 
 }  // namespace demosound
