@@ -11,10 +11,7 @@ namespace {
 
 constexpr size_t kMaxFrames = size_t(1) << 31;  // keeps positions within 32 bits
 
-bool isWave(const uint8_t* data, size_t size)
-{
-    return size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WAVE", 4) == 0;
-}
+}  // namespace
 
 bool decodeWave(const uint8_t* data, size_t size, Pcm& out)
 {
@@ -101,18 +98,6 @@ bool decodeMpeg(const uint8_t* data, size_t size, Pcm& out)
     }
     mpg123_delete(handle);
     return ok;
-}
-
-}  // namespace
-
-bool decode(const uint8_t* data, size_t size, Pcm& out)
-{
-    out = Pcm();
-    if (!data || size == 0)
-        return false;
-    if (isWave(data, size))
-        return decodeWave(data, size, out);
-    return decodeMpeg(data, size, out);
 }
 
 }  // namespace demosound

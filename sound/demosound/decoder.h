@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace demosound {
@@ -15,8 +16,21 @@ struct Pcm {
     uint32_t frames() const { return channels ? uint32_t(samples.size() / size_t(channels)) : 0; }
 };
 
-// RIFF/WAVE files through SDL, anything else as MPEG audio. False when the
-// bytes give no sound at all.
-bool decode(const uint8_t* data, size_t size, Pcm& out);
+// Each system's decoder: RIFF/WAVE files and MPEG audio (SDL and libmpg123
+// on Linux, the system's codecs on Windows). False when the bytes give no
+// sound at all.
+bool decodeWave(const uint8_t* data, size_t size, Pcm& out);
+bool decodeMpeg(const uint8_t* data, size_t size, Pcm& out);
+
+// RIFF/WAVE files as WAV, anything else as MPEG audio.
+inline bool decode(const uint8_t* data, size_t size, Pcm& out)
+{
+    out = Pcm();
+    if (!data || size == 0)
+        return false;
+    if (size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WAVE", 4) == 0)
+        return decodeWave(data, size, out);
+    return decodeMpeg(data, size, out);
+}
 
 }  // namespace demosound

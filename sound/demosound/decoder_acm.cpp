@@ -103,6 +103,8 @@ bool convert(const WAVEFORMATEX* from, const uint8_t* data, size_t size, std::ve
 
 // ---- WAV
 
+}  // namespace
+
 bool decodeWave(const uint8_t* data, size_t size, Pcm& out)
 {
     const uint8_t* format = nullptr;
@@ -176,6 +178,8 @@ bool decodeWave(const uint8_t* data, size_t size, Pcm& out)
     return out.frames() > 0 && out.frames() < kMaxFrames;
 }
 
+namespace {
+
 // ---- MPEG audio
 
 struct FrameHeader {
@@ -240,6 +244,8 @@ Gapless readInfoFrame(const uint8_t* p, const FrameHeader& h)
     return g;
 }
 
+}  // namespace
+
 bool decodeMpeg(const uint8_t* data, size_t size, Pcm& out)
 {
     size_t at = 0;
@@ -299,23 +305,6 @@ bool decodeMpeg(const uint8_t* data, size_t size, Pcm& out)
     keepStereo(samples, first.channels, out);
     out.rate = first.rate;
     return out.frames() > 0 && out.frames() < kMaxFrames;
-}
-
-bool isWave(const uint8_t* data, size_t size)
-{
-    return size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WAVE", 4) == 0;
-}
-
-}  // namespace
-
-bool decode(const uint8_t* data, size_t size, Pcm& out)
-{
-    out = Pcm();
-    if (!data || size == 0)
-        return false;
-    if (isWave(data, size))
-        return decodeWave(data, size, out);
-    return decodeMpeg(data, size, out);
 }
 
 }  // namespace demosound
