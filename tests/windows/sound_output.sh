@@ -55,7 +55,10 @@ held=
 start=$(date +%s)
 while kill -0 "$pid" 2>/dev/null; do
   for dir in "$temp"/demoplayer-*/; do
-    [ -f "$dir/fmod.dll" ] && [ -f "$dir/tones.wav" ] && held=$(ls "$dir" | tr '\n' ' ')
+    # The player may end and remove the folder between the two looks.
+    if [ -f "$dir/fmod.dll" ] && [ -f "$dir/tones.wav" ] && seen=$(ls "$dir" 2>/dev/null); then
+      held=$(printf '%s ' $seen)
+    fi
   done
   if [ $(( $(date +%s) - start )) -gt 60 ]; then
     echo "FAIL: the player did not end by itself within 60 s" >&2
