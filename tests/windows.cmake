@@ -126,6 +126,10 @@ add_executable(demosound_dll_tests ${CMAKE_SOURCE_DIR}/tests/windows/demosound_d
 target_link_libraries(demosound_dll_tests PRIVATE demowriter_windows demoengine gtest gtest_main)
 target_link_options(demosound_dll_tests PRIVATE -static)
 add_test(NAME windows_sound_silent_clock_keeps_time COMMAND ${WINE_RUN} $<TARGET_FILE:demosound_dll_tests>)
+# The packed players share Wine's temporary directory and the display's
+# corner that the screenshots look at: one at a time.
+set_tests_properties(windows_player_plays_packed_demo windows_sound_reaches_the_output
+  windows_sound_binding PROPERTIES RESOURCE_LOCK wine_packed_player)
 set_tests_properties(windows_sound_silent_clock_keeps_time PROPERTIES ENVIRONMENT
   "DEMOSOUND_DLL=Z:${DEMOPLAYER_WINDOWS_SOUND};WINEDLLOVERRIDES=winealsa.drv=d")
 

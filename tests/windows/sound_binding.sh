@@ -48,6 +48,7 @@ open(sys.argv[1], 'wb').write(b'RIFF' + struct.pack('<I', 36 + len(d)) + b'WAVEf
 PY
 head -c 4096 "$library" >"$work/damaged.dll"
 temp=$(ls -d "$WINEPREFIX"/drive_c/users/*/Temp | head -n 1)
+. "$here/temp_dirs.sh"
 mkdir -p "$work/home"
 
 for case in recorder lacking damaged none silent; do
@@ -79,18 +80,18 @@ JSON
   "$demotool" pack "$player" "$work/$case.json" --keep-sound-library -o "$work/$case.exe" >/dev/null
   rm -f "$work/out.raw" "$work/calls.log"
   echo "pcm.!default { type file; slave.pcm \"null\"; file \"$work/out.raw\"; format \"raw\" }" >"$work/home/.asoundrc"
-  before=$(ls "$temp" | grep -c '^demoplayer-' || true)
+  before=$(player_dirs)
   status=0
   HOME=$work/home DEMOSOUND_RECORDER_LOG="Z:$work/calls.log" WINEDLLOVERRIDES=$overrides timeout 60 "$root/scripts/wine-run" "$work/$case.exe" \
     >"$work/stdout" 2>"$work/stderr" || status=$?
-  after=$(ls "$temp" | grep -c '^demoplayer-' || true)
+  left=$(left_behind "$before")
   touch "$work/calls.log"
   tr -d '\r' <"$work/calls.log" >"$work/calls"  # written in text mode
   calls=$(cut -d' ' -f1 "$work/calls" | tr '\n' ' ')
   heard=$(stat -c %s "$work/out.raw" 2>/dev/null || echo 0)
   echo "$case: exit code $status, $heard bytes heard, calls: ${calls:-none}"
   [ "$status" -eq 0 ] || fail "$case: exit code $status (124: it did not end by itself)"
-  [ "$after" -eq "$before" ] || fail "$case: left behind $(ls "$temp")"
+  [ -z "$left" ] || fail "$case: left behind $left"
   if [ "$case" = silent ]; then
     said=$(cat "$work/stderr")
     [ "$(wc -l <"$work/stderr")" -eq 1 ] && [ "${said#demosound: no audio device (}" != "$said" ] &&

@@ -47,7 +47,8 @@ JSON
 mkdir -p "$work/home"
 echo "pcm.!default { type file; slave.pcm \"null\"; file \"$work/out.raw\"; format \"raw\" }" >"$work/home/.asoundrc"
 temp=$(ls -d "$WINEPREFIX"/drive_c/users/*/Temp | head -n 1)
-before=$(ls "$temp" | grep -c '^demoplayer-' || true)
+. "$here/temp_dirs.sh"
+before=$(player_dirs)
 
 HOME=$work/home "$here/../../scripts/wine-run" "$work/demo.exe" &
 pid=$!
@@ -70,8 +71,8 @@ status=0; wait "$pid" || status=$?
 echo "player exit code $status; its temporary directory held: ${held:-nothing seen}"
 [ "$status" -eq 0 ] || { echo "FAIL: exit code $status" >&2; exit 1; }
 [ -n "$held" ] || { echo "FAIL: never saw the library and the music in the temporary directory" >&2; exit 1; }
-after=$(ls "$temp" | grep -c '^demoplayer-' || true)
-[ "$after" -eq "$before" ] || { echo "FAIL: left behind: $(ls "$temp")" >&2; exit 1; }
+left=$(left_behind "$before")
+[ -z "$left" ] || { echo "FAIL: left behind: $left" >&2; exit 1; }
 [ -s "$work/out.raw" ] || { echo "FAIL: nothing reached the sound output" >&2; exit 1; }
 
 python3 - "$work/out.raw" "$work/tones.wav" <<'PY'
