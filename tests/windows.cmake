@@ -85,6 +85,10 @@ set(DEMOPLAYER_LINUX_TOOLS ${CMAKE_SOURCE_DIR}/build/release CACHE PATH
   "Linux build holding demotool and libdemosound.so")
 set(DEMOPLAYER_WINDOWS_PLAYER ${CMAKE_SOURCE_DIR}/build/windows/demoplayer.exe CACHE FILEPATH
   "the Release Windows player that scripts/build-windows makes")
+# The stripped player fits before the data, needs only DLLs every Windows
+# has, and keeps address randomisation and no-execute.
+add_test(NAME windows_player_size_and_imports
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-player-size ${DEMOPLAYER_WINDOWS_PLAYER})
 add_test(NAME windows_player_plays_packed_demo
   COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/play_packed.sh
     ${DEMOPLAYER_WINDOWS_PLAYER} ${DEMOPLAYER_LINUX_TOOLS}/demotool)
