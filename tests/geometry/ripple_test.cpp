@@ -67,6 +67,11 @@ TEST(Ripple, RingLiftsInsideItFallsOffWithTheRadiusAndEndsOncePassed)
     EXPECT_EQ(2, steps);
     EXPECT_EQ(0, line.z(4) + line.z(5));
     EXPECT_EQ(0, line.ripple(50, 1, 1, 1)->step(false)) << "reaching no vertex at once";
+    // Told not to end, it and its clone live on past every vertex.
+    auto kept = line.ripple(50, 1, 1, 1);
+    kept->endWhenPassed = 0;
+    std::unique_ptr<SceneObject> keptCopy(kept->clone());
+    EXPECT_EQ((std::vector<int>{1, 1}), (std::vector<int>{kept->step(false), keptCopy->step(false)}));
     // Radius 0: the vertices in the ring count, none rises (no division by it).
     auto zero = line.ripple(0, 0.5f, 1, 2.5f);
     EXPECT_EQ(1, zero->step(false));

@@ -83,11 +83,12 @@ TEST(PieceShuffle, TheSeedFixesOrderAndDips)
     EXPECT_EQ(first, order(*b));
     EXPECT_EQ(std::vector<float>(a->dips, a->dips + 12), std::vector<float>(b->dips, b->dips + 12));
     // The dips follow the shuffle's draws: m is the stored spread times 10
-    // taken exactly, then truncated (0.7 stored is 0.69999999: m = 6).
+    // taken exactly, then truncated towards zero (0.7 stored is 0.69999999:
+    // m = 6; -0.35 gives -3, not -4).
     const struct {
         float spread;
         int32_t m;
-    } spreads[] = {{0.35f, 3}, {0.7f, 6}, {1.3f, 12}, {2.8f, 27}, {1.0f, 10}};
+    } spreads[] = {{0.35f, 3}, {0.7f, 6}, {1.3f, 12}, {2.8f, 27}, {1.0f, 10}, {-0.35f, -3}};
     for (const auto& c : spreads) {
         std::unique_ptr<PieceAssembly> d(s.assembly({"spl", 1, c.spread, 1, 1, 0.1f, 7}));
         RandomGenerator expected;
@@ -212,6 +213,11 @@ TEST_F(Replicas, SplitsAndLayoutsFollowTheirSources)
         EXPECT_NEAR(face ? 89.99997f : 0, last->angles[2], 1e-3) << face;
         EXPECT_EQ(face ? -180 : 0, first->angles[2]);
     }
+    // Only a flag of exactly 1 turns them: a damaged 2 moves them only.
+    Replicator flagTwo(&s.registry);
+    loadExact(flagTwo, StreamWriter().add(tagListChunk(328, {"f0", "f1"})).add(326, cat({f32(360), f32(2), u8(2)})).bytes());
+    EXPECT_EQ((std::vector<float>{2, 0}), (std::vector<float>{static_cast<Transform*>(flagTwo.instances->first())->position[0],
+                                                                static_cast<Transform*>(flagTwo.instances->first())->angles[2]}));
     // A lattice fills z innermost, then y, then x, each axis centred; with
     // fewer instances than points it stops at the last one (in the middle of
     // a row too), with a count of 0 it places none.
