@@ -49,4 +49,11 @@ TEST(PreviewWatch, RebuildOnceAChangeHasSettled)
     EXPECT_FALSE(decision.poll(stamps(4, 12)));
     EXPECT_FALSE(decision.poll(stamps(3, 12)));
     EXPECT_FALSE(decision.poll(stamps(3, 12)));
+    // Saved again while the build read it: the build had the version seen
+    // settling, and the newer one is a change of its own.
+    EXPECT_FALSE(decision.poll(stamps(5, 20)));
+    EXPECT_TRUE(decision.poll(stamps(5, 20)));
+    decision.rebuilt(stamps(6, 21));
+    EXPECT_FALSE(decision.poll(stamps(6, 21)));
+    EXPECT_TRUE(decision.poll(stamps(6, 21))) << "the save during the build is rebuilt";
 }

@@ -207,8 +207,7 @@ int runPlay(const PlayArguments& a)
 
         if (watch && Clock::now() >= nextPoll) {
             nextPoll = Clock::now() + std::chrono::milliseconds(200);
-            const authoring::Stamps seen = authoring::stampsOf(watched);
-            if (reload.poll(seen)) {
+            if (reload.poll(authoring::stampsOf(watched))) {
                 DemoInput fresh;
                 std::string buildError = readDemoInput("play", a.input, fresh, true);
                 if (buildError.empty() && !data.write(fresh.data, &buildError))
@@ -223,15 +222,7 @@ int runPlay(const PlayArguments& a)
                     std::cerr << "reloaded at frame " << seekTo << "\n";
                 }
                 // A failed build keeps the files of the last good one watched.
-                // Their stamps are those seen before the build read them: a
-                // save that lands during the build is then a change of its own.
-                authoring::Stamps built = authoring::stampsOf(watched);
-                for (auto& [file, stamp] : built) {
-                    auto before = seen.find(file);
-                    if (before != seen.end())
-                        stamp = before->second;
-                }
-                reload.rebuilt(std::move(built));
+                reload.rebuilt(authoring::stampsOf(watched));
             }
         }
         if (seekTo > 0) {

@@ -77,4 +77,15 @@ bool ReloadDecision::poll(const Stamps& now)
     return true;
 }
 
+void ReloadDecision::rebuilt(Stamps built)
+{
+    for (auto& [file, stamp] : built) {
+        auto seen = pending_.find(file);
+        if (seen != pending_.end())
+            stamp = seen->second;
+    }
+    built_ = std::move(built);
+    pending_.clear();
+}
+
 }  // namespace authoring

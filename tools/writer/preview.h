@@ -36,12 +36,10 @@ class ReloadDecision {
 public:
     explicit ReloadDecision(Stamps built) : built_(std::move(built)) {}
     bool poll(const Stamps& now);
-    // After a rebuild (good or bad): the files it read, as they were.
-    void rebuilt(Stamps built)
-    {
-        built_ = std::move(built);
-        pending_.clear();
-    }
+    // After a rebuild (good or bad): the stamps of the files it read. Those
+    // the last poll saw settle are kept as seen then, before the build read
+    // them, so that a save landing during the build is a change of its own.
+    void rebuilt(Stamps built);
 
 private:
     Stamps built_;
