@@ -4,6 +4,7 @@
 
 #include "animation/dynamic.h"
 #include "animation/vector_math.h"
+#include "demo/format.h"
 #include "demo/messages.h"
 #include "geometry/grid.h"
 #include "geometry/quadric.h"
@@ -32,7 +33,7 @@ void sub(const float* a, const float* b, float* out)
 
 Quadric* asSphere(SceneObject* o)
 {
-    if (o->typeId() != 400)
+    if (o->typeId() != format::type::kQuadric)
         return nullptr;
     Quadric* q = dynamic_cast<Quadric*>(o);
     return q && q->kind == Quadric::kSphere ? q : nullptr;
@@ -57,7 +58,7 @@ void spawnAll(SceneObject* collider, const float point[3])
 {
     ObjectList* list = collider->children;
     for (auto* c = static_cast<SceneObject*>(list->first()); c; c = static_cast<SceneObject*>(list->next()))
-        if (c->typeId() == 423)
+        if (c->typeId() == format::type::kImpactSpawner)
             if (auto* spawner = dynamic_cast<ImpactSpawner*>(c))
                 spawner->spawnAt(point);
 }
@@ -76,26 +77,26 @@ void CollisionWorld::load(const void* data, int32_t size)
     rolling = false;
     ChunkStream stream(data, size);
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
-        if (id != 421 && id != 422 && id != 423) {
+        if (id != format::world::kForce && id != format::world::kRolling && id != format::world::kSpawner) {
             showError("ID DESCONEGUDA");
             stream.skip(length);
             return;
         }
-        if (id == 422) {
+        if (id == format::world::kRolling) {
             rolling = true;
             stream.skip(length);
             return;
         }
         // The fields come from the sub-chunk only, never from past its end.
         uint8_t fields[20] = {};
-        const int32_t need = id == 421 ? 20 : 4;
+        const int32_t need = id == format::world::kForce ? 20 : 4;
         const bool whole = readField(stream, length, fields, need) == need;
         if (!whole || !resources)
             return;
         char tag[5] = {};
         std::memcpy(tag, fields, 4);
         SceneObject* made;
-        if (id == 421) {
+        if (id == format::world::kForce) {
             made = new Force;
             made->load(fields + 4, 16);
         } else {
@@ -122,9 +123,9 @@ void CollisionWorld::collectColliders(SceneObject* node, float* m, SceneObject* 
         std::memcpy(saved, m, sizeof saved);
         const int type = t->typeId();
         int kind = 0;
-        if (type == 170 && dynamic_cast<Grid*>(t)) {
+        if (type == format::type::kGrid && dynamic_cast<Grid*>(t)) {
             kind = 3;
-        } else if (type == 275) {
+        } else if (type == format::type::kTransform) {
             if (Transform* tr = dynamic_cast<Transform*>(t)) {
                 float* local = tr->localMatrix();
                 matMultiply(local, m, m, 4, 4, 4, 4);
@@ -145,10 +146,10 @@ void CollisionWorld::collectColliders(SceneObject* node, float* m, SceneObject* 
                 if (Force* f = dynamic_cast<Force*>(force))
                     t->children->append(kForceTag, f->bindTo(sphere));
             }
-        } else if (type == 421) {
+        } else if (type == format::type::kForce) {
             force = t;
             metForce = true;
-        } else if (type == 423) {
+        } else if (type == format::type::kImpactSpawner) {
             // The spawners that this pass's contacts may call.
             if (auto* spawner = dynamic_cast<ImpactSpawner*>(t))
                 spawner->beginPass();
@@ -171,7 +172,7 @@ void CollisionWorld::collectColliders(SceneObject* node, float* m, SceneObject* 
         // A sphere's translation dynamics are destroyed by velocity changes
         // during the pass: nothing below one may be a collider. A spawner's
         // templates are patterns: they never collide, spawn or get a force.
-        if ((type != 349 || !asSphere(node)) && type != 423)
+        if ((type != format::type::kTranslationDynamic || !asSphere(node)) && type != format::type::kImpactSpawner)
             collectColliders(t, m, force);
         std::memcpy(m, saved, sizeof saved);
         if (metForce)
@@ -186,7 +187,7 @@ bool CollisionWorld::sphereVelocity(SceneObject* sphere, float out[3])
     ObjectList* list = sphere->children;
     for (auto* c = static_cast<SceneObject*>(list->first()); c; c = static_cast<SceneObject*>(list->next())) {
         const int type = c->typeId();
-        if (type == 349) {
+        if (type == format::type::kTranslationDynamic) {
             auto* d = dynamic_cast<TranslationDynamic*>(c);
             if (!d)
                 continue;
@@ -194,7 +195,7 @@ bool CollisionWorld::sphereVelocity(SceneObject* sphere, float out[3])
             // The first per-frame value, whatever the frame.
             if (d->values && d->valueCount > 0)
                 vecAddScaled(out, d->vector, out, d->values[0]);
-        } else if (type == 421) {
+        } else if (type == format::type::kForce) {
             auto* f = dynamic_cast<Force*>(c);
             if (!f)
                 continue;
@@ -213,9 +214,9 @@ void CollisionWorld::setSphereVelocity(Quadric* sphere, const float v[3])
     ObjectList* list = sphere->children;
     for (auto* c = static_cast<SceneObject*>(list->first()); c;) {
         auto* following = static_cast<SceneObject*>(list->next());
-        if (c->typeId() == 349)
+        if (c->typeId() == format::type::kTranslationDynamic)
             list->remove(c);  // the owning list destroys it
-        else if (c->typeId() == 421)
+        else if (c->typeId() == format::type::kForce)
             if (auto* f = dynamic_cast<Force*>(c))
                 f->restart();
         c = following;

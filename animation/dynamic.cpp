@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "animation/vector_math.h"
+#include "demo/format.h"
 #include "geometry/transform.h"
 #include "objects/camera.h"
 #include "objects/color.h"
@@ -13,9 +14,9 @@
 
 namespace {
 
-constexpr int kCameraType = 300;
-constexpr int kScaleType = 150;
-constexpr int kColorType = 3;
+constexpr int kCameraType = format::type::kCamera;
+constexpr int kScaleType = format::type::kScale;
+constexpr int kColorType = format::type::kColor;
 
 }  // namespace
 
@@ -67,7 +68,7 @@ void Dynamic::loadExtra(const void*, int32_t) {}
 
 int Dynamic::typeId() const
 {
-    return 348;
+    return format::type::kDynamic;
 }
 
 SceneObject* Dynamic::clone()
@@ -247,7 +248,7 @@ int TranslationDynamic::step(bool stepOnly)
 
 int TranslationDynamic::typeId() const
 {
-    return 349;
+    return format::type::kTranslationDynamic;
 }
 
 // ---- RotationDynamic

@@ -1,6 +1,7 @@
 // The dispatch table's shape: how the loader and the timeline find the class
 // that a chunk id or a timeline command creates. The table itself belongs to
-// the player, the one layer that knows every class.
+// the player, the one layer that knows every class; its rows come from
+// demo/class_registry.h.
 #pragma once
 
 #include <cstddef>
@@ -43,6 +44,12 @@ struct ResourceClass {
 
 // The class of a chunk id or timeline command, or none.
 const ResourceClass* findClass(int16_t id);
+
+// For the tools: a fresh object of the class of a registry row (DEMO_CLASSES
+// by chunk id, or DEMO_PART_CLASSES by its id), made with nothing to look up
+// or animate, so that what it registers (its parameters, say) can be read.
+// None for rows that make no object. The player links none of it.
+SceneObject* makeSample(int16_t id);
 
 // The sound library is no scene object: made and destroyed through these.
 SoundLibrary* createSoundLibrary(ChunkStream& stream, uint32_t length);

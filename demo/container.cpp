@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "demo/format.h"
 #include "demo/messages.h"
 
 namespace {
@@ -45,14 +46,14 @@ bool walkContainer(const char* path, uint32_t offset, ContainerVisitor& visitor)
             break;
         int64_t remaining = int64_t(fileSize) - std::ftell(file.get());
 
-        if (id < 2100 || id > 2104) {
+        if (id < format::kWindowSettings || id > format::kTimeline) {
             showErrorId(id);
             if (int64_t(length) > remaining)
                 return true;
             std::fseek(file.get(), long(length), SEEK_CUR);
             continue;
         }
-        if (id == 2103 && !visitor.openWindow())
+        if (id == format::kRenderState && !visitor.openWindow())
             return false;
         std::unique_ptr<uint8_t[]> payload = readPayload(file.get(), length, remaining);
         if (!payload)

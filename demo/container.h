@@ -3,9 +3,6 @@
 
 #include <cstdint>
 
-// Where the demo data starts in the player's executable.
-constexpr uint32_t kDemoDataOffset = 151552;
-
 // What the walk hands its top-level chunks to.
 class ContainerVisitor {
 public:

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "demo/format.h"
+
 namespace {
 
 // Reads a sub-chunk payload into a fresh block, or nothing when it does not
@@ -36,17 +38,17 @@ void readEnvelope(ChunkStream& stream, uint32_t length, int16_t extraId, Envelop
         uint32_t subLength;
         if (!stream.readS16(id) || !stream.readU32(subLength))
             break;
-        if (id == 1) {
+        if (id == format::envelope::kTag) {
             // Exactly 4 bytes make a tag; any other length leaves "AAAA".
             if (subLength == 4 && int64_t(stream.position()) + 4 <= end)
                 stream.read(out.tag.text, 4);
             else
                 stream.skip(subLength);
-        } else if (id == 8) {
+        } else if (id == format::envelope::kBody) {
             readBlock(stream, subLength, end, out.body, out.bodySize);
         } else if (extraId && id == extraId) {
             readBlock(stream, subLength, end, out.extra, out.extraSize);
-        } else if (id == 9 && extraId == 201) {
+        } else if (id == format::envelope::kSourceTag && extraId == format::envelope::kTextureImage) {
             if (subLength == 4 && int64_t(stream.position()) + 4 <= end) {
                 stream.read(out.sourceTag.text, 4);
                 out.hasSource = true;

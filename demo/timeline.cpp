@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "demo/class_table.h"
+#include "demo/format.h"
 #include "demo/scene_object.h"
 
 TimelineEntry::TimelineEntry(ObjectList* resources, ObjectList* active, InstanceList* instances)
@@ -95,19 +96,19 @@ void TimelineEntry::apply()
     ChunkStream stream(commands, size);
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
         switch (id) {
-        case 1000:
+        case format::timeline::kGroup:
             break;  // a group: its commands follow as members of this stream
-        case 1001:
-        case 1005: {
+        case format::timeline::kPlaceClone:
+        case format::timeline::kPlaceTransformCopy: {
             SceneObject* resource = readTagAndFind(stream, resources);
             SceneObject* instance = nullptr;
-            if (resource && id == 1001) {
+            if (resource && id == format::timeline::kPlaceClone) {
                 instance = resource->clone();
             } else if (resource && resource->copyFitsTransform()) {
                 // A plain Transform carrying the resource's base fields (and
                 // its transform fields when it has them) and clones of its
                 // children; an identity transform for any other class.
-                instance = makeByCommand(1005, nullptr);
+                instance = makeByCommand(format::timeline::kPlaceTransformCopy, nullptr);
                 if (instance)
                     resource->copyInto(instance);
             }
@@ -136,17 +137,18 @@ void TimelineEntry::apply()
             // A ripple bends the object it is placed under, or under an impact
             // spawner the object the spawner is attached to; a spawner
             // records the object it is placed under as that object.
-            if (instance->typeId() == 450)
-                instance->attachTo(parent && parent->typeId() == 423 ? parent->attachedObject() : parent);
-            else if (instance->typeId() == 423)
+            if (instance->typeId() == format::type::kRipple)
+                instance->attachTo(parent && parent->typeId() == format::type::kImpactSpawner ? parent->attachedObject()
+                                                                                : parent);
+            else if (instance->typeId() == format::type::kImpactSpawner)
                 instance->attachTo(parent);
             if (instances && instances->watcher)
                 instances->watcher->made(id, instanceTag.text, instance, parent, placed);
             break;
         }
-        case 1002:
-        case 1003:
-        case 1004: {
+        case format::timeline::kScalarDynamic:
+        case format::timeline::kTranslationDynamic:
+        case format::timeline::kRotationDynamic: {
             ObjectTag dynamicTag;
             stream.read(dynamicTag.text, 4);
             int16_t fields[2] = {};
@@ -157,7 +159,7 @@ void TimelineEntry::apply()
             ObjectTag afterTag;
             const char* after = readAfterTag(stream, afterTag);
             uint8_t payload[23] = {};
-            const int32_t payloadSize = id == 1002 ? 11 : 23;
+            const int32_t payloadSize = id == format::timeline::kScalarDynamic ? 11 : 23;
             const bool whole = stream.read(payload, payloadSize);
             SceneObject* dynamic = makeByCommand(id, parent);  // animates its parent
             if (!dynamic)
@@ -175,10 +177,11 @@ void TimelineEntry::apply()
                 instances->watcher->made(id, dynamicTag.text, dynamic, parent, placed);
             break;
         }
-        case 1006:
-        case 1007: {
+        case format::timeline::kFastForwardInstance:
+        case format::timeline::kFastForwardResource: {
             ObjectTag tag;
-            SceneObject* object = readTagAndFind(stream, id == 1006 ? instances : resources, &tag);
+            const bool ofInstance = id == format::timeline::kFastForwardInstance;
+            SceneObject* object = readTagAndFind(stream, ofInstance ? instances : resources, &tag);
             int16_t count = 0;
             stream.read(&count, 2);
             if (object)

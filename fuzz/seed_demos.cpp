@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "demo/format.h"
 #include "tools/writer/description.h"
 #include "tools/writer/texture_payloads.h"
 #include "tools/writer/wav.h"
@@ -161,13 +162,13 @@ std::vector<std::string> classesWithoutSeed()
 
 Bytes allSeedResources()
 {
-    // Each line's resource chunks, walked from its 2102 payload.
+    // Each line's resource chunks, walked from its resource stream.
     StreamWriter all;
     for (const SeedLine& line : kSeedLines) {
         Bytes demo;
         if (!compileLine(line, demo, nullptr))
             continue;
-        Bytes stream = topLevelPayload(demo, 2102);
+        Bytes stream = topLevelPayload(demo, format::kResources);
         size_t at = 0;
         while (at + 6 <= stream.size()) {
             uint32_t length;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "demo/format.h"
 #include "fuzz/seed_demos.h"
 
 int main(int argc, char** argv)
@@ -25,8 +26,8 @@ int main(int argc, char** argv)
     for (const fuzzing::Seed& demo : demos) {
         ok &= authoring::writeFile(dir + "/container/" + demo.name + ".dat", demo.data);
         ok &= authoring::writeFile(dir + "/resource/" + demo.name + ".dat",
-                                   fuzzing::topLevelPayload(demo.data, 2102));
-        authoring::Bytes timeline = fuzzing::topLevelPayload(demo.data, 2104);
+                                   fuzzing::topLevelPayload(demo.data, format::kResources));
+        authoring::Bytes timeline = fuzzing::topLevelPayload(demo.data, format::kTimeline);
         if (!timeline.empty())
             ok &= authoring::writeFile(dir + "/timeline/" + demo.name + ".dat", timeline);
     }

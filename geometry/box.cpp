@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "demo/format.h"
+
 Box::Box()
 {
     parameters->append("Dimensio", &dimensions[0]);
@@ -17,7 +19,7 @@ void Box::load(const void* data, int32_t size)
 {
     ChunkStream stream(data, size);
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
-        if (id == 251)  // at most 12 bytes; a shorter value fills the first sizes
+        if (id == format::box::kSize)  // at most 12 bytes; a shorter value fills the first sizes
             readField(stream, length, dimensions, sizeof dimensions);
         else
             loadShapeChunk(*this, stream, id, length);
@@ -74,7 +76,7 @@ int Box::step(bool stepOnly)
 
 int Box::typeId() const
 {
-    return 250;
+    return format::type::kBox;
 }
 
 void Box::copyInto(SceneObject* destination)

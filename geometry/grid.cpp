@@ -2,11 +2,13 @@
 
 #include <cstring>
 
+#include "demo/format.h"
+
 void Grid::load(const void* data, int32_t size)
 {
     ChunkStream stream(data, size);
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
-        if (id != 171) {
+        if (id != format::grid::kCells) {
             loadShapeChunk(*this, stream, id, length);
             return;
         }
@@ -86,7 +88,7 @@ void Grid::buildGrid(float width, float height, int16_t cellsX, int16_t cellsY)
 
 int Grid::typeId() const
 {
-    return 170;
+    return format::type::kGrid;
 }
 
 SceneObject* Grid::clone()

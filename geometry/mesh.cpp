@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "demo/format.h"
 #include "demo/messages.h"
 #include "geometry/mesh_deformer.h"
 
@@ -214,7 +215,7 @@ int QuadMesh::step(bool stepOnly)
 
 int QuadMesh::typeId() const
 {
-    return 173;
+    return format::type::kQuadMesh;
 }
 
 SceneObject* QuadMesh::clone()
@@ -272,16 +273,16 @@ void TriangleMesh::load(const void* data, int32_t size)
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
         int32_t entries = 0;
         switch (id) {
-        case 101:
+        case format::mesh::kVertices:
             replaceArray(stream, length, vertices, vertexFloatCount);
             break;
-        case 104:
+        case format::mesh::kVertexIndices:
             replaceArray(stream, length, vertexIndices, indexCount);
             break;
-        case 105:
+        case format::mesh::kTexCoords:
             replaceArray(stream, length, texCoords, texCoordFloatCount);
             break;
-        case 108: {
+        case format::mesh::kTexCoordIndices: {
             // One texture index per drawn vertex: the array has as many
             // entries as the vertex indices, a longer sub-chunk is cut to
             // them, and one before the vertex indices has nothing to fit.
@@ -313,7 +314,7 @@ int TriangleMesh::step(bool stepOnly)
 
 int TriangleMesh::typeId() const
 {
-    return 172;
+    return format::type::kTriangleMesh;
 }
 
 SceneObject* TriangleMesh::clone()

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "demo/chunk_stream.h"
+#include "demo/format.h"
 #include "demo/messages.h"
 #include "geometry/mesh.h"
 
@@ -118,7 +119,7 @@ void Ripple::load(const void* data, int32_t size)
 {
     ChunkStream stream(data, size);
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
-        if (id == 15) {
+        if (id == format::ripple::kWave) {
             // A shorter record changes only its first fields.
             float record[4] = {startRadius, speed, amplitude, waveWidth};
             readField(stream, length, record, sizeof record);
@@ -126,7 +127,7 @@ void Ripple::load(const void* data, int32_t size)
             speed = record[1];
             amplitude = record[2];
             waveWidth = record[3];
-        } else if (id == 16) {
+        } else if (id == format::ripple::kCentre) {
             readField(stream, length, centre, sizeof centre);
         } else {
             showError("ID DESCONEGUDA");
@@ -163,7 +164,7 @@ int Ripple::step(bool stepOnly)
 
 int Ripple::typeId() const
 {
-    return 450;
+    return format::type::kRipple;
 }
 
 SceneObject* Ripple::clone()

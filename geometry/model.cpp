@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "demo/format.h"
 #include "geometry/mesh.h"
 
 Model::Model(ObjectList* registry) : registry(registry), meshes(new ObjectList(false)) {}
@@ -16,7 +17,7 @@ void Model::load(const void* data, int32_t size)
 {
     ChunkStream stream(data, size);
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
-        if (id != 107) {
+        if (id != format::model::kMesh) {
             stream.skip(length);
             return;
         }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "demo/format.h"
+
 namespace {
 
 constexpr int kRecordFloats = 9;  // x, y, z, u, v, r, g, b, a
@@ -47,7 +49,7 @@ void Quad::load(const void* data, int32_t size)
 {
     ChunkStream stream(data, size);
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
-        if (id != 161) {
+        if (id != format::quad::kCorners) {
             loadShapeChunk(*this, stream, id, length);
             return;
         }

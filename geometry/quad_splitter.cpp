@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "animation/vector_math.h"
+#include "demo/format.h"
 #include "geometry/mesh.h"
 #include "geometry/quad.h"
 
@@ -39,13 +40,13 @@ void QuadSplitter::load(const void* data, int32_t size)
     ChunkStream stream(data, size);
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
         switch (id) {
-        case 13:
+        case format::splitter::kCentreTiles:
             centreTiles = true;  // a flag: nothing to skip
             break;
-        case 351:
+        case format::splitter::kTileTags:
             createTiles(stream, length);
             break;
-        case 352: {
+        case format::splitter::kSource: {
             ObjectTag tag;
             // A longer chunk: its first 4 bytes are the tag.
             if (readField(stream, length, tag.text, 4) == 4) {
@@ -90,7 +91,7 @@ void QuadSplitter::split()
                           meshArrayLength(source->texIndices) >= source->indexCount;
     // Sub-chunk 161 with four corner records, colours 0.
     uint8_t payload[150] = {};
-    const uint16_t id = 161;
+    const uint16_t id = format::quad::kCorners;
     const uint32_t length = 144;
     std::memcpy(payload, &id, 2);
     std::memcpy(payload + 2, &length, 4);

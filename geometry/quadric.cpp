@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "demo/format.h"
+
 Quadric::Quadric() : quadric(gluNewQuadric())
 {
     parameters->append("Radi 1", &radius1);
@@ -31,7 +33,7 @@ void Quadric::load(const void* data, int32_t size)
             kind = id;
             return;
         }
-        if (id != 8 && id != 15) {
+        if (id != format::quadric::kSizes && id != format::quadric::kGluState) {
             loadShapeChunk(*this, stream, id, length);
             return;
         }
@@ -39,7 +41,7 @@ void Quadric::load(const void* data, int32_t size)
         ChunkStream record(stream.data() + stream.position(), available);
         // Fields in order until the first one that does not fit.
         bool whole = true;
-        if (id == 8) {
+        if (id == format::quadric::kSizes) {
             for (float* field : {&radius1, &radius2, &height, &startAngle, &sweepAngle})
                 whole = whole && record.readF32(*field);
             uint16_t count;
@@ -118,7 +120,7 @@ int Quadric::step(bool stepOnly)
 
 int Quadric::typeId() const
 {
-    return 400;
+    return format::type::kQuadric;
 }
 
 SceneObject* Quadric::clone()

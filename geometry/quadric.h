@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "demo/format.h"
 #include "geometry/transform.h"
 
 class Quadric : public Transform {
@@ -22,11 +23,11 @@ public:
     // and every clone gets a GLU quadric of its own.
     SceneObject* clone() override;
 
-    static constexpr int16_t kCylinder = 401;
-    static constexpr int16_t kCone = 402;
-    static constexpr int16_t kSphere = 403;
-    static constexpr int16_t kDisk = 404;
-    static constexpr int16_t kPartialDisk = 405;
+    static constexpr int16_t kCylinder = format::quadric::kCylinder;
+    static constexpr int16_t kCone = format::quadric::kCone;
+    static constexpr int16_t kSphere = format::quadric::kSphere;
+    static constexpr int16_t kDisk = format::quadric::kDisk;
+    static constexpr int16_t kPartialDisk = format::quadric::kPartialDisk;
 
     // Owned; null when GLU could not make one, and then nothing is drawn.
     GLUquadric* quadric;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "demo/format.h"
 
 Replicator::Replicator(ObjectList* registry) : registry(registry), instances(new ObjectList(false)) {}
 
@@ -44,17 +45,17 @@ void Replicator::load(const void* data, int32_t size)
     ChunkStream stream(data, size);
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
         switch (id) {
-        case 329: {
+        case format::replicator::kSource: {
             ObjectTag tag;
             // A longer chunk: its first 4 bytes are the tag.
             if (readField(stream, length, tag.text, 4) == 4)
                 source = registry ? static_cast<SceneObject*>(registry->find(tag.text)) : nullptr;
             break;
         }
-        case 328:
+        case format::replicator::kInstanceTags:
             createInstances(stream, length);
             break;
-        case 326: {
+        case format::replicator::kCircle: {
             uint8_t circle[9] = {};
             if (readField(stream, length, circle, sizeof circle) == sizeof circle) {
                 float angle, radius;
@@ -64,7 +65,7 @@ void Replicator::load(const void* data, int32_t size)
             }
             break;
         }
-        case 327: {
+        case format::replicator::kLattice: {
             uint8_t lattice[54] = {};
             if (readField(stream, length, lattice, sizeof lattice) == sizeof lattice) {
                 int16_t counts[3];
@@ -140,7 +141,7 @@ int Replicator::step(bool stepOnly)
 
 int Replicator::typeId() const
 {
-    return 325;
+    return format::type::kReplicator;
 }
 
 SceneObject* Replicator::clone()

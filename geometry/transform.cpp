@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "demo/format.h"
 #include "demo/messages.h"
 
 // Parameter names are Latin-1: 0xF3 is "ó".
@@ -31,11 +32,11 @@ void loadTransform(Transform& t, const void* data, int32_t size)
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
         float* field = nullptr;
         switch (id) {
-        case 5: field = t.position; break;
-        case 6: field = t.angles; break;
-        case 10: field = t.axis1; break;
-        case 11: field = t.axis2; break;
-        case 12: field = t.axis3; break;
+        case format::transform::kPosition: field = t.position; break;
+        case format::transform::kAngles: field = t.angles; break;
+        case format::transform::kAxis1: field = t.axis1; break;
+        case format::transform::kAxis2: field = t.axis2; break;
+        case format::transform::kAxis3: field = t.axis3; break;
         default:
             showError("ID DESCONEGUDA");
             stream.skip(length);
@@ -58,7 +59,7 @@ void loadNestedTransform(Transform& t, ChunkStream& stream, uint32_t length)
 
 void loadShapeChunk(Transform& shape, ChunkStream& stream, int16_t id, uint32_t length)
 {
-    if (id == 275) {
+    if (id == format::transform::kNested) {
         loadNestedTransform(shape, stream, length);
         return;
     }
@@ -73,7 +74,7 @@ void Transform::load(const void* data, int32_t size)
 
 int Transform::typeId() const
 {
-    return 275;
+    return format::type::kTransform;
 }
 
 void Transform::apply()

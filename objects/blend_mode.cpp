@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "demo/chunk_stream.h"
+#include "demo/format.h"
 
 TrailQueue::~TrailQueue()
 {
@@ -86,7 +87,7 @@ int BlendMode::step(bool stepOnly)
 
 int BlendMode::typeId() const
 {
-    return 340;
+    return format::type::kBlendMode;
 }
 
 void BlendMode::copyInto(SceneObject* destination)

@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "demo/chunk_stream.h"
+#include "demo/format.h"
 #include "demo/messages.h"
 
 // Parameter names are Latin-1: 0xF3 is "ó". The names without an axis letter
@@ -71,13 +72,13 @@ void Camera::load(const void* data, int32_t size)
     ChunkStream stream(data, size);
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
         switch (id) {
-        case 301: readGroup(stream, length, {&position[0], &position[1], &position[2]}); break;
-        case 302: readGroup(stream, length, {&up[0], &up[1], &up[2]}); break;
-        case 303: readGroup(stream, length, {&centre[0], &centre[1], &centre[2]}); break;
-        case 304:
+        case format::camera::kPosition: readGroup(stream, length, {&position[0], &position[1], &position[2]}); break;
+        case format::camera::kUp: readGroup(stream, length, {&up[0], &up[1], &up[2]}); break;
+        case format::camera::kCentre: readGroup(stream, length, {&centre[0], &centre[1], &centre[2]}); break;
+        case format::camera::kFade:
             readGroup(stream, length, {&fadeColor[0], &fadeColor[1], &fadeColor[2], &fadeValue});
             break;
-        case 305: readGroup(stream, length, {&proximity}); break;
+        case format::camera::kProximity: readGroup(stream, length, {&proximity}); break;
         default:
             showError("ID DESCONEGUDA");
             stream.skip(length);
@@ -144,7 +145,7 @@ void Camera::fadePass()
 
 int Camera::typeId() const
 {
-    return 300;
+    return format::type::kCamera;
 }
 
 // A fresh camera with the same view and fade: no children, no counters, its

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "demo/chunk_stream.h"
+#include "demo/format.h"
 
 Color::Color()
 {
@@ -35,7 +36,7 @@ int Color::step(bool stepOnly)
 
 int Color::typeId() const
 {
-    return 3;
+    return format::type::kColor;
 }
 
 SceneObject* Color::clone()

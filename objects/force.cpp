@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "animation/vector_math.h"
+#include "demo/format.h"
 #include "geometry/mesh_deformer.h"
 #include "geometry/transform.h"
 
@@ -35,7 +36,7 @@ int Force::step(bool stepOnly)
 
 int Force::typeId() const
 {
-    return 421;
+    return format::type::kForce;
 }
 
 SceneObject* Force::clone()
@@ -90,7 +91,7 @@ int ImpactSpawner::step(bool)
 
 int ImpactSpawner::typeId() const
 {
-    return 423;
+    return format::type::kImpactSpawner;
 }
 
 SceneObject* ImpactSpawner::clone()
@@ -120,7 +121,7 @@ void ImpactSpawner::spawnAt(const float point[3])
         SceneObject* copy = t->clone();
         if (!copy)
             continue;
-        if (t->typeId() == 450)
+        if (t->typeId() == format::type::kRipple)
             if (Ripple* ripple = dynamic_cast<Ripple*>(copy))
                 ripple->setCentre(point[0], point[1]);
         copy->start = now;

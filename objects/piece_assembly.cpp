@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "demo/format.h"
 #include "geometry/quad_splitter.h"
 
 namespace {
@@ -83,7 +84,7 @@ void PieceAssembly::load(const void* data, int32_t size)
     ChunkStream stream(data, size);
     forEachChunk(stream, [&](int16_t id, uint32_t length) {
         switch (id) {
-        case 8: {
+        case format::assembly::kFlight: {
             float values[5] = {startHeight, depthSpread, startOffset, phaseEnd, flightFraction};
             readField(stream, length, values, sizeof values);
             startHeight = values[0];
@@ -93,10 +94,10 @@ void PieceAssembly::load(const void* data, int32_t size)
             flightFraction = values[4];
             break;
         }
-        case 14:
+        case format::assembly::kSeed:
             readField(stream, length, &seed, 4);
             break;
-        case 352: {
+        case format::assembly::kSource: {
             ObjectTag tag;
             if (readField(stream, length, tag.text, 4) == 4) {
                 // Only a splitter has tiles to assemble.
@@ -197,7 +198,7 @@ int PieceAssembly::step(bool stepOnly)
 
 int PieceAssembly::typeId() const
 {
-    return 355;
+    return format::type::kPieceAssembly;
 }
 
 SceneObject* PieceAssembly::clone()

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "demo/chunk_stream.h"
+#include "demo/format.h"
 
 // "Valor" comes last and addresses the x factor, so a vector dynamic reaches
 // all three.
@@ -41,7 +42,7 @@ int Scale::step(bool stepOnly)
 
 int Scale::typeId() const
 {
-    return 150;
+    return format::type::kScale;
 }
 
 // Only the factors: the timeline gives the instance its counters and children.

@@ -1,5 +1,6 @@
 #include "player/demo_data.h"
 
+#include "demo/format.h"
 #include "demo/object_loader.h"
 #include "player/player.h"
 #include "player/settings.h"
@@ -27,16 +28,16 @@ public:
     void chunk(int16_t id, const uint8_t* payload, int32_t size) override
     {
         switch (id) {
-        case 2100:
+        case format::kWindowSettings:
             readWindowSettings(player_.settings, payload, size);
             break;
-        case 2101:
+        case format::kPlaybackSettings:
             readPlaybackSettings(player_.settings, payload, size);
             break;
-        case 2103:
+        case format::kRenderState:
             runRenderStateScript(payload, size);
             break;
-        case 2102: {
+        case format::kResources: {
             // A second resource chunk gets a loader of its own; the first one
             // stays, since its resources may use its sound library.
             if (player_.resourceLoader)
@@ -46,7 +47,7 @@ public:
             player_.resourceLoader->load(player_.resources, &context);
             break;
         }
-        case 2104: {
+        case format::kTimeline: {
             ObjectLoader loader(payload, size);
             LoadContext context = player_.loadContext(true);
             loader.load(player_.timeline, &context);

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "demo/chunk_stream.h"
+#include "demo/format.h"
 #include "demo/messages.h"
 
 namespace {
@@ -19,13 +20,13 @@ void readWindowSettings(PlayerSettings& settings, const void* data, int32_t leng
     ChunkStream stream(data, length);
     forEachChunk(stream, [&](int16_t id, uint32_t len) {
         switch (id) {
-        case 4: {
+        case format::window::kTitle: {
             // The title has no terminator in the data; the last byte of the
             // field stays zero so that a long title is cut, not run on.
             readField(stream, len, settings.title, int32_t(sizeof settings.title - 1));
             break;
         }
-        case 2003: {
+        case format::window::kSize: {
             int16_t size[2];
             if (readField(stream, len, size, 4) == 4) {
                 settings.width = size[0];
@@ -33,7 +34,7 @@ void readWindowSettings(PlayerSettings& settings, const void* data, int32_t leng
             }
             break;
         }
-        case 2004:
+        case format::window::kFullscreen:
             settings.fullscreen = 1;
             break;
         default:
@@ -49,16 +50,16 @@ void readPlaybackSettings(PlayerSettings& settings, const void* data, int32_t le
     ChunkStream stream(data, length);
     forEachChunk(stream, [&](int16_t id, uint32_t len) {
         switch (id) {
-        case 2000: {
+        case format::playback::kFrameRate: {
             uint16_t rate;
             if (readField(stream, len, &rate, 2) == 2)
                 settings.frameRate = int32_t((uint32_t(settings.frameRate) & 0xFFFF0000u) | rate);
             break;
         }
-        case 2001:
+        case format::playback::kCatchUp:
             settings.catchUp = 1;
             break;
-        case 2002:
+        case format::playback::kLoop:
             settings.loop = 1;
             break;
         default:
@@ -75,37 +76,37 @@ int runRenderStateScript(const void* data, int32_t length)
     ChunkStream stream(data, length);
     forEachChunk(stream, [&](int16_t id, uint32_t len) {
         switch (id) {
-        case 100: {
+        case format::render::kShadeModel: {
             int16_t mode = 0;
             readField(stream, len, &mode, 2);
             glShadeModel(glEnum(mode));
             break;
         }
-        case 101: {
+        case format::render::kClearColor: {
             float c[4] = {};
             readField(stream, len, c, 16);
             glClearColor(c[0], c[1], c[2], c[3]);
             break;
         }
-        case 102: {
+        case format::render::kClearDepth: {
             float depth = 0;
             readField(stream, len, &depth, 4);
             glClearDepth(double(depth));
             break;
         }
-        case 103: {
+        case format::render::kDepthFunc: {
             int16_t function = 0;
             readField(stream, len, &function, 2);
             glDepthFunc(glEnum(function));
             break;
         }
-        case 104: {
+        case format::render::kHint: {
             int16_t v[2] = {};
             readField(stream, len, v, 4);
             glHint(glEnum(v[0]), glEnum(v[1]));
             break;
         }
-        case 500: {
+        case format::render::kEnable: {
             int16_t capability = 0;
             readField(stream, len, &capability, 2);
             glEnable(glEnum(capability));

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "demo/chunk_stream.h"
+#include "demo/format.h"
 #include "platform/platform.h"
 #include "demo/messages.h"
 #include "sound/fresh_file.h"
@@ -107,17 +108,17 @@ void MusicTrack::loadExtra(const void* data, int32_t size)
         const int32_t start = stream.position();
         int16_t value = 0;
         switch (id) {
-        case 4:
+        case format::music::kFileName:
             if (int64_t(length) <= stream.remaining())
                 setFileName(reinterpret_cast<const char*>(stream.data() + start), length);
             break;
-        case 8:
+        case format::music::kVolume:
             if (length >= 2 && stream.readS16(value)) {
                 appliedVolume = value;
                 volume = float(value);
             }
             break;
-        case 17:
+        case format::music::kFrameRate:
             // The rate divides frame counts: a rate of 0 or less is ignored.
             if (length >= 2 && stream.readS16(value) && value > 0)
                 framesPerSecond = value;

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "demo/chunk_stream.h"
+#include "demo/format.h"
 #include "texture/bmp_reader.h"
 #include "texture/pixel_store.h"
 #include "demo/messages.h"
@@ -16,11 +17,11 @@
 namespace {
 
 // Parameter stream ids besides the GL parameter names 10240 to 10243.
-constexpr int16_t kBorderColor = 3;
-constexpr int16_t kBuildMipmaps = 203;
-constexpr int16_t kUpload = 204;
-constexpr int16_t kSetLevel = 205;
-constexpr int16_t kSetBorder = 206;
+using format::texture::kBorderColor;
+using format::texture::kBuildMipmaps;
+using format::texture::kSetBorder;
+using format::texture::kSetLevel;
+using format::texture::kUpload;
 
 void uploadImage(GLint level, GLint internalFormat, const ImageRecord& image, GLint border)
 {
@@ -253,5 +254,5 @@ void Texture::loadFile(const char* path)
 
 int Texture::typeId() const
 {
-    return 200;
+    return format::type::kTexture;
 }

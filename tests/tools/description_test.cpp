@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "animation/dynamic.h"
 #include "player/demo_data.h"
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
@@ -300,6 +301,48 @@ TEST_F(DescriptionLoadsBack, EveryResourceClassIsKnownToTheLoader)
     EXPECT_EQ(player_.resources->count(), int32_t(tagged));
     for (const platform::TestDouble::Box& box : platform_.boxes)
         ADD_FAILURE() << box.caption << ": " << box.text;
+
+    // A dynamic may name exactly what the loaded object enters, for every
+    // class and for what a class enters besides itself (a model's mesh, a
+    // replicator's instance): one description drives every such name, and
+    // the first name an object lacks is refused.
+    auto withCommands = [&](const std::string& commands) {
+        return description.substr(0, description.size() - 1) + R"(, "timeline": [{"frame": 1, "commands": [)" +
+               commands + "]}]}";
+    };
+    auto utf8 = [](const char* latin1) {
+        std::string out;
+        for (const char* c = latin1; *c; ++c)
+            out += *c == '\xf3' ? std::string("\xc3\xb3") : std::string(1, *c);
+        return out;
+    };
+    auto dynamic = [&](const std::string& tag, int16_t index) {
+        return R"(, {"dynamic": "scalar", "parent": ")" + tag + R"(", "length": 1, "value": 1, "parameter": ")" +
+               utf8(Dynamic::parameterNames[index]) + "\"}";
+    };
+    // Everything goes under the grid, which a ripple needs above it.
+    const std::string grid = tagOf("grid");
+    std::string everyName = R"({"place": ")" + grid + "\"}";
+    for (void* item = player_.resources->first(); item; item = player_.resources->next()) {
+        const char* tagText = player_.resources->currentTag();
+        const std::string tag = tagText ? tagText : "";
+        auto* object = static_cast<SceneObject*>(item);
+        std::string commands, refused;
+        if (tag != grid)
+            commands = R"(, {"place": ")" + tag + R"(", "parent": ")" + grid + "\"}";
+        for (int16_t i = 1; i < Dynamic::kNameCount; ++i) {
+            if (object->parameters->find(Dynamic::parameterNames[i]))
+                commands += dynamic(tag, i);
+            else if (refused.empty())
+                refused = dynamic(tag, i);
+        }
+        everyName += commands;
+        if (!refused.empty()) {
+            const std::string error = errorOf(withCommands(R"({"place": ")" + grid + "\"}" + commands + refused));
+            EXPECT_NE(error.find("is not a parameter of '" + tag + "'"), std::string::npos) << error;
+        }
+    }
+    compiled(withCommands(everyName));
     player_.shutdown();  // while the temporary directory is there
 }
 

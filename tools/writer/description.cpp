@@ -14,13 +14,10 @@
 #include <memory>
 
 #include "animation/dynamic.h"
-#include "geometry/box.h"
-#include "geometry/quad.h"
-#include "geometry/transform.h"
-#include "objects/camera.h"
-#include "objects/color.h"
-#include "objects/scale.h"
-#include "sound/music_track.h"
+#include "demo/class_registry.h"
+#include "demo/class_table.h"
+#include "demo/format.h"
+#include "demo/scene_object.h"
 #include "tools/writer/animation_payloads.h"
 #include "tools/writer/audio_convert.h"
 #include "tools/writer/blend_payloads.h"
@@ -489,7 +486,7 @@ void writeModel(Fields& f, Envelope& e, const ResourceContext& c)
     for (size_t i = 0; i < meshes.size(); ++i)
         tagged.emplace_back(tags[i], std::move(meshes[i]));
     e.body = modelPayload(tagged);
-    e.extraId = 110;
+    e.extraId = format::envelope::kModelMeshes;
     e.extra = transformPayload(placement);
     *c.alsoTagged = tags;
 }
@@ -603,7 +600,7 @@ void writeTexture(Fields& f, Envelope& e, const ResourceContext& c)
                        "] scales it down");
     }
     e.body = std::move(image.bmp);
-    e.extraId = 201;
+    e.extraId = format::envelope::kTextureImage;
     e.extra = textureParameterFields(f);
 }
 
@@ -614,17 +611,17 @@ void writeTextureCopy(Fields& f, Envelope& e, const ResourceContext& c)
     auto found = c.defined.find(e.sourceTag);
     std::vector<std::string> textures;
     for (const auto& d : c.defined) {
-        if (d.second->chunkId == 200 || d.second->chunkId == 202)
+        if (d.second->chunkId == format::kTexture || d.second->chunkId == format::kTextureCopy)
             textures.push_back(d.first);
     }
     // The loader looks the source up while it loads this resource.
     if (found == c.defined.end())
         fail(source, f.place(), "no texture tagged " + quoted(e.sourceTag) + " is listed before this resource" +
                                     suggestion(e.sourceTag, textures));
-    if (found->second->chunkId != 200 && found->second->chunkId != 202)
+    if (found->second->chunkId != format::kTexture && found->second->chunkId != format::kTextureCopy)
         fail(source, f.place(), "'source' " + quoted(e.sourceTag) + " is a " + found->second->name + ", not a texture");
     e.withBody = false;
-    e.extraId = 201;
+    e.extraId = format::envelope::kTextureImage;
     e.extra = textureParameterFields(f);
 }
 
@@ -666,7 +663,7 @@ void writeMusic(Fields& f, Envelope& e, const ResourceContext& c)
              "needs 'framesPerSecond': the playback is unpaced (frameRate 0), and the music turns skipped frames "
              "into a play position with it");
     music.framesPerSecond = fps ? int16_t(integer(*fps, f.place(), "'framesPerSecond'", 1, 32767)) : c.frameRate;
-    e.extraId = 462;
+    e.extraId = format::envelope::kMusicFile;
     e.extra = musicSettings(music);
 }
 
@@ -735,12 +732,13 @@ void writeQuadric(Fields& f, Envelope& e, const ResourceContext&)
     const Value* shapeValue = f.optional("shape");
     const Value& shape = shapeValue ? *shapeValue : f.object();
     if (shapeValue)
-        q.kind = int16_t(namedValue(shape, kQuadricKindNames, f.place(), "shape", 401, 405));
-    const bool disk = q.kind == 404 || q.kind == 405;
+        q.kind = int16_t(namedValue(shape, kQuadricKindNames, f.place(), "shape", format::quadric::kCylinder,
+                                      format::quadric::kPartialDisk));
+    const bool disk = q.kind == format::quadric::kDisk || q.kind == format::quadric::kPartialDisk;
     // Disks are rings from `radius` (the hole) to `outerRadius`.
     q.radius1 = f.real("radius", disk ? 0.0f : 1.0f);
     q.radius2 = disk ? 1.0f : 0.0f;
-    const char* second = q.kind == 402 ? "topRadius" : disk ? "outerRadius" : nullptr;
+    const char* second = q.kind == format::quadric::kCone ? "topRadius" : disk ? "outerRadius" : nullptr;
     for (const char* key : {"topRadius", "outerRadius"}) {
         const Value* v = f.optional(key);
         if (!v)
@@ -918,9 +916,20 @@ void writeRipple(Fields& f, Envelope& e, const ResourceContext&)
     e.body = ripplePayload(r);
 }
 
-// What a world enters besides itself; placed like other resources.
-const ResourceClass kForce = {"force", 421, nullptr, false};
-const ResourceClass kSpawner = {"spawner", 423, nullptr, false};
+// What other classes enter besides themselves (a world its forces and
+// spawners, a model its meshes); placed like other resources.
+#define PART_ROW(id, factory, name) {name, id, nullptr, false},
+const ResourceClass kPartClasses[] = {DEMO_PART_CLASSES(PART_ROW)};
+#undef PART_ROW
+
+const ResourceClass* partClass(int16_t id)
+{
+    for (const ResourceClass& c : kPartClasses) {
+        if (c.chunkId == id)
+            return &c;
+    }
+    return nullptr;
+}
 
 void writeWorld(Fields& f, Envelope& e, const ResourceContext& c)
 {
@@ -943,7 +952,7 @@ void writeWorld(Fields& f, Envelope& e, const ResourceContext& c)
             g.finish();
             enter(item, force.tag);
             w.forces.push_back(force);
-            c.alsoTaggedClasses->push_back(&kForce);
+            c.alsoTaggedClasses->push_back(partClass(format::world::kForce));
         }
     }
     if (const Value* spawners = f.optional("spawners")) {
@@ -952,7 +961,7 @@ void writeWorld(Fields& f, Envelope& e, const ResourceContext& c)
         for (const Value& item : spawners->items) {
             w.spawners.push_back(tagText(item, f.place(), "'spawners'"));
             enter(item, w.spawners.back());
-            c.alsoTaggedClasses->push_back(&kSpawner);
+            c.alsoTaggedClasses->push_back(partClass(format::world::kSpawner));
         }
     }
     w.rolling = f.flag("rolling", false);
@@ -960,41 +969,33 @@ void writeWorld(Fields& f, Envelope& e, const ResourceContext& c)
     *c.alsoTagged = entered;
 }
 
-// One entry per class; "class" in a description names the entry.
-const ResourceClass kResourceClasses[] = {
-    {"transform", 275, writeTransform, true},
-    {"quad", 160, writeQuad, true},
-    {"box", 250, writeBox, false},
-    {"camera", 300, writeCamera, false},
-    {"color", 3, writeColor, false},
-    {"scale", 150, writeScale, false},
-    {"texture", 200, writeTexture, false},
-    {"textureCopy", 202, writeTextureCopy, false},
-    {"soundLibrary", 463, nullptr, false},
-    {"music", 461, writeMusic, false},
-    {"grid", 170, writeGrid, false},
-    {"model", 109, writeModel, true},
-    {"blend", 340, writeBlend, false},
-    {"trail", 341, writeTrail, false},
-    {"polygonMode", 345, writePolygonMode, false},
-    {"quadric", 400, writeQuadric, true},
-    {"replicator", 325, writeReplicator, true},
-    {"splitter", 350, writeSplitter, true},
-    {"assembly", 355, writeAssembly, false},
-    {"ripple", 450, writeRipple, false},
-    {"world", 420, writeWorld, false},
-};
-
-// The meshes of a model are resources of their own, tagged by the model.
-const ResourceClass kModelMesh = {"mesh", 172, nullptr, false};
+// One entry per class of the registry; "class" in a description names the
+// entry. Rows without a name are none of a description's classes.
+#define DESCRIPTION_ROW(id, path, extraId, factory, name, writer, transformCopy, ...) {name, id, writer, transformCopy},
+const ResourceClass kResourceClasses[] = {DEMO_CLASSES(DESCRIPTION_ROW)};
+#undef DESCRIPTION_ROW
 
 const ResourceClass* findClass(const std::string& name)
 {
     for (const ResourceClass& c : kResourceClasses) {
-        if (name == c.name)
+        if (c.name && name == c.name)
             return &c;
     }
     return nullptr;
+}
+
+// A fresh object of the named class, as the player makes it, to read what
+// it registers; none for a class that makes no object.
+std::unique_ptr<SceneObject> classSample(const std::string& name)
+{
+    const ResourceClass* c = findClass(name);
+    if (!c) {
+        for (const ResourceClass& part : kPartClasses) {
+            if (name == part.name)
+                c = &part;
+        }
+    }
+    return std::unique_ptr<SceneObject>(c ? makeSample(c->chunkId) : nullptr);
 }
 
 // ---- Render state
@@ -1087,75 +1088,19 @@ Bytes renderState(const Value& list)
 
 // ---- Dynamics
 
-struct ParameterRange {
-    int16_t first, last;  // table indexes, inclusive
-};
-
-// The parameters each resource class registers, as ranges of the dynamics'
-// name table. A class missing here is not checked.
-bool classParameters(const std::string& className, std::vector<ParameterRange>& ranges)
+// Whether the object registers the parameter of the dynamics' name table.
+bool hasParameter(SceneObject& object, int16_t index)
 {
-    const std::vector<ParameterRange> transform = {{4, 9}, {15, 19}};
-    if (className == "transform") {
-        ranges = transform;
-    } else if (className == "quad") {
-        ranges = transform;
-        ranges.push_back({37, 76});
-    } else if (className == "box") {
-        ranges = transform;
-        ranges.push_back({1, 3});
-        ranges.push_back({14, 14});
-    } else if (className == "camera") {
-        ranges = {{4, 6}, {15, 15}, {20, 32}};
-    } else if (className == "color") {
-        ranges = {{10, 13}};
-    } else if (className == "scale") {
-        ranges = {{33, 36}};
-    } else if (className == "music") {
-        ranges = {{82, 82}};  // Volum
-    } else if (className == "grid" || className == "model" || className == "mesh") {
-        ranges = transform;
-    } else if (className == "texture" || className == "textureCopy") {
-        ranges = {};
-    } else if (className == "quadric") {
-        ranges = transform;
-        ranges.push_back({77, 81});  // radii, height, angles
-    } else if (className == "blend" || className == "trail" || className == "polygonMode" || className == "ripple") {
-        ranges = {};
-    } else if (className == "replicator" || className == "splitter") {
-        ranges = transform;
-    } else if (className == "assembly" || className == "world" || className == "force" || className == "spawner") {
-        ranges = {};
-    } else {
-        return false;
-    }
-    return true;
+    return object.parameters->find(Dynamic::parameterNames[index]) != nullptr;
 }
 
-// Whether a vector dynamic may drive the parameter in an object of the class:
-// its three floats must lie within adjacent float fields of the object, as
-// the player checks. A class or name the object lacks is not checked here.
-bool drivesThreeFloats(const std::string& className, int16_t index)
+// Whether a vector dynamic may drive the parameter in the object: its three
+// floats must lie within adjacent float fields of the object, as the player
+// checks. A name the object lacks is not checked here.
+bool drivesThreeFloats(SceneObject& object, int16_t index)
 {
-    std::unique_ptr<SceneObject> sample;
-    if (className == "transform")
-        sample.reset(new Transform);
-    else if (className == "quad")
-        sample.reset(new Quad);
-    else if (className == "box")
-        sample.reset(new Box);
-    else if (className == "camera")
-        sample.reset(new Camera);
-    else if (className == "color")
-        sample.reset(new Color);
-    else if (className == "scale")
-        sample.reset(new Scale);
-    else if (className == "music")
-        sample.reset(new MusicTrack(nullptr));
-    else
-        return true;
-    auto* p = static_cast<float*>(sample->parameters->find(Dynamic::parameterNames[index]));
-    return !p || sample->floatsFrom(p) >= 3;
+    auto* p = static_cast<float*>(object.parameters->find(Dynamic::parameterNames[index]));
+    return !p || object.floatsFrom(p) >= 3;
 }
 
 // A table name as descriptions write it: UTF-8.
@@ -1177,9 +1122,9 @@ struct DynamicKind {
     bool vector;
 };
 const DynamicKind kDynamicKinds[] = {
-    {"scalar", 1002, false},
-    {"translation", 1003, true},
-    {"rotation", 1004, true},
+    {"scalar", format::timeline::kScalarDynamic, false},
+    {"translation", format::timeline::kTranslationDynamic, true},
+    {"rotation", format::timeline::kRotationDynamic, true},
 };
 
 // ---- Timeline
@@ -1216,7 +1161,7 @@ public:
             if (const Value* v = entry.optional("commands"))
                 commands = commandList(*v, place, "", frame);
             entry.finish();
-            stream.add(25, timelineEntry(int16_t(frame), commands));
+            stream.add(format::timeline::kEntry, timelineEntry(int16_t(frame), commands));
         }
         return stream.bytes();
     }
@@ -1294,11 +1239,12 @@ private:
         fields.perFrame = real(f.required("value"), place, "'value'");
         const Value* vectorValue = f.optional("vector");
         if (kind->vector) {
+            const bool translation = kind->command == format::timeline::kTranslationDynamic;
             if (!vectorValue)
                 fail(item, place, std::string("a ") + kind->name + " needs 'vector', " +
-                                      (kind->command == 1003 ? "the direction to move along" : "the axis to turn about"));
+                                      (translation ? "the direction to move along" : "the axis to turn about"));
             fields.vector = floats<3>(*vectorValue, place, "'vector'");
-            if (kind->command == 1004 && fields.vector == std::array<float, 3>{0, 0, 0})
+            if (kind->command == format::timeline::kRotationDynamic && fields.vector == std::array<float, 3>{0, 0, 0})
                 fail(*vectorValue, place, "a rotation axis must not be (0, 0, 0)");
         } else if (vectorValue) {
             fail(*vectorValue, place, "a scalar dynamic changes one value and takes no 'vector'");
@@ -1320,15 +1266,17 @@ private:
         }
         if (parent->dynamic)
             fail(parentValue, place, quoted(d.parentTag) + " is a dynamic; a dynamic drives a placed instance");
-        std::vector<ParameterRange> ranges;
-        if (classParameters(parent->className, ranges)) {
+        // What the parent's class registers, read from an object of it; a
+        // class that makes none is not checked.
+        std::unique_ptr<SceneObject> sample = classSample(parent->className);
+        if (sample) {
             bool registered = false;
             std::string list;
-            for (const ParameterRange& r : ranges) {
-                for (int16_t i = r.first; i <= r.last; ++i) {
-                    registered = registered || i == index;
-                    list += (list.empty() ? "" : ", ") + displayName(i);
-                }
+            for (int16_t i = 1; i < Dynamic::kNameCount; ++i) {
+                if (!hasParameter(*sample, i))
+                    continue;
+                registered = registered || i == index;
+                list += (list.empty() ? "" : ", ") + displayName(i);
             }
             if (!registered) {
                 fail(parameterValue, place,
@@ -1336,7 +1284,7 @@ private:
                          parent->className + (list.empty() ? ", which has none" : "; its parameters: " + list));
             }
         }
-        if (kind->vector && !drivesThreeFloats(parent->className, index)) {
+        if (kind->vector && sample && !drivesThreeFloats(*sample, index)) {
             fail(parameterValue, place,
                  std::string("a ") + kind->name + " changes three values: " + quoted(displayName(index)) +
                      " has fewer after it in a " + parent->className + "; use a vector such as " +
@@ -1592,7 +1540,7 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
             // Lookups by tag find the first resource: a second one would be dead.
             if (tags.count(tag))
                 fail(tagValue, place, "a resource tagged " + quoted(tag) + " is already defined");
-            if (resourceClass->chunkId == 461 && !firstMusic) {
+            if (resourceClass->chunkId == format::kMusicTrack && !firstMusic) {
                 firstMusic = &item;
                 firstMusicPlace = place;
             }
@@ -1607,7 +1555,7 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
             for (const std::string& meshTag : alsoTagged) {
                 if (tags.count(meshTag))
                     fail(tagValue, place, "mesh tag " + quoted(meshTag) + " is already the tag of a resource");
-                tags[meshTag] = alsoTaggedAs ? alsoTaggedAs : &kModelMesh;
+                tags[meshTag] = alsoTaggedAs ? alsoTaggedAs : partClass(format::type::kTriangleMesh);
             }
             for (size_t i = 0; i < alsoTaggedClasses.size() && i < alsoTagged.size(); ++i)
                 tags[alsoTagged[i]] = alsoTaggedClasses[i];
@@ -1639,8 +1587,10 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
 std::vector<std::string> resourceClassNames()
 {
     std::vector<std::string> names;
-    for (const ResourceClass& c : kResourceClasses)
-        names.push_back(c.name);
+    for (const ResourceClass& c : kResourceClasses) {
+        if (c.name)
+            names.push_back(c.name);
+    }
     return names;
 }
 

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "demo/format.h"
+
 namespace authoring {
 
 namespace {
@@ -317,7 +319,7 @@ bool looksLikeDemoData(const Bytes& file)
     if (file.size() < 6)
         return false;
     const int id = int(int16_t(file[0] | (file[1] << 8)));
-    return id >= 2100 && id <= 2104;
+    return id >= format::kWindowSettings && id <= format::kTimeline;
 }
 
 bool looksLikeDescription(const Bytes& file)

@@ -1,5 +1,7 @@
 #include "tools/writer/geometry_payloads.h"
 
+#include "demo/format.h"
+
 namespace authoring {
 
 namespace {
@@ -14,17 +16,17 @@ Bytes vec3(const Vec3& v)
 Bytes transformPayload(const TransformFields& transform, bool nested)
 {
     StreamWriter stream;
-    stream.add(5, vec3(transform.position))
-        .add(6, vec3(transform.angles))
-        .add(10, vec3(transform.axis1))
-        .add(11, vec3(transform.axis2))
-        .add(12, vec3(transform.axis3));
+    stream.add(format::transform::kPosition, vec3(transform.position))
+        .add(format::transform::kAngles, vec3(transform.angles))
+        .add(format::transform::kAxis1, vec3(transform.axis1))
+        .add(format::transform::kAxis2, vec3(transform.axis2))
+        .add(format::transform::kAxis3, vec3(transform.axis3));
     return stream.bytes(!nested);
 }
 
 Bytes nestedTransformChunk(const TransformFields& transform)
 {
-    return chunk(275, transformPayload(transform, true));
+    return chunk(format::transform::kNested, transformPayload(transform, true));
 }
 
 Bytes quadCornersChunk(const std::array<QuadCorner, 4>& corners)
@@ -33,7 +35,7 @@ Bytes quadCornersChunk(const std::array<QuadCorner, 4>& corners)
     for (const QuadCorner& c : corners)
         for (float value : {c.x, c.y, c.z, c.u, c.v, c.r, c.g, c.b, c.a})
             append(records, f32(value));
-    return chunk(161, records);
+    return chunk(format::quad::kCorners, records);
 }
 
 Bytes quadPayload(const QuadFields& quad)
@@ -48,7 +50,7 @@ Bytes boxPayload(const BoxFields& box)
 {
     return StreamWriter()
         .add(nestedTransformChunk(box.transform))
-        .add(251, vec3(box.dimensions))
+        .add(format::box::kSize, vec3(box.dimensions))
         .bytes();
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "demo/format.h"
+
 namespace authoring {
 
 #define GL_NAME(name, constant) {name, #constant, constant}
@@ -56,11 +58,11 @@ const std::vector<EnumName> kQuadricOrientationNames = {
 #undef GL_NAME
 
 const std::vector<EnumName> kQuadricKindNames = {
-    {"cylinder", "cylinder", 401},
-    {"cone", "cone", 402},
-    {"sphere", "sphere", 403},
-    {"disk", "disk", 404},
-    {"partialDisk", "partialDisk", 405},
+    {"cylinder", "cylinder", format::quadric::kCylinder},
+    {"cone", "cone", format::quadric::kCone},
+    {"sphere", "sphere", format::quadric::kSphere},
+    {"disk", "disk", format::quadric::kDisk},
+    {"partialDisk", "partialDisk", format::quadric::kPartialDisk},
 };
 
 const EnumName* enumNameOf(const std::vector<EnumName>& names, int32_t value)

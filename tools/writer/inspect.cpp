@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "demo/chunk_stream.h"
+#include "demo/class_registry.h"
+#include "demo/format.h"
 #include "tools/writer/animation_payloads.h"
 #include "tools/writer/file_kind.h"
 #include "tools/writer/gl_enum_names.h"
@@ -27,47 +29,28 @@ struct Region {
     int64_t base;
 };
 
+// A resource class's name in listings, from the class registry.
 const char* className(int16_t id)
 {
-    switch (id) {
-    case 3: return "Color";
-    case 25: return "TimelineEntry";
-    case 109: return "Model";
-    case 150: return "Scale";
-    case 160: return "Quad";
-    case 170: return "Grid";
-    case 200: return "Texture";
-    case 202: return "Texture copy";
-    case 250: return "Box";
-    case 275: return "Transform";
-    case 300: return "Camera";
-    case 325: return "Replicator";
-    case 340: return "BlendMode";
-    case 341: return "MotionTrail";
-    case 345: return "PolygonMode";
-    case 350: return "QuadSplitter";
-    case 355: return "PieceAssembly";
-    case 400: return "Quadric";
-    case 420: return "CollisionWorld";
-    case 450: return "Ripple";
-    case 461: return "MusicTrack";
-    case 463: return "SoundLibrary";
-    case 2101: return "settings image";
-    default: return nullptr;
-    }
+#define LISTED_ROW(rowId, path, extraId, factory, name, writer, transformCopy, listed) \
+    if (id == rowId)                                                                     \
+        return listed;
+    DEMO_CLASSES(LISTED_ROW)
+#undef LISTED_ROW
+    return nullptr;
 }
 
 const char* commandName(int16_t id)
 {
     switch (id) {
-    case 1000: return "group";
-    case 1001: return "place clone";
-    case 1002: return "attach scalar dynamic";
-    case 1003: return "attach translation dynamic";
-    case 1004: return "attach rotation dynamic";
-    case 1005: return "place Transform copy";
-    case 1006: return "fast-forward instance";
-    case 1007: return "fast-forward resource";
+    case format::timeline::kGroup: return "group";
+    case format::timeline::kPlaceClone: return "place clone";
+    case format::timeline::kScalarDynamic: return "attach scalar dynamic";
+    case format::timeline::kTranslationDynamic: return "attach translation dynamic";
+    case format::timeline::kRotationDynamic: return "attach rotation dynamic";
+    case format::timeline::kPlaceTransformCopy: return "place Transform copy";
+    case format::timeline::kFastForwardInstance: return "fast-forward instance";
+    case format::timeline::kFastForwardResource: return "fast-forward resource";
     default: return nullptr;
     }
 }
@@ -129,11 +112,14 @@ std::string dynamicFields(int16_t id, const uint8_t* p)
     std::string name = authoring::dynamicParameterName(index), shown;
     for (char c : name)
         shown += c == '\xf3' ? std::string("\xc3\xb3") : std::string(1, c);
-    std::string text = std::string(id == 1002 ? "scalar" : id == 1003 ? "translation" : "rotation") + " '" +
+    const char* kind = id == format::timeline::kScalarDynamic        ? "scalar"
+                       : id == format::timeline::kTranslationDynamic ? "translation"
+                                                                     : "rotation";
+    std::string text = std::string(kind) + " '" +
                        (shown.empty() ? "#" + std::to_string(index) + "' (no such parameter)" : shown + "'") +
                        ", value " + f32At(5) + " per frame, initial " + f32At(1) + ", mode " +
                        (mode == 1 ? "relative" : mode == 2 ? "reset" : std::to_string(mode) + " (unknown)");
-    if (id != 1002)
+    if (id != format::timeline::kScalarDynamic)
         text += ", vector (" + f32At(11) + ", " + f32At(15) + ", " + f32At(19) + ")";
     return text;
 }
@@ -159,11 +145,11 @@ public:
             line(0) << "chunk " << id << " " << topLevelName(id) << " at offset " << offset
                     << ", length " << length << '\n';
             switch (id) {
-            case 2100: windowSettings(payload); break;
-            case 2101: playback(payload); break;
-            case 2102: resources(payload); break;
-            case 2103: renderState(payload); break;
-            case 2104: timeline(payload); break;
+            case format::kWindowSettings: windowSettings(payload); break;
+            case format::kPlaybackSettings: playback(payload); break;
+            case format::kResources: resources(payload); break;
+            case format::kRenderState: renderState(payload); break;
+            case format::kTimeline: timeline(payload); break;
             default: problem(1, "chunk " + std::to_string(id) + " at offset " + std::to_string(offset) +
                                     ": unknown top-level id");
             }
@@ -259,16 +245,16 @@ private:
         walk(r, 1, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
             ChunkStream s(p.data, p.size);
             switch (id) {
-            case 4:
+            case format::window::kTitle:
                 line(1) << "4 title " << quoted(p.data, p.size) << '\n';
                 break;
-            case 2003: {
+            case format::window::kSize: {
                 int16_t w = 0, h = 0;
                 if (needs(1, id, offset, p, 4) && s.readS16(w) && s.readS16(h))
                     line(1) << "2003 size " << w << " x " << h << '\n';
                 break;
             }
-            case 2004:
+            case format::window::kFullscreen:
                 line(1) << "2004 fullscreen\n";
                 break;
             default:
@@ -283,14 +269,14 @@ private:
         walk(r, 1, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
             ChunkStream s(p.data, p.size);
             switch (id) {
-            case 2000: {
+            case format::playback::kFrameRate: {
                 int16_t rate = 0;
                 if (needs(1, id, offset, p, 2) && s.readS16(rate))
                     line(1) << "2000 frame rate " << rate << '\n';
                 break;
             }
-            case 2001: line(1) << "2001 catch-up\n"; break;
-            case 2002: line(1) << "2002 loop\n"; break;
+            case format::playback::kCatchUp: line(1) << "2001 catch-up\n"; break;
+            case format::playback::kLoop: line(1) << "2002 loop\n"; break;
             default:
                 line(1) << id << " unknown, length " << p.size << '\n';
                 problem(2, at(id, offset) + ": unknown playback setting");
@@ -305,29 +291,29 @@ private:
             int16_t a = 0, b = 0;
             float f[4] = {0, 0, 0, 0};
             switch (id) {
-            case 100:
+            case format::render::kShadeModel:
                 if (needs(1, id, offset, p, 2) && s.readS16(a))
                     line(1) << "100 glShadeModel " << hex16(a) << '\n';
                 break;
-            case 101:
+            case format::render::kClearColor:
                 if (needs(1, id, offset, p, 16) && s.readF32(f[0]) && s.readF32(f[1]) &&
                     s.readF32(f[2]) && s.readF32(f[3]))
                     line(1) << "101 glClearColor " << f[0] << ' ' << f[1] << ' ' << f[2] << ' ' << f[3]
                             << '\n';
                 break;
-            case 102:
+            case format::render::kClearDepth:
                 if (needs(1, id, offset, p, 4) && s.readF32(f[0]))
                     line(1) << "102 glClearDepth " << f[0] << '\n';
                 break;
-            case 103:
+            case format::render::kDepthFunc:
                 if (needs(1, id, offset, p, 2) && s.readS16(a))
                     line(1) << "103 glDepthFunc " << hex16(a) << '\n';
                 break;
-            case 104:
+            case format::render::kHint:
                 if (needs(1, id, offset, p, 4) && s.readS16(a) && s.readS16(b))
                     line(1) << "104 glHint " << hex16(a) << ' ' << hex16(b) << '\n';
                 break;
-            case 500:
+            case format::render::kEnable:
                 if (needs(1, id, offset, p, 2) && s.readS16(a))
                     line(1) << "500 glEnable " << hex16(a) << '\n';
                 break;
@@ -346,19 +332,19 @@ private:
                     << ", length " << p.size << '\n';
             if (!name)
                 problem(2, at(id, offset) + ": unknown resource class");
-            if (id == 463)
+            if (id == format::kSoundLibrary)
                 libraryImage(p);
-            else if (id == 2101)
+            else if (id == format::kSettingsImage)
                 return;  // a settings image: raw bytes
             else
                 envelope(p, id);
-            if (id == 109 || id == 170)
+            if (id == format::kModel || id == format::kGrid)
                 geometryBody(id, p);
-            if (id == 325 || id == 350 || id == 355)
+            if (id == format::kReplicator || id == format::kQuadSplitter || id == format::kPieceAssembly)
                 replicaBody(id, p);
-            if (id == 450)
+            if (id == format::kRipple)
                 rippleBody(p);
-            if (id == 420)
+            if (id == format::kCollisionWorld)
                 worldBody(p);
         });
     }
@@ -372,15 +358,15 @@ private:
         walk(body, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
             ChunkStream s(p.data, p.size);
             float f[4] = {};
-            if (id == 421 && needs(2, id, offset, p, 20) && s.read(nullptr, 0, 4) && s.readF32(f[0]) &&
-                s.readF32(f[1]) && s.readF32(f[2]) && s.readF32(f[3]))
+            if (id == format::world::kForce && needs(2, id, offset, p, 20) && s.read(nullptr, 0, 4) &&
+                s.readF32(f[0]) && s.readF32(f[1]) && s.readF32(f[2]) && s.readF32(f[3]))
                 line(2) << "force " << tagText(p.data) << " strength " << f[0] << ", direction " << f[1] << ' '
                         << f[2] << ' ' << f[3] << '\n';
-            else if (id == 422)
+            else if (id == format::world::kRolling)
                 line(2) << "rolling\n";
-            else if (id == 423 && needs(2, id, offset, p, 4))
+            else if (id == format::world::kSpawner && needs(2, id, offset, p, 4))
                 line(2) << "spawner " << tagText(p.data) << '\n';
-            else if (id != 421 && id != 423)
+            else if (id != format::world::kForce && id != format::world::kSpawner)
                 problem(3, at(id, offset) + ": unknown world part");
         });
     }
@@ -394,7 +380,7 @@ private:
         while (s.readS16(id) && s.readU32(length)) {
             if (length > uint32_t(s.remaining()))
                 return false;
-            if (id == 8) {
+            if (id == format::envelope::kBody) {
                 body = Region{r.data + s.position(), int32_t(length), r.base + s.position()};
                 return true;
             }
@@ -409,15 +395,15 @@ private:
         Region body{};
         if (!bodyOf(r, body))
             return;
-        if (resourceId == 170) {
+        if (resourceId == format::kGrid) {
             walk(body, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
                 ChunkStream s(p.data, p.size);
                 float w = 0, h = 0;
                 int16_t nx = 0, ny = 0;
-                if (id == 171 && needs(2, id, offset, p, 12) && s.readF32(w) && s.readF32(h) && s.readS16(nx) &&
-                    s.readS16(ny))
+                if (id == format::grid::kCells && needs(2, id, offset, p, 12) && s.readF32(w) && s.readF32(h) &&
+                    s.readS16(nx) && s.readS16(ny))
                     line(2) << "grid " << w << " x " << h << ", " << nx << " x " << ny << " cells\n";
-                else if (id != 171 && id != 275)
+                else if (id != format::grid::kCells && id != format::transform::kNested)
                     problem(3, at(id, offset) + ": unknown grid part");
             });
             return;
@@ -435,7 +421,7 @@ private:
             }
             const int64_t offset = body.base + start;
             uint8_t tagChunk[10];
-            if (id != 107) {
+            if (id != format::model::kMesh) {
                 // The player skips these without a word, and stops at one
                 // that runs past the end.
                 line(2) << id << " skipped, length " << length << '\n';
@@ -472,13 +458,13 @@ private:
         walk(body, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
             ChunkStream s(p.data, p.size);
             float f[4] = {};
-            if (id == 15 && needs(2, id, offset, p, 16) && s.readF32(f[0]) && s.readF32(f[1]) && s.readF32(f[2]) &&
-                s.readF32(f[3]))
+            if (id == format::ripple::kWave && needs(2, id, offset, p, 16) && s.readF32(f[0]) && s.readF32(f[1]) &&
+                s.readF32(f[2]) && s.readF32(f[3]))
                 line(2) << "ripple start radius " << f[0] << ", speed " << f[1] << ", amplitude " << f[2]
                         << ", width " << f[3] << '\n';
-            else if (id == 16 && needs(2, id, offset, p, 8) && s.readF32(f[0]) && s.readF32(f[1]))
+            else if (id == format::ripple::kCentre && needs(2, id, offset, p, 8) && s.readF32(f[0]) && s.readF32(f[1]))
                 line(2) << "centre " << f[0] << ' ' << f[1] << '\n';
-            else if (id != 15 && id != 16)
+            else if (id != format::ripple::kWave && id != format::ripple::kCentre)
                 problem(3, at(id, offset) + ": unknown ripple part");
         });
     }
@@ -501,18 +487,21 @@ private:
         walk(body, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
             ChunkStream s(p.data, p.size);
             float f[5] = {};
-            if (id == 275 && resourceId != 355) {
+            if (id == format::transform::kNested && resourceId != format::kPieceAssembly) {
                 line(2) << "275 transform, length " << p.size << '\n';
-            } else if ((id == 329 && resourceId == 325) || id == 352) {
+            } else if ((id == format::replicator::kSource && resourceId == format::kReplicator) ||
+                       id == format::splitter::kSource) {
                 if (needs(2, id, offset, p, 4))
                     line(2) << id << " source " << tagText(p.data) << '\n';
-            } else if ((id == 328 && resourceId == 325) || (id == 351 && resourceId == 350)) {
-                line(2) << id << (id == 328 ? " instances " : " tiles ") << p.size / 4 << ": " << tagList(p) << '\n';
-            } else if (id == 326 && resourceId == 325) {
+            } else if ((id == format::replicator::kInstanceTags && resourceId == format::kReplicator) ||
+                       (id == format::splitter::kTileTags && resourceId == format::kQuadSplitter)) {
+                line(2) << id << (id == format::replicator::kInstanceTags ? " instances " : " tiles ") << p.size / 4
+                        << ": " << tagList(p) << '\n';
+            } else if (id == format::replicator::kCircle && resourceId == format::kReplicator) {
                 if (needs(2, id, offset, p, 9) && s.readF32(f[0]) && s.readF32(f[1]))
                     line(2) << "326 circle: angle " << f[0] << ", radius " << f[1] << ", face centre "
                             << (p.data[8] == 1 ? "yes" : "no") << '\n';
-            } else if (id == 327 && resourceId == 325) {
+            } else if (id == format::replicator::kLattice && resourceId == format::kReplicator) {
                 if (!needs(2, id, offset, p, 54))
                     return;
                 int16_t counts[3];
@@ -523,22 +512,23 @@ private:
                 }
                 line(2) << "327 lattice: counts " << counts[0] << " x " << counts[1] << " x " << counts[2]
                         << ", spacing " << f[0] << ' ' << f[1] << ' ' << f[2] << '\n';
-            } else if (id == 13 && resourceId == 350) {
+            } else if (id == format::splitter::kCentreTiles && resourceId == format::kQuadSplitter) {
                 line(2) << "13 centre tiles\n";
-            } else if (id == 8 && resourceId == 355) {
+            } else if (id == format::assembly::kFlight && resourceId == format::kPieceAssembly) {
                 if (needs(2, id, offset, p, 20) && s.readF32(f[0]) && s.readF32(f[1]) && s.readF32(f[2]) &&
                     s.readF32(f[3]) && s.readF32(f[4]))
                     line(2) << "8 start height " << f[0] << ", depth spread " << f[1] << ", start offset " << f[2]
                             << ", phase end " << f[3] << ", flight fraction " << f[4] << '\n';
-            } else if (id == 14 && resourceId == 355) {
+            } else if (id == format::assembly::kSeed && resourceId == format::kPieceAssembly) {
                 uint32_t seed = 0;
                 if (needs(2, id, offset, p, 4) && s.readU32(seed))
                     line(2) << "14 seed " << seed << '\n';
             } else {
                 line(2) << id << " unknown, length " << p.size << '\n';
                 // The assembly reads such a payload as the next chunk header.
-                problem(3, at(id, offset) + (resourceId == 355 ? ": unknown assembly part (its bytes are read as chunks)"
-                                                              : ": unknown part"));
+                problem(3, at(id, offset) + (resourceId == format::kPieceAssembly
+                                                 ? ": unknown assembly part (its bytes are read as chunks)"
+                                                 : ": unknown part"));
             }
         });
     }
@@ -548,10 +538,10 @@ private:
         int32_t counts[4] = {0, 0, 0, 0};  // floats of 101, entries of 104, floats of 105, entries of 108
         walk(r, 3, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
             switch (id) {
-            case 101: counts[0] = p.size / 4; break;
-            case 104: counts[1] = p.size / 4; break;
-            case 105: counts[2] = p.size / 4; break;
-            case 108: counts[3] = p.size / 4; break;
+            case format::mesh::kVertices: counts[0] = p.size / 4; break;
+            case format::mesh::kVertexIndices: counts[1] = p.size / 4; break;
+            case format::mesh::kTexCoords: counts[2] = p.size / 4; break;
+            case format::mesh::kTexCoordIndices: counts[3] = p.size / 4; break;
             default: problem(3, at(id, offset) + ": unknown mesh part");
             }
         });
@@ -575,18 +565,18 @@ private:
     {
         walk(r, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
             switch (id) {
-            case 1:
-            case 9:
+            case format::envelope::kTag:
+            case format::envelope::kSourceTag:
                 if (needs(2, id, offset, p, 4))
-                    line(2) << (id == 1 ? "tag " : "source tag ") << tagText(p.data) << '\n';
+                    line(2) << (id == format::envelope::kTag ? "tag " : "source tag ") << tagText(p.data) << '\n';
                 break;
-            case 8:
+            case format::envelope::kBody:
                 line(2) << "body length " << p.size << '\n';
                 body(classId, id, offset, p);
                 break;
-            case 110:
-            case 201:
-            case 462:
+            case format::envelope::kModelMeshes:
+            case format::envelope::kTextureImage:
+            case format::envelope::kMusicFile:
                 line(2) << "extra block " << id << ", length " << p.size << '\n';
                 break;
             default:
@@ -603,22 +593,22 @@ private:
         ChunkStream s(p.data, p.size);
         int16_t a = 0, b = 0, c = 0;
         switch (classId) {
-        case 340:
-        case 341:
-            if (!needs(3, id, offset, p, classId == 340 ? 4 : 6) || !s.readS16(a) || !s.readS16(b))
+        case format::kBlendMode:
+        case format::kMotionTrail:
+            if (!needs(3, id, offset, p, classId == format::kBlendMode ? 4 : 6) || !s.readS16(a) || !s.readS16(b))
                 return;
             line(3) << "source " << glNameOf(authoring::kBlendFactorNames, a) << ", destination "
                     << glNameOf(authoring::kBlendFactorNames, b);
-            if (classId == 341 && s.readS16(c))
+            if (classId == format::kMotionTrail && s.readS16(c))
                 out_ << ", trail length " << c;
             out_ << '\n';
             return;
-        case 345:
+        case format::kPolygonMode:
             if (needs(3, id, offset, p, 4) && s.readS16(a) && s.readS16(b))
                 line(3) << "face " << glNameOf(authoring::kPolygonFaceNames, a) << ", mode "
                         << glNameOf(authoring::kPolygonModeNames, b) << '\n';
             return;
-        case 400:
+        case format::kQuadric:
             quadricBody(p);
             return;
         default:
@@ -651,7 +641,7 @@ private:
             const Region p{r.data + s.position(), cut ? available : int32_t(length), r.base + s.position()};
             ChunkStream f(p.data, p.size);
             switch (id) {
-            case 8: {
+            case format::quadric::kSizes: {
                 float v[5] = {};
                 uint16_t slices = 0, stacks = 0;
                 if (needs(3, id, offset, p, 24) && f.readF32(v[0]) && f.readF32(v[1]) && f.readF32(v[2]) &&
@@ -661,7 +651,7 @@ private:
                             << ", stacks " << stacks << '\n';
                 break;
             }
-            case 15: {
+            case format::quadric::kGluState: {
                 uint32_t style = 0, normals = 0, orientation = 0;
                 uint16_t textured = 0;
                 if (needs(3, id, offset, p, 14) && f.readU32(style) && f.readU32(normals) &&
@@ -673,7 +663,7 @@ private:
                             << ", textured " << ((textured & 0xFF) ? "yes" : "no") << '\n';
                 break;
             }
-            case 275:
+            case format::transform::kNested:
                 line(3) << "275 transform, length " << p.size << '\n';
                 break;
             default:
@@ -693,7 +683,7 @@ private:
     {
         walk(r, 1, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
             ChunkStream s(p.data, p.size);
-            if (id == 2101) {
+            if (id == format::timeline::kTotalFrames) {
                 line(1) << "chunk 2101 settings image at offset " << offset << ", length " << p.size;
                 int16_t frames16 = 0;
                 int32_t frames32 = 0;
@@ -702,7 +692,7 @@ private:
                 else if (p.size == 4 && s.readS32(frames32))
                     out_ << ": total frames " << frames32;
                 out_ << '\n';
-            } else if (id == 25) {
+            } else if (id == format::timeline::kEntry) {
                 line(1) << "chunk 25 timeline entry at offset " << offset << ", length " << p.size;
                 int16_t startFrame = 0;
                 if (!s.readS16(startFrame)) {
@@ -746,22 +736,22 @@ private:
             std::string t1, t2, t3, t4;
             int16_t a = 0, b = 0, c = 0;
             switch (id) {
-            case 1000:
+            case format::timeline::kGroup:
                 text << ", content length " << length;
                 groupEnds.push_back(int64_t(contentStart) + length);
                 break;
-            case 1001:
-            case 1005:
+            case format::timeline::kPlaceClone:
+            case format::timeline::kPlaceTransformCopy:
                 whole = readTag(s, t1) && readTag(s, t2) && s.readS16(a) && s.readS16(b) &&
                         s.readS16(c) && readTag(s, t3) && readTag(s, t4);
                 if (whole)
                     text << ": resource " << t1 << ", instance " << t2 << ", start " << a << ", length "
                          << b << ", frame " << c << ", parent " << t3 << ", after " << t4;
                 break;
-            case 1002:
-            case 1003:
-            case 1004: {
-                int32_t payloadSize = id == 1002 ? 11 : 23;
+            case format::timeline::kScalarDynamic:
+            case format::timeline::kTranslationDynamic:
+            case format::timeline::kRotationDynamic: {
+                int32_t payloadSize = id == format::timeline::kScalarDynamic ? 11 : 23;
                 uint8_t payload[23];
                 whole = readTag(s, t1) && s.readS16(a) && s.readS16(b) && readTag(s, t3) &&
                         readTag(s, t4) && s.read(payload, payloadSize);
@@ -771,8 +761,8 @@ private:
                 }
                 break;
             }
-            case 1006:
-            case 1007:
+            case format::timeline::kFastForwardInstance:
+            case format::timeline::kFastForwardResource:
                 whole = readTag(s, t1) && s.readS16(a);
                 if (whole)
                     text << ": tag " << t1 << ", count " << a;
@@ -782,7 +772,7 @@ private:
                 break;
             }
             int32_t read = s.position() - contentStart;
-            if (whole && name && id != 1000 && uint32_t(read) != length)
+            if (whole && name && id != format::timeline::kGroup && uint32_t(read) != length)
                 text << " (length field says " << length << ")";
             line(d) << text.str() << '\n';
 
@@ -810,11 +800,11 @@ private:
 const char* topLevelName(int id)
 {
     switch (id) {
-    case 2100: return "window settings";
-    case 2101: return "playback";
-    case 2102: return "resources";
-    case 2103: return "render state";
-    case 2104: return "timeline";
+    case format::kWindowSettings: return "window settings";
+    case format::kPlaybackSettings: return "playback";
+    case format::kResources: return "resources";
+    case format::kRenderState: return "render state";
+    case format::kTimeline: return "timeline";
     default: return "unknown";
     }
 }

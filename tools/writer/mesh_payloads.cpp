@@ -1,5 +1,7 @@
 #include "tools/writer/mesh_payloads.h"
 
+#include "demo/format.h"
+
 namespace authoring {
 
 namespace {
@@ -26,22 +28,26 @@ Bytes gridPayload(const GridFields& grid)
 {
     return StreamWriter()
         .add(nestedTransformChunk(grid.transform))
-        .add(171, cat({f32(grid.width), f32(grid.height), s16(grid.cellsX), s16(grid.cellsY)}))
+        .add(format::grid::kCells, cat({f32(grid.width), f32(grid.height), s16(grid.cellsX), s16(grid.cellsY)}))
         .bytes();
 }
 
 Bytes meshPayload(const MeshFields& mesh)
 {
     StreamWriter stream;
-    stream.add(101, entries(mesh.vertices)).add(104, entries(mesh.indices));
+    stream.add(format::mesh::kVertices, entries(mesh.vertices))
+        .add(format::mesh::kVertexIndices, entries(mesh.indices));
     if (!mesh.texCoords.empty() || !mesh.texIndices.empty())
-        stream.add(105, entries(mesh.texCoords)).add(108, entries(mesh.texIndices));
+        stream.add(format::mesh::kTexCoords, entries(mesh.texCoords))
+            .add(format::mesh::kTexCoordIndices, entries(mesh.texIndices));
     return stream.bytes(false);
 }
 
 Bytes modelMeshChunk(const std::string& tagText, const Bytes& meshPayloadBytes)
 {
-    return cat({chunkWithLength(107, uint32_t(meshPayloadBytes.size()), chunk(1, tag(tagText))), meshPayloadBytes});
+    return cat({chunkWithLength(format::model::kMesh, uint32_t(meshPayloadBytes.size()),
+                                chunk(format::envelope::kTag, tag(tagText))),
+                meshPayloadBytes});
 }
 
 Bytes modelPayload(const std::vector<std::pair<std::string, MeshFields>>& meshes)
@@ -56,10 +62,10 @@ Bytes modelResource(const std::string& tag, const Bytes& modelPayloadBytes, cons
 {
     Envelope e;
     e.tag = tag;
-    e.extraId = 110;
+    e.extraId = format::envelope::kModelMeshes;
     e.extra = transformPayload(placement);
     e.body = modelPayloadBytes;
-    return resource(109, e);
+    return resource(format::kModel, e);
 }
 
 }  // namespace authoring

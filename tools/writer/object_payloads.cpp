@@ -1,5 +1,7 @@
 #include "tools/writer/object_payloads.h"
 
+#include "demo/format.h"
+
 namespace authoring {
 
 namespace {
@@ -18,15 +20,15 @@ Bytes cameraPayload(const CameraPayload& c)
 {
     StreamWriter stream;
     if (c.withPosition)
-        stream.add(301, floats({c.position[0], c.position[1], c.position[2]}));
+        stream.add(format::camera::kPosition, floats({c.position[0], c.position[1], c.position[2]}));
     if (c.withUp)
-        stream.add(302, floats({c.up[0], c.up[1], c.up[2]}));
+        stream.add(format::camera::kUp, floats({c.up[0], c.up[1], c.up[2]}));
     if (c.withCentre)
-        stream.add(303, floats({c.centre[0], c.centre[1], c.centre[2]}));
+        stream.add(format::camera::kCentre, floats({c.centre[0], c.centre[1], c.centre[2]}));
     if (c.withFade)
-        stream.add(304, floats({c.fadeColor[0], c.fadeColor[1], c.fadeColor[2], c.fadeValue}));
+        stream.add(format::camera::kFade, floats({c.fadeColor[0], c.fadeColor[1], c.fadeColor[2], c.fadeValue}));
     if (c.withProximity)
-        stream.add(305, f32(c.proximity));
+        stream.add(format::camera::kProximity, f32(c.proximity));
     return stream.bytes();
 }
 

@@ -3,13 +3,14 @@
 
 #include <cstdint>
 
+#include "demo/format.h"
 #include "tools/writer/geometry_payloads.h"
 
 namespace authoring {
 
 struct QuadricFields {
     TransformFields transform;
-    int16_t kind = 403;  // 401 cylinder, 402 cone, 403 sphere, 404 disk, 405 partial disk; 0 none
+    int16_t kind = format::quadric::kSphere;  // 401 cylinder, 402 cone, 403 sphere, 404 disk, 405 partial disk; 0 none
     float radius1 = 1;   // base radius, sphere radius, inner radius of disks
     float radius2 = 0;   // top radius of cones, outer radius of disks
     float height = 1;

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "player/demo_data.h"
+#include "demo/format.h"
 #include "demo/timeline.h"
 #include "player/frame_loop.h"
 #include "player/player.h"
@@ -160,9 +161,9 @@ bool renderDemo(const std::string& path, const RenderOptions& options,
         if (!readFile(path, head))
             return failWith("cannot read " + path);
         if (isExecutable(head)) {
-            if (head.size() <= kDemoDataOffset)
+            if (head.size() <= format::kDataOffset)
                 return failWith(path + " is an executable without demo data");
-            offset = kDemoDataOffset;
+            offset = format::kDataOffset;
         }
     }
 

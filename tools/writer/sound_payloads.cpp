@@ -1,13 +1,15 @@
 #include "tools/writer/sound_payloads.h"
 
+#include "demo/format.h"
+
 namespace authoring {
 
 Bytes musicSettings(const MusicSettings& settings)
 {
     return StreamWriter()
-        .add(4, text(settings.name))
-        .add(17, s16(settings.framesPerSecond))
-        .add(8, s16(settings.volume))
+        .add(format::music::kFileName, text(settings.name))
+        .add(format::music::kFrameRate, s16(settings.framesPerSecond))
+        .add(format::music::kVolume, s16(settings.volume))
         .bytes();
 }
 
@@ -15,15 +17,15 @@ Bytes musicResource(const std::string& tag, const MusicSettings& settings, const
 {
     Envelope e;
     e.tag = tag;
-    e.extraId = 462;
+    e.extraId = format::envelope::kMusicFile;
     e.extra = musicSettings(settings);
     e.body = audio;
-    return resource(461, e);
+    return resource(format::kMusicTrack, e);
 }
 
 Bytes soundLibraryResource(const Bytes& library)
 {
-    return chunk(463, library);
+    return chunk(format::kSoundLibrary, library);
 }
 
 }  // namespace authoring

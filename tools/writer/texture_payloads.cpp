@@ -1,5 +1,7 @@
 #include "tools/writer/texture_payloads.h"
 
+#include "demo/format.h"
+
 namespace authoring {
 
 namespace {
@@ -99,31 +101,31 @@ TextureParameterWriter& TextureParameterWriter::wrapT(uint16_t value)
 
 TextureParameterWriter& TextureParameterWriter::borderColor(float r, float g, float b, float a)
 {
-    stream_.add(3, cat({f32(r), f32(g), f32(b), f32(a)}));
+    stream_.add(format::texture::kBorderColor, cat({f32(r), f32(g), f32(b), f32(a)}));
     return *this;
 }
 
 TextureParameterWriter& TextureParameterWriter::level(int16_t value)
 {
-    stream_.add(205, s16(value));
+    stream_.add(format::texture::kSetLevel, s16(value));
     return *this;
 }
 
 TextureParameterWriter& TextureParameterWriter::border(int16_t value)
 {
-    stream_.add(206, s16(value));
+    stream_.add(format::texture::kSetBorder, s16(value));
     return *this;
 }
 
 TextureParameterWriter& TextureParameterWriter::upload()
 {
-    stream_.add(204);
+    stream_.add(format::texture::kUpload);
     return *this;
 }
 
 TextureParameterWriter& TextureParameterWriter::buildMipmaps()
 {
-    stream_.add(203);
+    stream_.add(format::texture::kBuildMipmaps);
     return *this;
 }
 
@@ -167,9 +169,9 @@ Bytes textureResource(const std::string& tagText, const Bytes& bmp, const Bytes&
     Envelope e;
     e.tag = tagText;
     e.body = bmp;
-    e.extraId = 201;
+    e.extraId = format::envelope::kTextureImage;
     e.extra = parameters;
-    return resource(200, e);
+    return resource(format::kTexture, e);
 }
 
 Bytes textureCopyResource(const std::string& tagText, const std::string& sourceTag, const Bytes& parameters)
@@ -177,10 +179,10 @@ Bytes textureCopyResource(const std::string& tagText, const std::string& sourceT
     Envelope e;
     e.tag = tagText;
     e.withBody = false;
-    e.extraId = 201;
+    e.extraId = format::envelope::kTextureImage;
     e.extra = parameters;
     e.sourceTag = sourceTag;
-    return resource(202, e);
+    return resource(format::kTextureCopy, e);
 }
 
 }  // namespace authoring

@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 
+#include "demo/format.h"
 #include "tools/writer/png.h"
 #include "tools/writer/render.h"
 #include "tools/writer/video.h"
@@ -99,7 +100,7 @@ std::string secondsText(double seconds)
 
 bool isDynamic(const ChartedObject& o)
 {
-    return o.command >= 1002 && o.command <= 1004;
+    return o.command >= format::timeline::kScalarDynamic && o.command <= format::timeline::kRotationDynamic;
 }
 
 std::string tagOrNone(const std::string& tag)
@@ -130,8 +131,8 @@ std::string classColor(const std::string& name, double lightness = 0.55)
 std::string dynamicColor(int16_t command)
 {
     switch (command) {
-    case 1002: return "#e08a1e";  // scalar
-    case 1003: return "#1f9e89";  // translation
+    case format::timeline::kScalarDynamic: return "#e08a1e";  // scalar
+    case format::timeline::kTranslationDynamic: return "#1f9e89";  // translation
     default: return "#8a55c9";    // rotation
     }
 }
@@ -139,8 +140,8 @@ std::string dynamicColor(int16_t command)
 const char* dynamicKind(int16_t command)
 {
     switch (command) {
-    case 1002: return "scalar";
-    case 1003: return "translation";
+    case format::timeline::kScalarDynamic: return "scalar";
+    case format::timeline::kTranslationDynamic: return "translation";
     default: return "rotation";
     }
 }
@@ -439,7 +440,8 @@ private:
         for (const ChartedResourceSkip& s : walk_.otherSkips) {
             const double px = x(s.frame - 1);
             out_ << "<path class=\"skip-mark\" data-frame=\"" << s.frame << "\" d=\"" << chevrons(px, y + 13, 5)
-                 << "\" fill=\"#c22\"><title>" << (s.command == 1007 ? "resource " : "instance ")
+                 << "\" fill=\"#c22\"><title>"
+                 << (s.command == format::timeline::kFastForwardResource ? "resource " : "instance ")
                  << xmlText(tagOrNone(s.tag)) << " fast-forwarded " << s.count << " frames at frame " << s.frame
                  << (s.found ? "" : " (the tag names nothing)") << "</title></path>\n";
         }
@@ -610,7 +612,7 @@ private:
         std::string text = xmlText(tagOrNone(o.tag)) + " (" + xmlText(o.className) + ")";
         if (isDynamic(o))
             text += ": " + std::string(dynamicKind(o.command)) + " dynamic on \"" + xmlText(o.parameter) + "\"";
-        if (o.command == 1005)
+        if (o.command == format::timeline::kPlaceTransformCopy)
             text += ": a transform copy (1005)";
         text += "\nstart " + std::to_string(o.start) + ", length " + std::to_string(o.length) + ", frame " +
                 std::to_string(o.frame);
@@ -670,7 +672,7 @@ private:
                  << " " << num(h / 2) << "l" << num(-(h / 2 + 2)) << " " << num(h / 2) << "z\" fill=\"" << fill
                  << "\"/>";
         }
-        if (o.command == 1005) {
+        if (o.command == format::timeline::kPlaceTransformCopy) {
             const double px = x((first > 0 ? first : o.madeAt) - 1), mid = top + h / 2, r = h / 2 + 1.5;
             out_ << "<path class=\"copy-mark\" data-id=\"" << index << "\" d=\"M" << num(px) << " " << num(mid - r)
                  << "l" << num(r) << " " << num(r) << "l" << num(-r) << " " << num(r) << "l" << num(-r) << " "
@@ -704,7 +706,7 @@ private:
                 out_ << "<text x=\"" << num(labelX) << "\" y=\"" << num(row.y + row.height / 2 + fontSize * 0.36)
                      << "\" font-size=\"" << num(fontSize) << "\" fill=\"#222\"><tspan font-weight=\"bold\">"
                      << xmlText(tagOrNone(o.tag)) << "</tspan> " << xmlText(o.className);
-                if (o.command == 1005)
+                if (o.command == format::timeline::kPlaceTransformCopy)
                     out_ << " copy";
                 if (!o.placed)
                     out_ << " (placed nowhere)";
@@ -763,7 +765,8 @@ private:
             px += w;
         };
         out_ << "<g class=\"legend\">";
-        const std::string instanceFill = classColor("Transform"), dynamicFill = dynamicColor(1002);
+        const std::string instanceFill = classColor("Transform");
+        const std::string dynamicFill = dynamicColor(format::timeline::kScalarDynamic);
         item([&](double x, double y) {
             return "<rect x=\"" + num(x) + "\" y=\"" + num(y + 2) + "\" width=\"18\" height=\"9\" fill=\"" +
                    instanceFill + "\"/>";

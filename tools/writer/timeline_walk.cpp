@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "animation/dynamic.h"
+#include "demo/format.h"
 #include "demo/instance_list.h"
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
@@ -46,7 +47,7 @@ std::string classNameOf(const SceneObject& object)
     return name;
 }
 
-// Raw demo data starts at 0, a packed player's at kDemoDataOffset.
+// Raw demo data starts at 0, a packed player's at format::kDataOffset.
 bool dataOffsetOf(const std::string& path, uint32_t& offset, std::string* error)
 {
     FILE* file = std::fopen(path.c_str(), "rb");
@@ -61,11 +62,11 @@ bool dataOffsetOf(const std::string& path, uint32_t& offset, std::string* error)
     std::fclose(file);
     offset = 0;
     if (got == 4 && magic[0] == 0x7f && magic[1] == 'E' && magic[2] == 'L' && magic[3] == 'F') {
-        if (size <= long(kDemoDataOffset)) {
+        if (size <= long(format::kDataOffset)) {
             *error = path + " is an executable without demo data";
             return false;
         }
-        offset = kDemoDataOffset;
+        offset = format::kDataOffset;
     }
     return true;
 }
@@ -130,7 +131,7 @@ public:
     void skipped(int16_t command, const char* tag, SceneObject* object, int16_t count) override
     {
         countCommand();
-        auto known = object && command == 1006 ? alive_.find(object) : alive_.end();
+        auto known = object && command == format::timeline::kFastForwardInstance ? alive_.find(object) : alive_.end();
         if (known != alive_.end()) {
             walk_.objects[known->second].skips.push_back({frame_, count});
             return;

@@ -14,6 +14,7 @@
 
 #include "demo/chunk_stream.h"
 #include "demo/envelope.h"
+#include "demo/format.h"
 #include "tools/writer/render.h"
 
 extern char** environ;
@@ -30,15 +31,15 @@ Bytes musicOf(const Bytes& file)
     forEachChunk(top, [&](int16_t id, uint32_t length) {
         const int32_t at = top.position();
         const int32_t size = int32_t(std::min<uint32_t>(length, uint32_t(top.remaining())));
-        if (id == 2102 && music.empty()) {
+        if (id == format::kResources && music.empty()) {
             ChunkStream resources(data.data() + at, size);
             forEachChunk(resources, [&](int16_t resourceId, uint32_t resourceLength) {
-                if (resourceId != 461 || !music.empty()) {
+                if (resourceId != format::kMusicTrack || !music.empty()) {
                     resources.skip(resourceLength);
                     return;
                 }
                 EnvelopeContents envelope;
-                readEnvelope(resources, resourceLength, 462, envelope);
+                readEnvelope(resources, resourceLength, format::envelope::kMusicFile, envelope);
                 if (envelope.body && envelope.bodySize > 0)
                     music.assign(envelope.body, envelope.body + envelope.bodySize);
             });

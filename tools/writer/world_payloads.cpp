@@ -1,5 +1,7 @@
 #include "tools/writer/world_payloads.h"
 
+#include "demo/format.h"
+
 namespace authoring {
 
 Bytes forcePayload(const ForceFields& f)
@@ -11,11 +13,11 @@ Bytes worldPayload(const WorldFields& world)
 {
     StreamWriter w;
     for (const ForceFields& f : world.forces)
-        w.add(421, cat({tag(f.tag), forcePayload(f)}));
+        w.add(format::world::kForce, cat({tag(f.tag), forcePayload(f)}));
     for (const std::string& s : world.spawners)
-        w.add(423, tag(s));
+        w.add(format::world::kSpawner, tag(s));
     if (world.rolling)
-        w.add(422);
+        w.add(format::world::kRolling);
     return w.bytes();
 }
 

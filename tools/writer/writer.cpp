@@ -1,5 +1,6 @@
 #include "tools/writer/writer.h"
 
+#include "demo/format.h"
 #include "tools/writer/file_kind.h"
 
 #include <sys/stat.h>
@@ -101,11 +102,11 @@ Bytes windowSettings(const WindowSettings& settings)
 {
     StreamWriter stream;
     if (!settings.title.empty())
-        stream.add(4, text(settings.title));
+        stream.add(format::window::kTitle, text(settings.title));
     if (settings.hasSize)
-        stream.add(2003, cat({s16(settings.width), s16(settings.height)}));
+        stream.add(format::window::kSize, cat({s16(settings.width), s16(settings.height)}));
     if (settings.fullscreen)
-        stream.add(2004);
+        stream.add(format::window::kFullscreen);
     return stream.bytes();
 }
 
@@ -113,47 +114,47 @@ Bytes playbackSettings(const PlaybackSettings& settings)
 {
     StreamWriter stream;
     if (settings.hasFrameRate)
-        stream.add(2000, s16(settings.frameRate));
+        stream.add(format::playback::kFrameRate, s16(settings.frameRate));
     if (settings.catchUp)
-        stream.add(2001);
+        stream.add(format::playback::kCatchUp);
     if (settings.loop)
-        stream.add(2002);
+        stream.add(format::playback::kLoop);
     return stream.bytes();
 }
 
 RenderStateWriter& RenderStateWriter::shadeModel(int16_t mode)
 {
-    stream_.add(100, s16(mode));
+    stream_.add(format::render::kShadeModel, s16(mode));
     return *this;
 }
 
 RenderStateWriter& RenderStateWriter::clearColor(float r, float g, float b, float a)
 {
-    stream_.add(101, cat({f32(r), f32(g), f32(b), f32(a)}));
+    stream_.add(format::render::kClearColor, cat({f32(r), f32(g), f32(b), f32(a)}));
     return *this;
 }
 
 RenderStateWriter& RenderStateWriter::clearDepth(float value)
 {
-    stream_.add(102, f32(value));
+    stream_.add(format::render::kClearDepth, f32(value));
     return *this;
 }
 
 RenderStateWriter& RenderStateWriter::depthFunc(int16_t function)
 {
-    stream_.add(103, s16(function));
+    stream_.add(format::render::kDepthFunc, s16(function));
     return *this;
 }
 
 RenderStateWriter& RenderStateWriter::hint(int16_t target, int16_t mode)
 {
-    stream_.add(104, cat({s16(target), s16(mode)}));
+    stream_.add(format::render::kHint, cat({s16(target), s16(mode)}));
     return *this;
 }
 
 RenderStateWriter& RenderStateWriter::enable(int16_t capability)
 {
-    stream_.add(500, s16(capability));
+    stream_.add(format::render::kEnable, s16(capability));
     return *this;
 }
 
@@ -189,13 +190,13 @@ Bytes envelope(const Envelope& e)
 {
     Bytes out;
     if (e.withTag || !e.tag.empty())
-        append(out, chunk(1, tag(e.tag)));
+        append(out, chunk(format::envelope::kTag, tag(e.tag)));
     if (e.extraId != 0)
         append(out, chunk(e.extraId, e.extra));
     if (!e.sourceTag.empty())
-        append(out, chunk(9, tag(e.sourceTag)));
+        append(out, chunk(format::envelope::kSourceTag, tag(e.sourceTag)));
     if (e.withBody)
-        append(out, chunk(8, e.body));
+        append(out, chunk(format::envelope::kBody, e.body));
     return out;
 }
 
@@ -208,7 +209,7 @@ Bytes placeCommand(const Place& p)
 {
     Bytes content = cat({tag(p.resourceTag), tag(p.instanceTag), s16(p.start), s16(p.length),
                          s16(p.frame), tag(p.parentTag), tag(p.afterTag)});
-    return chunk(p.transformCopy ? 1005 : 1001, content);
+    return chunk(p.transformCopy ? format::timeline::kPlaceTransformCopy : format::timeline::kPlaceClone, content);
 }
 
 Bytes dynamicCommand(const AttachDynamic& d)
@@ -221,13 +222,14 @@ Bytes dynamicCommand(const AttachDynamic& d)
 
 Bytes fastForwardCommand(bool resource, const std::string& tagText, int16_t count)
 {
-    return chunk(resource ? 1007 : 1006, cat({tag(tagText), s16(count)}));
+    return chunk(resource ? format::timeline::kFastForwardResource : format::timeline::kFastForwardInstance,
+                 cat({tag(tagText), s16(count)}));
 }
 
 Bytes groupCommand(const Bytes& commands)
 {
     // The reader walks into the group; its length only spans the content.
-    return chunk(1000, commands);
+    return chunk(format::timeline::kGroup, commands);
 }
 
 Bytes timelineEntry(int16_t startFrame, const Bytes& commands)
@@ -244,15 +246,18 @@ Bytes timelineEntry(int16_t startFrame, const Bytes& commands)
 
 Bytes totalFramesChunk(int16_t totalFrames)
 {
-    return chunk(2101, s16(totalFrames));
+    return chunk(format::timeline::kTotalFrames, s16(totalFrames));
 }
 
 Bytes demoData(const DemoData& demo)
 {
     Bytes out;
     const std::pair<int16_t, const Bytes*> parts[] = {
-        {2100, &demo.window},    {2101, &demo.playback}, {2103, &demo.renderState},
-        {2102, &demo.resources}, {2104, &demo.timeline},
+        {format::kWindowSettings, &demo.window},
+        {format::kPlaybackSettings, &demo.playback},
+        {format::kRenderState, &demo.renderState},
+        {format::kResources, &demo.resources},
+        {format::kTimeline, &demo.timeline},
     };
     for (const auto& [id, payload] : parts)
         if (!payload->empty())
@@ -327,21 +332,21 @@ Bytes replaceSoundLibrary(const Bytes& data, const Bytes& library, int* replaced
     for (const RawChunk& c : top) {
         std::vector<RawChunk> resources;
         Bytes rest;
-        if (c.id != 2102 || !splitChunks(c.payload, resources, rest)) {
+        if (c.id != format::kResources || !splitChunks(c.payload, resources, rest)) {
             append(out, chunk(c.id, c.payload));
             continue;
         }
         Bytes stream;
         for (const RawChunk& r : resources) {
-            if (r.id == 463) {
-                append(stream, chunk(463, library));
+            if (r.id == format::kSoundLibrary) {
+                append(stream, chunk(format::kSoundLibrary, library));
                 ++*replaced;
             } else {
                 append(stream, chunk(r.id, r.payload));
             }
         }
         append(stream, rest);
-        append(out, chunk(2102, stream));
+        append(out, chunk(format::kResources, stream));
     }
     append(out, topRest);
     return out;
@@ -355,10 +360,10 @@ bool carriedSoundLibrary(const Bytes& data, Bytes* library)
         return false;
     for (const RawChunk& c : top) {
         std::vector<RawChunk> resources;
-        if (c.id != 2102 || !splitChunks(c.payload, resources, rest))
+        if (c.id != format::kResources || !splitChunks(c.payload, resources, rest))
             continue;
         for (const RawChunk& r : resources) {
-            if (r.id == 463) {
+            if (r.id == format::kSoundLibrary) {
                 *library = r.payload;
                 return true;
             }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "demo/format.h"
+
 namespace authoring {
 
 using Bytes = std::vector<uint8_t>;
@@ -104,7 +106,7 @@ struct Place {  // 1001 (clone) or 1005 (Transform copy)
 };
 Bytes placeCommand(const Place& place);
 struct AttachDynamic {  // 1002 scalar, 1003 translation, 1004 rotation
-    int16_t kind = 1002;
+    int16_t kind = format::timeline::kScalarDynamic;
     std::string dynamicTag;
     int16_t start = 0, length = 0;
     std::string parentTag, afterTag;
@@ -134,7 +136,7 @@ struct DemoData {
 Bytes demoData(const DemoData& demo);
 
 // ---- Packed executables
-constexpr uint32_t kDataOffset = 151552;
+using format::kDataOffset;  // where packing puts the demo data
 // Player bytes, zeros up to kDataOffset, then data. Empty result and a message
 // in `error` when the player is too large.
 Bytes pack(const Bytes& player, const Bytes& data, std::string* error);
