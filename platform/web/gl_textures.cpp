@@ -1,6 +1,7 @@
 #include "platform/web/gl_textures.h"
 
 #include <cstring>
+#include <utility>
 
 namespace webgl {
 namespace {
@@ -138,9 +139,31 @@ void fromRgba(GLenum format, const uint8_t t[4], uint8_t* p)
 
 } // namespace
 
+const TextureStore::Texture* TextureStore::find(GLuint name) const
+{
+    for (const Texture& t : textures_)
+        if (t.name == name)
+            return &t;
+    return nullptr;
+}
+
+TextureStore::Texture& TextureStore::bound()
+{
+    for (Texture& t : textures_)
+        if (t.name == bound_)
+            return t;
+    textures_.push_back({bound_, {}, {0, 0, 0, 0}});
+    return textures_.back();
+}
+
 void TextureStore::forget(GLuint name)
 {
-    textures_.erase(name);
+    for (size_t i = 0; i < textures_.size(); i++)
+        if (textures_[i].name == name) {
+            textures_[i] = std::move(textures_.back());
+            textures_.pop_back();
+            break;
+        }
     if (bound_ == name)
         bound_ = 0;
 }
@@ -159,7 +182,10 @@ GLenum TextureStore::upload(GLint level, GLint internalFormat, GLsizei width, GL
         (border != 0 && border != 1) || (level > 0 && (maxSize >> level) == 0))
         return GL_INVALID_VALUE;
 
-    Level& out = textures_[bound_].levels[level];
+    std::vector<Level>& levels = bound().levels;
+    if (levels.size() <= size_t(level))
+        levels.resize(level + 1);
+    Level& out = levels[level];
     out.width = width;
     out.height = height;
     out.border = border;
@@ -191,11 +217,10 @@ GLenum TextureStore::upload(GLint level, GLint internalFormat, GLsizei width, GL
 
 const TextureStore::Level* TextureStore::level(GLint level) const
 {
-    const auto texture = textures_.find(bound_);
-    if (texture == textures_.end())
+    const Texture* t = find(bound_);
+    if (!t || level < 0 || size_t(level) >= t->levels.size() || t->levels[level].width == 0)
         return nullptr;
-    const auto found = texture->second.levels.find(level);
-    return found == texture->second.levels.end() ? nullptr : &found->second;
+    return &t->levels[level];
 }
 
 bool TextureStore::levelParameter(GLint index, GLenum pname, GLint* value) const
@@ -250,15 +275,16 @@ GLenum TextureStore::image(GLint index, GLenum format, GLenum type, void* pixels
 
 void TextureStore::setBorderColor(const GLfloat color[4])
 {
+    Texture& t = bound();
     for (int i = 0; i < 4; i++)
-        textures_[bound_].border[i] = color[i] < 0 ? 0 : color[i] > 1 ? 1 : color[i];
+        t.border[i] = color[i] < 0 ? 0 : color[i] > 1 ? 1 : color[i];
 }
 
 void TextureStore::borderColor(GLfloat color[4]) const
 {
-    const auto texture = textures_.find(bound_);
+    const Texture* t = find(bound_);
     for (int i = 0; i < 4; i++)
-        color[i] = texture == textures_.end() ? 0 : texture->second.border[i];
+        color[i] = t ? t->border[i] : 0;
 }
 
 } // namespace webgl

@@ -9,7 +9,6 @@
 #include <GL/gl.h>
 
 #include <cstdint>
-#include <map>
 #include <vector>
 
 namespace webgl {
@@ -55,14 +54,19 @@ private:
         GLenum base = GL_RGBA;
         std::vector<uint8_t> rgba;  // width x height, 4 bytes a texel
     };
+    // A handful of textures with a dozen levels each: plain vectors, which
+    // cost the web player less code than maps.
     struct Texture {
-        std::map<GLint, Level> levels;
-        GLfloat border[4] = {0, 0, 0, 0};
+        GLuint name;
+        std::vector<Level> levels;  // by level number; width 0 = undefined
+        GLfloat border[4];
     };
     const Level* level(GLint level) const;
+    const Texture* find(GLuint name) const;
+    Texture& bound();
 
     GLuint bound_ = 0;
-    std::map<GLuint, Texture> textures_;
+    std::vector<Texture> textures_;
 };
 
 } // namespace webgl
