@@ -31,10 +31,13 @@
 //   glGetTexImage (with the pack pixel store); GL_CLAMP and
 //   GL_CLAMP_TO_BORDER as GL_CLAMP_TO_EDGE; GL_TEXTURE_BORDER_COLOR and
 //   GL_TEXTURE_PRIORITY kept, not sent.
-// - Enumerations as a desktop GL takes them: glEnable/glDisable accept
-//   every GL 1.x capability (those WebGL lacks do nothing) and refuse
-//   others with GL_INVALID_ENUM; glHint accepts every desktop target;
-//   glGetError reports these errors in order with WebGL's.
+// - Enumerations as a desktop GL takes them (gl_enums.cpp, checked against
+//   Mesa for every value below 0x8000): glEnable/glDisable accept every
+//   GL 1.x capability (those WebGL lacks do nothing) and refuse others with
+//   GL_INVALID_ENUM, where the emulation ignored them silently; glHint
+//   accepts every desktop target; glShadeModel and glPolygonMode refuse
+//   what a desktop GL refuses; glGetError reports these errors before
+//   WebGL's.
 //
 // Not implemented: vertex arrays under polygon mode or flat shading (the
 // engine draws immediate mode only); texture borders (a border of 1 is
@@ -49,6 +52,7 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/web/gl_enums.h"
 #include "platform/web/gl_immediate.h"
 #include "platform/web/gl_textures.h"
 #include "platform/web/glu_supplement.h"
@@ -162,39 +166,13 @@ void vertex(GLfloat x, GLfloat y, GLfloat z, GLfloat w)
     s.vertices.push_back(v);
 }
 
-bool isDesktopCapability(GLenum cap)
-{
-    if ((cap >= GL_CLIP_PLANE0 && cap <= GL_CLIP_PLANE5) || (cap >= GL_LIGHT0 && cap <= GL_LIGHT7) ||
-        (cap >= GL_MAP1_COLOR_4 && cap <= GL_MAP1_VERTEX_4) ||
-        (cap >= GL_MAP2_COLOR_4 && cap <= GL_MAP2_VERTEX_4) ||
-        (cap >= GL_TEXTURE_GEN_S && cap <= GL_TEXTURE_GEN_Q))
-        return true;
-    switch (cap) {
-    case GL_ALPHA_TEST: case GL_AUTO_NORMAL: case GL_BLEND: case GL_COLOR_LOGIC_OP:
-    case GL_COLOR_MATERIAL: case GL_CULL_FACE: case GL_DEPTH_TEST: case GL_DITHER: case GL_FOG:
-    case GL_INDEX_LOGIC_OP: case GL_LIGHTING: case GL_LINE_SMOOTH: case GL_LINE_STIPPLE:
-    case GL_NORMALIZE: case GL_POINT_SMOOTH: case GL_POLYGON_OFFSET_FILL:
-    case GL_POLYGON_OFFSET_LINE: case GL_POLYGON_OFFSET_POINT: case GL_POLYGON_SMOOTH:
-    case GL_POLYGON_STIPPLE: case GL_SCISSOR_TEST: case GL_STENCIL_TEST: case GL_TEXTURE_1D:
-    case GL_TEXTURE_2D: case GL_TEXTURE_3D: case GL_RESCALE_NORMAL: case GL_MULTISAMPLE:
-    case GL_SAMPLE_ALPHA_TO_COVERAGE: case GL_SAMPLE_ALPHA_TO_ONE: case GL_SAMPLE_COVERAGE:
-    case GL_TEXTURE_CUBE_MAP: case GL_COLOR_SUM: case GL_VERTEX_PROGRAM_POINT_SIZE:
-    case GL_POINT_SPRITE: case GL_COLOR_TABLE: case GL_CONVOLUTION_1D: case GL_CONVOLUTION_2D:
-    case GL_SEPARABLE_2D: case GL_HISTOGRAM: case GL_MINMAX:
-    case GL_POST_CONVOLUTION_COLOR_TABLE: case GL_POST_COLOR_MATRIX_COLOR_TABLE:
-        return true;
-    default:
-        return false;
-    }
-}
-
 void enable(GLenum cap, bool on)
 {
     State& s = state();
     if (s.inBegin)
         return setError(GL_INVALID_OPERATION);
-    if (!isDesktopCapability(cap))
-        return setError(GL_INVALID_ENUM);
+    if (const GLenum error = webgl::enableError(cap))
+        return setError(error);
     if (cap == GL_CULL_FACE)
         s.raster.cullFace = on;
     // The emulation takes what WebGL or its own shaders do and drops the rest.
@@ -297,9 +275,8 @@ void glPolygonMode(GLenum face, GLenum mode)
     State& s = state();
     if (s.inBegin)
         return setError(GL_INVALID_OPERATION);
-    if ((face != GL_FRONT && face != GL_BACK && face != GL_FRONT_AND_BACK) ||
-        (mode != GL_POINT && mode != GL_LINE && mode != GL_FILL))
-        return setError(GL_INVALID_ENUM);
+    if (const GLenum error = webgl::polygonModeError(face, mode))
+        return setError(error);
     if (face != GL_BACK)
         s.raster.frontMode = mode;
     if (face != GL_FRONT)
@@ -311,8 +288,8 @@ void glShadeModel(GLenum mode)
     State& s = state();
     if (s.inBegin)
         return setError(GL_INVALID_OPERATION);
-    if (mode != GL_FLAT && mode != GL_SMOOTH)
-        return setError(GL_INVALID_ENUM);
+    if (const GLenum error = webgl::shadeModelError(mode))
+        return setError(error);
     s.shadeModel = mode;
 }
 
@@ -337,22 +314,11 @@ void glHint(GLenum target, GLenum mode)
 {
     if (state().inBegin)
         return setError(GL_INVALID_OPERATION);
-    if (mode != GL_FASTEST && mode != GL_NICEST && mode != GL_DONT_CARE)
-        return setError(GL_INVALID_ENUM);
-    switch (target) {
-    case GL_PERSPECTIVE_CORRECTION_HINT:
-    case GL_POINT_SMOOTH_HINT:
-    case GL_LINE_SMOOTH_HINT:
-    case GL_POLYGON_SMOOTH_HINT:
-    case GL_FOG_HINT:
-    case GL_TEXTURE_COMPRESSION_HINT:
-        return;  // nothing a WebGL rasteriser offers
-    case GL_GENERATE_MIPMAP_HINT:
-    case GL_FRAGMENT_SHADER_DERIVATIVE_HINT:
-        return emscripten_glHint(target, mode);
-    default:
-        return setError(GL_INVALID_ENUM);
-    }
+    if (const GLenum error = webgl::hintError(target, mode))
+        return setError(error);
+    // Nothing a WebGL rasteriser offers for the desktop's own hints.
+    if (!webgl::isDesktopOnlyHint(target))
+        emscripten_glHint(target, mode);
 }
 
 GLenum glGetError()

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/test_double.h"
+#include "platform/web/gl_enums.h"
 #include "platform/web/gl_immediate.h"
 #include "platform/web/gl_textures.h"
 #include "platform/web/glu_supplement.h"
@@ -695,4 +696,44 @@ TEST_F(WebGlu, KeptTextureLevelsReadBackAsGlReadsThem)
         setStore({4, 0, 0, 0}, {4, 0, 0, 0});
     }
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// ---- Errors as a desktop GL reports them --------------------------------
+
+// The render-state script passes 16-bit values sign-extended: every value it
+// can send below 0x8000 (the rest are no name at all) must be taken or
+// refused as Mesa takes or refuses it, and so must the hints' modes, the
+// shade models and polygon mode's faces and modes.
+TEST_F(WebGlu, StateCallsReportTheErrorsOfADesktopGl)
+{
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    const GLenum hintModes[] = {GL_DONT_CARE, GL_FASTEST, GL_NICEST, GL_FLAT, 0};
+    const GLenum polygonValues[] = {GL_FRONT, GL_BACK, GL_FRONT_AND_BACK, GL_LEFT, GL_POINT, GL_LINE,
+                                    GL_FILL, GL_FILL + 1, 0};
+    int mismatches = 0;
+    auto check = [&](const char* call, GLenum a, GLenum b, GLenum ours) {
+        const GLenum mesa = glGetError();
+        if (mesa != ours && ++mismatches <= 20)
+            ADD_FAILURE() << call << "(0x" << std::hex << a << ", 0x" << b << "): Mesa 0x" << mesa
+                          << ", ours 0x" << ours;
+    };
+    for (GLenum value = 0; value < 0x8000; value++) {
+        glEnable(value);
+        check("glEnable", value, 0, webgl::enableError(value));
+        glDisable(value);
+        check("glDisable", value, 0, webgl::enableError(value));
+        glShadeModel(value);
+        check("glShadeModel", value, 0, webgl::shadeModelError(value));
+        for (GLenum mode : hintModes) {
+            glHint(value, mode);
+            check("glHint", value, mode, webgl::hintError(value, mode));
+        }
+    }
+    for (GLenum face : polygonValues)
+        for (GLenum mode : polygonValues) {
+            glPolygonMode(face, mode);
+            check("glPolygonMode", face, mode, webgl::polygonModeError(face, mode));
+        }
+    EXPECT_EQ(mismatches, 0);
 }
