@@ -29,8 +29,10 @@
 //   unsigned bytes, uploaded in the matching unsized WebGL format; every
 //   level's size, format and texels kept for glGetTexLevelParameteriv and
 //   glGetTexImage (with the pack pixel store); GL_CLAMP and
-//   GL_CLAMP_TO_BORDER as GL_CLAMP_TO_EDGE; GL_TEXTURE_BORDER_COLOR and
-//   GL_TEXTURE_PRIORITY kept, not sent.
+//   GL_CLAMP_TO_BORDER as GL_CLAMP_TO_EDGE; GL_TEXTURE_BORDER_COLOR kept
+//   for glGetTexParameterfv and GL_TEXTURE_PRIORITY dropped, neither sent.
+// - Colours reach the emulation aimed at the middle of a byte, so that its
+//   truncation to bytes rounds as a desktop GL does.
 // - Enumerations as a desktop GL takes them (gl_enums.cpp, checked against
 //   Mesa for every value below 0x8000): glEnable/glDisable accept every
 //   GL 1.x capability (those WebGL lacks do nothing) and refuse others with
@@ -80,6 +82,7 @@ void emscripten_glTexImage2D(GLenum target, GLint level, GLint internalFormat, G
                              const void* pixels);
 void emscripten_glTexParameteri(GLenum target, GLenum pname, GLint param);
 void emscripten_glTexParameterf(GLenum target, GLenum pname, GLfloat param);
+void emscripten_glGetTexParameterfv(GLenum target, GLenum pname, GLfloat* params);
 }
 
 namespace {
@@ -470,7 +473,7 @@ void glGetTexParameterfv(GLenum target, GLenum pname, GLfloat* params)
     if (target == GL_TEXTURE_2D && pname == GL_TEXTURE_BORDER_COLOR)
         state().textures.borderColor(params);
     else
-        setError(GL_INVALID_ENUM);
+        emscripten_glGetTexParameterfv(target, pname, params);
 }
 
 void glGetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* params)
