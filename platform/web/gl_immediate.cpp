@@ -30,11 +30,22 @@ bool isBeginMode(GLenum mode)
 
 namespace {
 
+// Output kept from block to block, so that a frame of many small blocks
+// does not allocate for each.
+struct Scratch {
+    std::vector<Vertex> triangles, lines, points;
+};
+
 class Assembler {
 public:
-    Assembler(const std::vector<Vertex>& vertices, const RasterState& state, PrimitiveSink& sink)
-        : vertices_(vertices), state_(state), sink_(sink)
+    Assembler(const std::vector<Vertex>& vertices, const RasterState& state, PrimitiveSink& sink,
+              Scratch& scratch)
+        : vertices_(vertices), state_(state), sink_(sink), triangles_(scratch.triangles),
+          lines_(scratch.lines), points_(scratch.points)
     {
+        triangles_.clear();
+        lines_.clear();
+        points_.clear();
     }
     ~Assembler()
     {
@@ -154,7 +165,9 @@ private:
     const std::vector<Vertex>& vertices_;
     const RasterState& state_;
     PrimitiveSink& sink_;
-    std::vector<Vertex> triangles_, lines_, points_;
+    std::vector<Vertex>& triangles_;
+    std::vector<Vertex>& lines_;
+    std::vector<Vertex>& points_;
 };
 
 } // namespace
@@ -163,7 +176,8 @@ void assemble(GLenum mode, const std::vector<Vertex>& vertices, const RasterStat
               PrimitiveSink& sink)
 {
     const size_t n = vertices.size();
-    Assembler out(vertices, state, sink);
+    static Scratch scratch;
+    Assembler out(vertices, state, sink, scratch);
     switch (mode) {
     case GL_POINTS:
         for (size_t i = 0; i < n; i++)
