@@ -55,7 +55,7 @@ std::string readDemoInput(const std::string& command, const std::string& path, D
         authoring::DescriptionOptions options;
         options.baseDirectory = folderOf(path);
         options.soundLibrary = soundLibrary.empty() ? defaultSoundLibrary() : soundLibrary;
-        options.note = [&](const std::string& line) { std::cerr << path << ": " << line << "\n"; };
+        options.note = [&](const std::string& line) { std::cerr << authoring::noteLine(path, line) << "\n"; };
         std::string error;
         if (!authoring::compileDescription(text, options, out.data, &error))
             return path + ":" + error;

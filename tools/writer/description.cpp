@@ -1186,8 +1186,9 @@ const DynamicKind kDynamicKinds[] = {
 
 class TimelineCompiler {
 public:
-    TimelineCompiler(const std::map<std::string, const ResourceClass*>& resources, int32_t totalFrames)
-        : resources_(resources), totalFrames_(totalFrames)
+    TimelineCompiler(const std::map<std::string, const ResourceClass*>& resources, int32_t totalFrames,
+                     const std::function<void(const std::string&)>& note)
+        : resources_(resources), totalFrames_(totalFrames), note_(note)
     {
     }
 
@@ -1442,6 +1443,10 @@ private:
         p.parentTag = f.tag("parent", "");
         p.afterTag = f.tag("after", "");
         f.finish();
+        // The player takes any length of 0 or less as unlimited.
+        if (p.length < 0)
+            fail(*item.find("length"), place,
+                 "'length' must be 0 (until its parent ends) or more, not " + std::to_string(p.length));
 
         auto found = resources_.find(p.resourceTag);
         if (found == resources_.end())
@@ -1469,6 +1474,13 @@ private:
                                  : std::string("give it a 'parent'")));
             }
         }
+        // A child starts when its parent's clock, which counts the demo's
+        // frames, reaches its start (an instance at the top level has no such wait).
+        if (p.start > totalFrames_ && !p.parentTag.empty() && note_) {
+            note_(json::toString(item.find("start")->where) + ": warning: " + place + ": 'start' " +
+                  std::to_string(p.start) + " is past the last frame (" + std::to_string(totalFrames_) +
+                  "), so the instance never shows");
+        }
         // A transform copy is a plain transform whatever it was made from.
         placed_.push_back({p.instanceTag, p.parentTag, p.transformCopy ? "transform" : found->second->name, false});
         return placeCommand(p);
@@ -1476,6 +1488,7 @@ private:
 
     const std::map<std::string, const ResourceClass*>& resources_;
     int32_t totalFrames_;
+    std::function<void(const std::string&)> note_;
     std::vector<Placed> placed_;
 };
 
@@ -1626,7 +1639,7 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
         demo.resources = resources.bytes();
     }
 
-    TimelineCompiler timeline(tags, totalFrames);
+    TimelineCompiler timeline(tags, totalFrames, options.note);
     Value empty;
     empty.type = Value::Type::Array;
     const Value* entries = root.find("timeline");
