@@ -595,12 +595,17 @@ void writeTexture(Fields& f, Envelope& e, const ResourceContext& c)
     if (image.bmp.size() > kLargeTextureBytes && c.options.note) {
         const int32_t w = int32_t(image.bmp[18] | image.bmp[19] << 8 | image.bmp[20] << 16 | image.bmp[21] << 24);
         const int32_t h = int32_t(image.bmp[22] | image.bmp[23] << 8 | image.bmp[24] << 16 | image.bmp[25] << 24);
+        // Halved until it fits, so that a power-of-two size stays one.
+        int32_t suggestedW = w, suggestedH = h;
+        do {
+            suggestedW = std::max(4, suggestedW / 2 / 4 * 4);
+            suggestedH = std::max(1, suggestedH / 2);
+        } while (54 + size_t(suggestedW) * size_t(suggestedH) * 3 > kLargeTextureBytes);
         c.options.note("warning: " + f.place() + ": " + quoted(file.text) + " is " + std::to_string(w) + " x " +
                        std::to_string(h) + " pixels, " + megabytes(image.bmp.size()) +
                        " in the demo data (textures are carried as 24-bit BMP; more than " +
                        megabytes(kLargeTextureBytes) + " is a lot for a release): a 'size' such as [" +
-                       std::to_string(std::max(4, w / 2 / 4 * 4)) + ", " + std::to_string(std::max(1, h / 2)) +
-                       "] scales it down");
+                       std::to_string(suggestedW) + ", " + std::to_string(suggestedH) + "] scales it down");
     }
     e.body = std::move(image.bmp);
     e.extraId = 201;
