@@ -22,3 +22,10 @@ void showUnknownId(int id)
     std::snprintf(text, sizeof text, "ID DESCONEGUDA: %i", id);
     showError(text);
 }
+
+void showDataEndsInside(int id)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "DATA ENDS INSIDE CHUNK %i", id);
+    showError(text);
+}

@@ -7,3 +7,6 @@ void showError(const char* text);
 void showErrorId(int id);
 // "ERROR" box "ID DESCONEGUDA: <id>" for a chunk id a reader does not know.
 void showUnknownId(int id);
+// "ERROR" box "DATA ENDS INSIDE CHUNK <id>" for a top-level chunk cut short
+// by the end of the demo data.
+void showDataEndsInside(int id);

@@ -54,7 +54,6 @@ struct Engine {
 };
 
 Engine engine;
-bool toldSilent = false;
 
 class MixLock {
 public:
@@ -205,10 +204,7 @@ DEMOSOUND_EXPORT signed char FSOUND_Init(int mixRate, int maxChannels, unsigned)
     std::string why;
     engine.audible = openOutput(engine.mixRate, why);
     if (!engine.audible) {
-        if (!toldSilent) {
-            tell("demosound: no audio device (" + why + "); the music plays silently");
-            toldSilent = true;
-        }
+        tell("demosound: no audio device (" + why + "); the music plays silently");
         engine.silentlyMixed = 0;
         startSilentClock();
     }

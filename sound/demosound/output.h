@@ -33,7 +33,8 @@ void stopSilentClock();
 // Holds off whichever of the two is running.
 void lockMixer();
 void unlockMixer();
-// One line where the user can see it (stderr), never a box.
+// One line where the user can see it (stderr), never a box; once a process,
+// even when the library is loaded again in it.
 void tell(const std::string& line);
 
 }  // namespace demosound

@@ -119,6 +119,14 @@ void unlockMixer()
 
 void tell(const std::string& line)
 {
+    // A preview loads the library afresh for every jump and reload, which
+    // forgets what it said. SDL, loaded by the program, stays: the last line
+    // said is kept there as a hint.
+    const char* const kTold = "DEMOSOUND_TOLD";
+    const char* told = SDL_GetHint(kTold);
+    if (told && line == told)
+        return;
+    SDL_SetHintWithPriority(kTold, line.c_str(), SDL_HINT_OVERRIDE);
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 

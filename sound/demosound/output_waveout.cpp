@@ -193,6 +193,11 @@ void unlockMixer()
 
 void tell(const std::string& line)
 {
+    // The player loads the library once.
+    static std::string told;
+    if (line == told)
+        return;
+    told = line;
     // The player is a windowed program: its standard error exists only when
     // redirected. Started from a console, the line goes to that console;
     // double-clicked, there is none and nobody is told.

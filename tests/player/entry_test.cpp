@@ -6,6 +6,8 @@
 #include <unistd.h>
 #endif
 
+#include <GL/gl.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +15,9 @@
 #include <vector>
 
 #include "platform/test_double.h"
+#include "player/demo_data.h"
 #include "player/entry.h"
+#include "player/player.h"
 #include "tools/writer/writer.h"
 
 using namespace authoring;
@@ -184,9 +188,13 @@ TEST(EntryPoint, DamagedTopLevelChunksEachGiveOneBoxAndTheRestLoads)
          {"2999", "7"}},
         {"unknown id 32767 last", cat({settings, render, timeline, chunk(32767, Bytes(40, 9))}), {"32767"}},
         {"cut inside the last payload", cat({settings, render, timeline, Bytes(tail.begin(), tail.end() - 2)}),
-         {"2999"}},
-        // Without its whole length the id is not a chunk yet: the walk just ends.
-        {"cut inside a length", cat({settings, render, timeline, Bytes(tail.begin(), tail.begin() + 4)}), {}},
+         {"2999", "DATA ENDS INSIDE CHUNK 2999"}},
+        // A whole id is enough to say which chunk the data ends inside.
+        {"cut inside a length", cat({settings, render, timeline, Bytes(tail.begin(), tail.begin() + 4)}),
+         {"2999", "DATA ENDS INSIDE CHUNK 2999"}},
+        {"cut inside the timeline", cat({settings, render, Bytes(timeline.begin(), timeline.end() - 3)}),
+         {"DATA ENDS INSIDE CHUNK 2104"}},
+        {"cut inside an id", cat({settings, render, timeline, Bytes(tail.begin(), tail.begin() + 1)}), {}},
         {"one byte only", Bytes{0x34}, {}},
         {"empty", Bytes{}, {}},
     };
@@ -206,4 +214,77 @@ TEST(EntryPoint, DamagedTopLevelChunksEachGiveOneBoxAndTheRestLoads)
         EXPECT_LT(0, double_.counterReads);  // the frame loop ran all the same
         std::remove(path.c_str());
     }
+}
+
+TEST(EntryPoint, ChunkCutShortLoadsItsWholeSubChunks)
+{
+    // A broken download: the data ends inside a top-level chunk. Its
+    // sub-chunks that are whole load; the one the cut runs through does not.
+    WindowSettings window;
+    window.width = 32;
+    window.height = 24;
+    const Bytes settings = chunk(2100, windowSettings(window));
+    const Bytes redThenLess = RenderStateWriter().clearColor(1, 0, 0, 1).depthFunc(GL_GREATER).bytes();
+    const Bytes render = chunk(2103, redThenLess);
+    Envelope a, b;
+    a.tag = "AAAA";
+    b.tag = "BBBB";
+    a.body = b.body = StreamWriter().add(5, cat({f32(1), f32(2), f32(3)})).bytes();
+    const Bytes resourceA = resource(275, a), resourceB = resource(275, b);
+    const Bytes resources = chunk(2102, StreamWriter().add(resourceA).add(resourceB).bytes());
+    const Bytes entry = chunk(25, timelineEntry(1, {}));
+    const Bytes timeline = chunk(2104, StreamWriter().add(totalFramesChunk(9)).add(entry).add(entry).bytes());
+    const Bytes whole = cat({settings, render, resources, timeline});
+    const size_t atRender = settings.size(), atResources = atRender + render.size(),
+                 atTimeline = atResources + resources.size();
+    struct Case {
+        const char* name;
+        size_t cut;  // bytes of the demo data kept
+        std::vector<std::string> boxes;
+        int32_t resources, entries, totalFrames;
+        bool red, greater;  // the render state's two calls ran
+    };
+    const Case cases[] = {
+        {"whole", whole.size(), {}, 2, 2, 9, true, true},
+        {"inside the render state's second call", atResources - 3, {"DATA ENDS INSIDE CHUNK 2103"}, 0, 0, 0,
+         true, false},
+        {"inside the first resource's header", atResources + 6 + 3, {"DATA ENDS INSIDE CHUNK 2102"}, 0, 0, 0,
+         true, true},
+        {"inside the second resource", atResources + 6 + resourceA.size() + 10, {"DATA ENDS INSIDE CHUNK 2102"},
+         1, 0, 0, true, true},
+        {"before the resource stream's last byte", atTimeline - 1, {"DATA ENDS INSIDE CHUNK 2102"}, 2, 0, 0,
+         true, true},
+        {"inside the timeline's length field", atTimeline + 4, {"DATA ENDS INSIDE CHUNK 2104"}, 2, 0, 0, true,
+         true},
+        {"inside the second timeline entry", whole.size() - 3, {"DATA ENDS INSIDE CHUNK 2104"}, 2, 1, 9, true,
+         true},
+    };
+    const std::string path = ::testing::TempDir() + "entry_cut_sub_chunks.dat";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(writeFile(path, Bytes(whole.begin(), whole.begin() + long(c.cut))));
+        platform::TestDouble double_;
+        Player player;
+        ASSERT_TRUE(readContainer(player, path.c_str(), 0));
+        std::vector<std::string> texts;
+        for (const auto& box : double_.boxes) {
+            texts.push_back(box.text);
+            EXPECT_EQ("ERROR", box.caption);
+        }
+        EXPECT_EQ(c.boxes, texts);
+        EXPECT_EQ(c.resources, player.resources->count());
+        if (c.resources > 0) {
+            EXPECT_NE(nullptr, player.resources->find(c.resources == 2 ? "BBBB" : "AAAA"));
+        }
+        EXPECT_EQ(c.entries, player.timeline->count());
+        EXPECT_EQ(c.totalFrames, player.settings.totalFrames);
+        GLfloat clear[4];
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+        EXPECT_EQ(c.red ? 1.0f : 0.0f, clear[0]);
+        GLint depthFunction = 0;
+        glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
+        EXPECT_EQ(c.greater ? GL_GREATER : GL_LESS, depthFunction);
+        player.shutdown();
+    }
+    std::remove(path.c_str());
 }

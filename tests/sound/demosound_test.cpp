@@ -269,16 +269,26 @@ TEST(SoundEngine, WithoutAnAudioDeviceChannelsStillKeepTime)
 TEST(SoundEngine, WithoutAnAudioDeviceSaysSoInOneLineAndNothingElse)
 {
     // ALSA on a machine without a sound card prints a page through its error
-    // handler; with a card it opens quietly. Either way only the library talks.
-    for (const char* driver : {"no-such-driver", "alsa"}) {
-        SCOPED_TRACE(driver);
-        ScopedEnv env("SDL_AUDIODRIVER", driver);
+    // handler; with a card it opens quietly. Either way only the library talks,
+    // and once a process: a preview loads the library again at every jump.
+    // (The driver's name is in the line: this test's own is news here.)
+    const struct {
+        const char* driver;
+        bool says;
+    } cases[] = {{"no-such-driver-either", true}, {"no-such-driver-either", false}, {"alsa", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.driver);
+        ScopedEnv env("SDL_AUDIODRIVER", c.driver);
         testing::internal::CaptureStderr();
         std::unique_ptr<SoundLibrary> library(libraryFromFile(DEMOSOUND_LIBRARY));
         library.reset();
         const std::string said = testing::internal::GetCapturedStderr();
-        if (said.empty() && std::strcmp(driver, "alsa") == 0)
+        if (said.empty() && std::strcmp(c.driver, "alsa") == 0)
             continue;  // a real device
+        if (!c.says) {
+            EXPECT_EQ("", said);
+            continue;
+        }
         EXPECT_EQ(0u, said.rfind("demosound: no audio device (", 0)) << said;
         EXPECT_EQ(said.size() - 1, said.find('\n')) << said;
     }

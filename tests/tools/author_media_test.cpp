@@ -191,17 +191,21 @@ TEST(MusicConversion, MusicAt44100IsCarriedAsItIsAndNonAudioIsRefused)
 TEST(TextureSize, LargeTexturesAreToldAndSizeScalesThem)
 {
     Workspace w;
-    // A picture red on the left and blue on the right, 1600 × 1200: 5.8 MB as a texture.
-    const int width = 1600, height = 1200;
-    Bytes rgb(size_t(width) * height * 3);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
-            p[0] = x < width / 2 ? 255 : 0;
-            p[2] = x < width / 2 ? 0 : 255;
+    // Pictures red on the left and blue on the right. 1600 × 1200: 5.8 MB as
+    // a texture; 2400 × 2400: 17.3 MB, still 4.3 MB at half the size.
+    auto picture = [](int width, int height) {
+        Bytes rgb(size_t(width) * height * 3);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
+                p[0] = x < width / 2 ? 255 : 0;
+                p[2] = x < width / 2 ? 0 : 255;
+            }
         }
-    }
-    ASSERT_TRUE(writeFile(w.file("photo.bmp"), bmp24(width, height, rgb)));
+        return bmp24(width, height, rgb);
+    };
+    ASSERT_TRUE(writeFile(w.file("photo.bmp"), picture(1600, 1200)));
+    ASSERT_TRUE(writeFile(w.file("poster.bmp"), picture(2400, 2400)));
     auto texture = [](const std::string& tag, const std::string& more) {
         return R"({"class": "texture", "tag": ")" + tag + R"(", "file": "photo.bmp")" + more + "}";
     };
@@ -213,6 +217,12 @@ TEST(TextureSize, LargeTexturesAreToldAndSizeScalesThem)
         {texture("foto", ""),
          {"warning: resource 'foto': 'photo.bmp' is 1600 x 1200 pixels, 5.8 MB in the demo data", "'size' such as [800, 600]"},
          1600, 1200},
+        // The size suggested fits under the 4 MB warned about.
+        {R"({"class": "texture", "tag": "post", "file": "poster.bmp"})",
+         {"warning: resource 'post': 'poster.bmp' is 2400 x 2400 pixels, 17.3 MB in the demo data",
+          "'size' such as [600, 600]"},
+         2400, 2400},
+        {R"({"class": "texture", "tag": "post", "file": "poster.bmp", "size": [600, 600]})", {}, 600, 600},
         {texture("foto", R"(, "size": [64, 48])"), {}, 64, 48},
         {texture("foto", R"(, "size": [30, 20])"), {}, 32, 20},  // widened to a multiple of 4 after scaling
         {texture("a", "") + "," + texture("b", "") + "," + texture("c", "") + "," + texture("d", "") + "," +

@@ -423,6 +423,10 @@ TEST(DescriptionErrors, NameThePlaceAndTheProblem)
         {R"({"totalFrames": 5, "resources": [{"class": "box", "tag": "b"}],
              "timeline": [{"frame": 1, "commands": [{"place": "b", "length": 40000}]}]})",
          "command 1: 'length' must be from -32768 to 32767, not 40000"},
+        // A negative length would never end; 0 is already "until the parent ends".
+        {R"({"totalFrames": 5, "resources": [{"class": "box", "tag": "b"}],
+             "timeline": [{"frame": 1, "commands": [{"place": "b"}, {"place": "b", "as": "c", "parent": "b", "length": -1}]}]})",
+         "2:120: timeline entry 1 (frame 1), command 2: 'length' must be 0 (until its parent ends) or more, not -1"},
         {R"({"totalFrames": 5, "timeline": [{"frame": 1, "commands": [{"skip": "x", "frames": 2}]}]})",
          "command 1: no instance 'x' is placed before this command"},
         {R"({"totalFrames": 5, "timeline": [{"frame": 1, "commands": [{"skipResource": "x"}]}]})",
@@ -439,6 +443,35 @@ TEST(DescriptionErrors, NameThePlaceAndTheProblem)
         EXPECT_TRUE(error.size() > 2 && std::isdigit(static_cast<unsigned char>(error[0])) &&
                     error.find(':') != std::string::npos)
             << error;
+    }
+}
+
+TEST(DescriptionWarnings, PointAtThePlaceAndTheBuildGoesOn)
+{
+    const std::string head = R"({"totalFrames": 5, "resources": [{"class": "box", "tag": "b"}], "timeline": [)";
+    struct Case {
+        std::string timeline;
+        std::vector<std::string> notes;
+    } cases[] = {
+        // A child waits for its parent's clock, which counts the demo's frames.
+        {R"({"frame": 1, "commands": [{"place": "b"}, {"place": "b", "as": "c", "parent": "b", "start": 6}]}]})",
+         {"1:170: warning: timeline entry 1 (frame 1), command 2: 'start' 6 is past the last frame (5), "
+          "so the instance never shows"}},
+        {R"({"frame": 2, "commands": [{"place": "b"}, {"group": [{"place": "b", "parent": "b", "start": 32767}]}]}]})",
+         {"1:170: warning: timeline entry 1 (frame 2), command 2.1: 'start' 32767 is past the last frame (5), "
+          "so the instance never shows"}},
+        {R"({"frame": 1, "commands": [{"place": "b"}, {"place": "b", "as": "c", "parent": "b", "start": 5}]}]})", {}},
+        // At the top level nothing waits for a start.
+        {R"({"frame": 1, "commands": [{"place": "b", "start": 600}]}]})", {}},
+    };
+    for (const Case& c : cases) {
+        DescriptionOptions options;
+        std::vector<std::string> notes;
+        options.note = [&](const std::string& line) { notes.push_back(line); };
+        Bytes out;
+        std::string error;
+        EXPECT_TRUE(compileDescription(head + c.timeline, options, out, &error)) << error;
+        EXPECT_EQ(c.notes, notes) << c.timeline;
     }
 }
 
@@ -489,6 +522,17 @@ TEST(DemotoolBuild, WritesTheCompiledDataOrFailsWithTheFileName)
     ASSERT_TRUE(readFile(messages, said));
     EXPECT_EQ(std::string(said.begin(), said.end()),
               bad + ":2:2: description: unknown field 'windw' (did you mean 'window'?)\n");
+
+    // A warning names the file, line and column, as an error does, and the data is written.
+    std::string late = (dir / "late.json").string();
+    ASSERT_TRUE(writeFile(late, authoring::text("{\"totalFrames\": 2, \"resources\": [{\"class\": \"box\", \"tag\": \"b\"}],\n"
+                                     " \"timeline\": [{\"frame\": 1, \"commands\": [{\"place\": \"b\"},\n"
+                                     "   {\"place\": \"b\", \"as\": \"c\", \"parent\": \"b\", \"start\": 3}]}]}")));
+    EXPECT_EQ(std::system((tool + " build " + late + " -o " + out + " 2>" + messages).c_str()), 0);
+    ASSERT_TRUE(readFile(messages, said));
+    EXPECT_EQ(std::string(said.begin(), said.end()),
+              late + ":3:54: warning: timeline entry 1 (frame 1), command 2: 'start' 3 is past the last frame (2), "
+                     "so the instance never shows\n");
 
     EXPECT_NE(run(tool + " build " + (dir / "missing.json").string() + " -o " + out), 0);
     EXPECT_NE(run(tool + " build " + good), 0) << "no -o";

@@ -113,13 +113,19 @@ TEST_F(PackSoundLibrary, TakesTheLibraryThePlayerLoadsAndRefusesOneItCannot)
         {"linux", "desc/own.json", "", 0, "", {}},
         {"win/demoplayer.exe", "old.dat", "--sound-library other.dll", 0, "other.dll", {}},
         {"linux", "old.dat", "--sound-library other.so", 0, "other.so", {}},
-        {"win/demoplayer.exe", "old.dat", "--keep-sound-library", 0, "old.so",
-         {"warning: the sound library the demo carries is an ELF x86-64 shared library (a Linux library), "
-          "which a Windows player cannot load, so the music will not play"}},
-        {"lone/demoplayer.exe", "old.dat", "", 0, "old.so",
+        // A library kept is held to what a library put in is held to.
+        {"win/demoplayer.exe", "old.dat", "--keep-sound-library", 1, "",
+         {"the sound library the demo carries is an ELF x86-64 shared library (a Linux library), "
+          "which a Windows player cannot load, so the music would not play; a Windows player takes demosound.dll",
+          "refused; --as-is packs it all the same"}},
+        {"win/demoplayer.exe", "old.dat", "--keep-sound-library --as-is", 0, "old.so",
+         {"the sound library the demo carries is an ELF x86-64 shared library", "packing it all the same (--as-is)"}},
+        {"linux", "old.dat", "--keep-sound-library", 0, "old.so", {}},
+        {"lone/demoplayer.exe", "old.dat", "", 1, "",
          {"warning: cannot read the sound library " + path("lone") + "/demosound.dll, which a Windows player "
           "takes from beside it; the demo keeps the one it carries",
-          "the demo carries is an ELF x86-64 shared library"}},
+          "the demo carries is an ELF x86-64 shared library", "refused; --as-is packs it all the same"}},
+        {"lone/demoplayer.exe", "old.dat", "--as-is", 0, "old.so", {"packing it all the same (--as-is)"}},
         // A description's default library is the player's, wherever the description is.
         {"lone/demoplayer.exe", "desc/own.json", "", 1, "",
          {"the default library: cannot read '" + path("lone/demosound.dll") + "'"}},

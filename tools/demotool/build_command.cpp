@@ -31,7 +31,7 @@ int runBuild(const std::string& input, const std::string& output)
     size_t slash = input.rfind('/');
     options.baseDirectory = slash == std::string::npos ? "." : slash == 0 ? "/" : input.substr(0, slash);
     options.soundLibrary = defaultSoundLibrary();
-    options.note = [&](const std::string& line) { std::cerr << input << ": " << line << "\n"; };
+    options.note = [&](const std::string& line) { std::cerr << authoring::noteLine(input, line) << "\n"; };
     authoring::Bytes data;
     std::string error;
     if (!authoring::compileDescription(std::string(text.begin(), text.end()), options, data, &error)) {

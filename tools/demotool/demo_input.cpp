@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <set>
 #include <sstream>
 
 #include "tools/demotool/commands.h"
@@ -55,7 +56,12 @@ std::string readDemoInput(const std::string& command, const std::string& path, D
         authoring::DescriptionOptions options;
         options.baseDirectory = folderOf(path);
         options.soundLibrary = soundLibrary.empty() ? defaultSoundLibrary() : soundLibrary;
-        options.note = [&](const std::string& line) { std::cerr << path << ": " << line << "\n"; };
+        // A preview rebuilds on every save: each note is said once a run.
+        options.note = [&](const std::string& line) {
+            static std::set<std::string> said;
+            if (said.insert(line).second)
+                std::cerr << authoring::noteLine(path, line) << "\n";
+        };
         std::string error;
         if (!authoring::compileDescription(text, options, out.data, &error))
             return path + ":" + error;

@@ -75,7 +75,8 @@ Run addPack(CLI::App& command)
         "(default: for a Windows PLAYER demosound.dll beside it, for a Linux one\n"
         "libdemosound.so next to demotool); a library PLAYER cannot load is refused")
         ->type_name("LIB");
-    command.add_flag("--keep-sound-library", o->keepLibrary, "keep the sound library DATA carries")
+    command.add_flag("--keep-sound-library", o->keepLibrary,
+                     "keep the sound library DATA carries; one PLAYER cannot load is refused")
         ->excludes(library);
     command.add_flag("--as-is", o->asIs,
                      "pack damaged demo data, or a sound library PLAYER cannot load, as it is\n"
@@ -149,9 +150,15 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
     }
     if (carries && keeps) {
         const std::string mismatch = authoring::libraryMismatch(playerKind, authoring::binaryKind(carried));
-        if (!mismatch.empty())
-            std::cerr << "demotool pack: warning: the sound library the demo carries is " << mismatch
-                      << ", so the music will not play; " << libraryHint(playerKind.format) << "\n";
+        if (!mismatch.empty()) {
+            std::cerr << "demotool pack: the sound library the demo carries is " << mismatch
+                      << ", so the music would not play; " << libraryHint(playerKind.format) << "\n";
+            if (!asIs) {
+                std::cerr << "demotool pack: refused; --as-is packs it all the same\n";
+                return 1;
+            }
+            std::cerr << "demotool pack: packing it all the same (--as-is)\n";
+        }
     }
 
     authoring::Bytes packed = authoring::pack(player, data, &error);

@@ -592,12 +592,17 @@ void writeTexture(Fields& f, Envelope& e, const ResourceContext& c)
     if (image.bmp.size() > kLargeTextureBytes && c.options.note) {
         const int32_t w = int32_t(image.bmp[18] | image.bmp[19] << 8 | image.bmp[20] << 16 | image.bmp[21] << 24);
         const int32_t h = int32_t(image.bmp[22] | image.bmp[23] << 8 | image.bmp[24] << 16 | image.bmp[25] << 24);
+        // Halved until it fits, so that a power-of-two size stays one.
+        int32_t suggestedW = w, suggestedH = h;
+        do {
+            suggestedW = std::max(4, suggestedW / 2 / 4 * 4);
+            suggestedH = std::max(1, suggestedH / 2);
+        } while (54 + size_t(suggestedW) * size_t(suggestedH) * 3 > kLargeTextureBytes);
         c.options.note("warning: " + f.place() + ": " + quoted(file.text) + " is " + std::to_string(w) + " x " +
                        std::to_string(h) + " pixels, " + megabytes(image.bmp.size()) +
                        " in the demo data (textures are carried as 24-bit BMP; more than " +
                        megabytes(kLargeTextureBytes) + " is a lot for a release): a 'size' such as [" +
-                       std::to_string(std::max(4, w / 2 / 4 * 4)) + ", " + std::to_string(std::max(1, h / 2)) +
-                       "] scales it down");
+                       std::to_string(suggestedW) + ", " + std::to_string(suggestedH) + "] scales it down");
     }
     e.body = std::move(image.bmp);
     e.extraId = format::envelope::kTextureImage;
@@ -1131,8 +1136,9 @@ const DynamicKind kDynamicKinds[] = {
 
 class TimelineCompiler {
 public:
-    TimelineCompiler(const std::map<std::string, const ResourceClass*>& resources, int32_t totalFrames)
-        : resources_(resources), totalFrames_(totalFrames)
+    TimelineCompiler(const std::map<std::string, const ResourceClass*>& resources, int32_t totalFrames,
+                     const std::function<void(const std::string&)>& note)
+        : resources_(resources), totalFrames_(totalFrames), note_(note)
     {
     }
 
@@ -1390,6 +1396,10 @@ private:
         p.parentTag = f.tag("parent", "");
         p.afterTag = f.tag("after", "");
         f.finish();
+        // The player takes any length of 0 or less as unlimited.
+        if (p.length < 0)
+            fail(*item.find("length"), place,
+                 "'length' must be 0 (until its parent ends) or more, not " + std::to_string(p.length));
 
         auto found = resources_.find(p.resourceTag);
         if (found == resources_.end())
@@ -1417,6 +1427,13 @@ private:
                                  : std::string("give it a 'parent'")));
             }
         }
+        // A child starts when its parent's clock, which counts the demo's
+        // frames, reaches its start (an instance at the top level has no such wait).
+        if (p.start > totalFrames_ && !p.parentTag.empty() && note_) {
+            note_(json::toString(item.find("start")->where) + ": warning: " + place + ": 'start' " +
+                  std::to_string(p.start) + " is past the last frame (" + std::to_string(totalFrames_) +
+                  "), so the instance never shows");
+        }
         // A transform copy is a plain transform whatever it was made from.
         placed_.push_back({p.instanceTag, p.parentTag, p.transformCopy ? "transform" : found->second->name, false});
         return placeCommand(p);
@@ -1424,6 +1441,7 @@ private:
 
     const std::map<std::string, const ResourceClass*>& resources_;
     int32_t totalFrames_;
+    std::function<void(const std::string&)> note_;
     std::vector<Placed> placed_;
 };
 
@@ -1574,7 +1592,7 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
         demo.resources = resources.bytes();
     }
 
-    TimelineCompiler timeline(tags, totalFrames);
+    TimelineCompiler timeline(tags, totalFrames, options.note);
     Value empty;
     empty.type = Value::Type::Array;
     const Value* entries = root.find("timeline");

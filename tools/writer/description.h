@@ -18,8 +18,17 @@ struct DescriptionOptions {
     std::string soundLibrary;
     // Told what the author should know but that does not stop the build
     // (music converted, textures a release would not want); one line each.
+    // A note about one place in the description starts with its line:column.
     std::function<void(const std::string&)> note;
 };
+
+// A note as printed after the description's path: "demo.json:12:5: warning:
+// ..." for a note with a place, "demo.json: warning: ..." for one without.
+inline std::string noteLine(const std::string& path, const std::string& note)
+{
+    const bool placed = !note.empty() && note[0] >= '0' && note[0] <= '9';
+    return path + (placed ? ":" : ": ") + note;
+}
 
 // Compiles a description into demo data. On failure returns false with
 // "line:column: place: problem" in *error, where place names the resource
