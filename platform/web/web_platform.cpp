@@ -133,6 +133,13 @@ std::vector<GLContext*> g_contexts;
 bool g_haveMode = false;
 bool g_contextMade = false;  // WebGL gives one context per canvas
 std::deque<Message> g_queue;
+// A key released in the same pump as it went down stays down until the next
+// pump, so that the frame loop's key check sees a quick tap (a page gets
+// both events of a tap together). A pump ends at the next counter read or
+// presented frame.
+unsigned g_pumpNumber = 0, g_peekedPump = ~0u;
+std::vector<int> g_downThisPump;
+std::deque<int> g_heldEvents;
 
 // Pacing: the first counter read after the pump is the frame's start; reads
 // after the frame is presented are the loop's wait.
@@ -321,6 +328,7 @@ bool deleteContext(GLContext* context) {
 void swapBuffers(DeviceContext* dc) {
     if (!windowOf(dc)) return;
     g_presented = true;
+    ++g_pumpNumber;
     // The browser shows the canvas once the page gets its turn. A paced loop
     // gives it one in its wait; without pacing, or with too little of the
     // period left to sleep in, the page gets it here.
@@ -344,14 +352,33 @@ const char* videoDriver() { return "webgl"; }
 bool peekMessage(Message* out) {
     g_pumped = true;
     g_presented = false;
+    if (g_peekedPump != g_pumpNumber) {
+        g_peekedPump = g_pumpNumber;
+        g_downThisPump.clear();
+    }
     if (!g_queue.empty()) {
         *out = g_queue.front();
         g_queue.pop_front();
         return true;
     }
-    while (int event = web_take_event())
+    for (;;) {
+        int event;
+        if (!g_heldEvents.empty()) {
+            event = g_heldEvents.front();
+            g_heldEvents.pop_front();
+        } else if (!(event = web_take_event())) {
+            return false;
+        }
+        const int kind = event >> 16, vk = event & 0xFF;
+        if (kind == kEventKeyUp &&
+            std::find(g_downThisPump.begin(), g_downThisPump.end(), vk) != g_downThisPump.end()) {
+            // Held, with whatever came after it, for the next pump.
+            g_heldEvents.push_front(event);
+            return false;
+        }
+        if (kind == kEventKeyDown) g_downThisPump.push_back(vk);
         if (translateEvent(event, out)) return true;
-    return false;
+    }
 }
 
 void translateMessage(const Message&) {}
@@ -382,6 +409,7 @@ bool queryPerformanceFrequency(int64_t* frequency) {
 bool queryPerformanceCounter(int64_t* count) {
     if (g_hooks) return g_hooks->queryPerformanceCounter(count);
     double now = web_now();
+    ++g_pumpNumber;
     if (g_pumped) {
         g_frameStart = now;
         g_pumped = false;

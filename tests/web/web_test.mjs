@@ -402,6 +402,22 @@ async function framesOnTime() {
         }
         assert(!problem, problem);
     });
+    await check('#frame=N starts at frame N, and Escape ends the demo', async () => {
+        const data = build('hundred', timingDesc(20, 100));
+        const { page } = await openPage(`${base}/build/web/demoplayer.html?demo=/work/${path.basename(data)}#frame=50`);
+        try {
+            await clickToPlay(page);
+            await page.waitForFunction(() => Number(document.getElementById('canvas').dataset.frame) >= 55, null,
+                                       { timeout: 30000 });
+            await page.keyboard.press('Escape');
+            assert(await waitState(page, ['ended']) === 'ended', 'Escape did not end the demo');
+            const stats = await page.evaluate(() => demoplayer.stats);
+            assert(stats.firstFrame === 50, `the first frame drawn was ${stats.firstFrame}`);
+            assert(stats.drawn + stats.stepped < 51, `${stats.drawn + stats.stepped} frames played after Escape`);
+        } finally {
+            await page.close();
+        }
+    });
 }
 
 async function filesGiven(data) {
