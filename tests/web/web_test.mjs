@@ -260,7 +260,7 @@ async function pixelTable(assets) {
     run(demotool, ['build', sample, '-o', data]);
     for (const frame of [1, 100, 200, 300, 420, 540, 660, 800]) {
         await check(`pixels: sample frame ${frame}`, () => comparePage(data, frame),
-                    'GLU quadrics, mipmaps and polygon mode');
+                    'textures (internal format 3, texture parameters), GLU quadrics, mipmaps, polygon mode');
     }
 }
 
