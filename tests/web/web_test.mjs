@@ -445,18 +445,35 @@ async function filesGiven(data) {
             await waitState(page, ['ready']);
             await page.click('#start button');
             assert(await waitState(page, ['ended']) === 'ended', 'the raw data did not play to its end');
+            assert(await page.isHidden('#fullscreen'), 'a windowed demo offers fullscreen');
+            // Play again: a fresh canvas and context, the same frames.
+            const first = await page.evaluate(() => demoplayer.stats.drawn + demoplayer.stats.stepped);
+            await page.click('#again button');
+            await page.waitForFunction(() => document.getElementById('canvas').dataset.state !== 'ended');
+            assert(await waitState(page, ['ended']) === 'ended', 'playing again did not reach the end');
+            const again = await page.evaluate(() => demoplayer.stats.drawn + demoplayer.stats.stepped);
+            assert(again === first, `${again} frames played again, ${first} the first time`);
         } finally {
             await page.close();
         }
     });
-    await check('one-file page: plays from file:// and inspect reads it', async () => {
+    await check('one-file page: plays from file:// and inspect reads it; fullscreen offered', async () => {
+        // A fullscreen demo: the page offers a button for it.
+        const desc = timingDesc(20, 10);
+        desc.window.fullscreen = true;
         const single = path.join(work, 'demo.html');
-        run(demotool, ['pack', path.join(root, 'build/web/demoplayer.html'), data, '-o', single]);
+        run(demotool, ['pack', path.join(root, 'build/web/demoplayer.html'), build('fullscreen', desc), '-o', single]);
         const inspected = run(demotool, ['inspect', single]);
         assert(/demo data inside/.test(inspected.stdout) && /2104/.test(inspected.stdout),
                'inspect: ' + inspected.stdout.slice(0, 300));
-        const stats = await playThrough('file://' + single);
+        let offered = false;
+        const stats = await playThrough('file://' + single, async page => {
+            await clickToPlay(page);
+            await page.waitForFunction(() => document.getElementById('canvas').dataset.frame);
+            offered = await page.isVisible('#fullscreen');
+        });
         assert(stats.drawn >= 5, `${stats.drawn} frames drawn`);
+        assert(offered, 'no fullscreen button for a fullscreen demo');
     });
 }
 
