@@ -11,10 +11,12 @@
 // Yes/No box); the counter as performance.now() in microseconds; the
 // temporary directory and the player's own executable in the in-memory file
 // system ("/demo" holds the bytes the page was given). Pacing: the frame
-// loop runs as it is under Asyncify; a presented frame waits for the
-// browser's next paint (a timer turn while the page is hidden) and the
-// loop's wait sleeps until just before its period is over, so the page
-// stays responsive and no core spins.
+// loop runs as it is under Asyncify; its wait sleeps until just before its
+// period is over (the page gets its turn and shows the frame meanwhile), and
+// an unpaced loop waits for the browser's next paint at every presented
+// frame (a timer turn while the page is hidden), so the page stays
+// responsive and no core spins. A key tapped within one frame is held down
+// until the next pump, so that the loop's key check sees it.
 //
 // Lacks: loading libraries (a demo plays silently, as without a sound
 // library); display modes (the page's fullscreen is the only one); window
