@@ -57,7 +57,8 @@ void runFrame(Player& player, bool stepOnly, const std::function<void()>& before
     }
 }
 
-int runFrameLoop(Player& player, FrameClock& clock)
+int runFrameLoop(Player& player, FrameClock& clock, int32_t firstFrame,
+                 const std::function<void(int32_t frame, bool drawn)>& onFrame)
 {
     const PlayerSettings& settings = player.settings;
     int32_t frame = 0;
@@ -70,7 +71,7 @@ int runFrameLoop(Player& player, FrameClock& clock)
             return 0;
         if (frame == 0) {
             clock.start();
-            frame = 1;
+            frame = firstFrame > 1 ? firstFrame : 1;
         }
         if (!player.cursor)
             player.cursor = static_cast<TimelineEntry*>(player.timeline->first());
@@ -78,6 +79,8 @@ int runFrameLoop(Player& player, FrameClock& clock)
 
         timelineCheck(player, frame);
         runFrame(player, false);
+        if (onFrame)
+            onFrame(frame, true);
         ++rendered;
         ++frame;
 
@@ -99,6 +102,8 @@ int runFrameLoop(Player& player, FrameClock& clock)
                         } else {
                             timelineCheck(player, frame);
                             runFrame(player, true);
+                            if (onFrame)
+                                onFrame(frame, false);
                             ++rendered;
                             ++frame;
                         }

@@ -19,5 +19,8 @@ void timelineCheck(Player& player, int32_t frame);
 // (the offline renderer reads the picture back there).
 void runFrame(Player& player, bool stepOnly, const std::function<void()>& beforePresent = nullptr);
 // Runs frames until the end of the demo (without the loop flag), Escape or
-// WM_QUIT. Returns the WM_QUIT code, or 0.
-int runFrameLoop(Player& player, FrameClock& clock);
+// WM_QUIT. Returns the WM_QUIT code, or 0. A front end that has already
+// stepped the frames before `firstFrame` starts the loop there; onFrame, when
+// given, hears of every frame played (drawn, or only stepped to catch up).
+int runFrameLoop(Player& player, FrameClock& clock, int32_t firstFrame = 1,
+                 const std::function<void(int32_t frame, bool drawn)>& onFrame = nullptr);

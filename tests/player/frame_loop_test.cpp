@@ -156,6 +156,31 @@ TEST_F(FrameLoopTest, CatchUpDrawsFramesOnTimeAndStepsOnlyThoseAPeriodLate)
     }
 }
 
+TEST_F(FrameLoopTest, StartsAtTheFrameGivenAndTellsEveryFramePlayed)
+{
+    // The third frame played is slow: frames that fall due meanwhile are
+    // stepped, and the listener hears of those as not drawn.
+    probe->onStep = [&](int n) {
+        if (n == 3)
+            clock_.counter += 120000;
+    };
+    player.settings.frameRate = 20;
+    player.settings.totalFrames = 10;
+    player.settings.catchUp = true;
+    std::vector<std::pair<int32_t, bool>> told;
+    FrameClock clock;
+    runFrameLoop(player, clock, 4, [&](int32_t frame, bool drawn) { told.emplace_back(frame, drawn); });
+    ASSERT_EQ(7u, probe->steps.size());  // frames 4 to 10
+    ASSERT_EQ(7u, told.size());
+    int stepped = 0;
+    for (size_t i = 0; i < told.size(); ++i) {
+        EXPECT_EQ(int32_t(4 + i), told[i].first);
+        EXPECT_EQ(!probe->steps[i].stepOnly, told[i].second) << "frame " << told[i].first;
+        stepped += !told[i].second;
+    }
+    EXPECT_GE(stepped, 1);
+}
+
 TEST_F(FrameLoopTest, CatchUpStopsAtTheLastFrame)
 {
     probe->onStep = [&](int n) {

@@ -10,6 +10,7 @@
 
 #include "tools/demotool/commands.h"
 #include "tools/demotool/inspect.h"
+#include "tools/demotool/web_page.h"
 #include "tools/writer/description.h"
 #include "tools/writer/file_kind.h"
 #include "tools/writer/preview.h"
@@ -67,6 +68,9 @@ std::string readDemoInput(const std::string& command, const std::string& path, D
             return path + ":" + error;
         return "";
     }
+    // A one-file web page carries its demo data inside.
+    if (demoDataOfPage(file, &out.data))
+        return "";
     if (authoring::isExecutable(file)) {
         out.data = authoring::demoDataOf(file);
         if (out.data.empty())

@@ -5,6 +5,7 @@
 
 #include "tools/demotool/commands.h"
 #include "tools/demotool/inspect.h"
+#include "tools/demotool/web_page.h"
 #include "tools/writer/file_kind.h"
 
 namespace demotool {
@@ -12,7 +13,7 @@ namespace demotool {
 Run addInspect(CLI::App& command)
 {
     auto path = std::make_shared<std::string>();
-    command.add_option("FILE", *path, "demo data or a packed executable")->required();
+    command.add_option("FILE", *path, "demo data, a packed executable or a packed web page")->required();
     return [path] {
         authoring::Bytes file;
         if (!authoring::readFile(*path, file)) {
@@ -24,6 +25,11 @@ Run addInspect(CLI::App& command)
             std::cerr << "demotool inspect: " << *path << ": looks like a description, not demo data: "
                       << "`demotool build " << *path << " -o DATA` makes demo data of it\n";
             return 1;
+        }
+        authoring::Bytes data;
+        if (demoDataOfPage(file, &data)) {
+            std::cout << "web page, " << file.size() << " bytes; demo data inside, " << data.size() << " bytes\n";
+            file = std::move(data);
         }
         return inspect(file, std::cout) ? 0 : 1;
     };

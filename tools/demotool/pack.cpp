@@ -8,6 +8,7 @@
 
 #include "tools/demotool/commands.h"
 #include "tools/demotool/demo_input.h"
+#include "tools/demotool/web_page.h"
 #include "tools/writer/file_kind.h"
 #include "tools/writer/writer.h"
 
@@ -64,7 +65,8 @@ Run addPack(CLI::App& command)
         bool keepLibrary = false, asIs = false;
     };
     auto o = std::make_shared<Options>();
-    command.add_option("PLAYER", o->player, "the player executable (ELF or PE), or a packed demo whose player is taken")
+    command.add_option("PLAYER", o->player, "the player executable (ELF or PE), a packed demo whose player is taken,\n"
+                                       "or the web player's page (build/web/demoplayer.html)")
         ->required();
     command.add_option("DATA", o->data, "a description (built first), demo data, or a packed demo whose data is taken")
         ->required();
@@ -87,6 +89,8 @@ Run addPack(CLI::App& command)
 int runPack(const std::string& playerPath, const std::string& dataPath, const std::string& output,
             const std::string& soundLibrary, bool keepLibrary, bool asIs)
 {
+    if (isWebPage(playerPath))
+        return packWebPage(playerPath, dataPath, output, asIs);
     authoring::Bytes playerFile, player;
     if (!authoring::readFile(playerPath, playerFile)) {
         std::cerr << "demotool pack: cannot read " << playerPath << "\n";

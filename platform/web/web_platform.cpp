@@ -1,0 +1,494 @@
+// Web implementation of platform.h, for the player compiled to WebAssembly
+// and run in a page (build/web/demoplayer.html).
+//
+// Implements: the window as the page's canvas at the demo's size (the page
+// scales it down to fit, aspect kept; a fullscreen window becomes a
+// fullscreen button, since a page may only go fullscreen on a click); the
+// rendering context as WebGL 2 under Emscripten's legacy GL emulation; the
+// message pump from the page's key events (key codes are the virtual-key
+// codes) and its close request; message boxes that never block: a panel in
+// the page and one console line "CAPTION: text", answered at once (Yes for a
+// Yes/No box); the counter as performance.now() in microseconds; the
+// temporary directory and the player's own executable in the in-memory file
+// system ("/demo" holds the bytes the page was given). Pacing: the frame
+// loop runs as it is under Asyncify; its wait sleeps until just before its
+// period is over (the page gets its turn and shows the frame meanwhile), and
+// an unpaced loop waits for the browser's next paint at every presented
+// frame (a timer turn while the page is hidden), so the page stays
+// responsive and no core spins. A key tapped within one frame is held down
+// until the next pump, so that the loop's key check sees it.
+//
+// Lacks: loading libraries (a demo plays silently, as without a sound
+// library); display modes (the page's fullscreen is the only one); window
+// resizing (the canvas keeps the demo's size; CSS scales it).
+//
+// Depends on: Emscripten (Asyncify, the in-memory file system, Browser and
+// GL of its JavaScript library) and the page, which provides Module.page:
+// message(caption, text), createCanvas(width, height, fullscreen),
+// takeEvent(), showCursor(show) and hidden().
+#include "platform/platform.h"
+#include "platform/web/web_platform.h"
+
+#include <emscripten.h>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+// ---- The page and the browser (JavaScript side)
+
+EM_JS(void, web_message, (const char* caption, const char* text), {
+    // Messages are Latin-1 bytes.
+    function latin1(p) {
+        var s = "";
+        for (; HEAPU8[p]; ++p) s += String.fromCharCode(HEAPU8[p]);
+        return s;
+    }
+    Module.page.message(latin1(caption), latin1(text));
+});
+
+EM_JS(void, web_create_canvas, (int width, int height, int fullscreen), {
+    Module.page.createCanvas(width, height, !!fullscreen);
+});
+
+EM_JS(int, web_create_context, (), {
+    // Browser.createContext also starts the GL emulation on the context.
+    var ctx = Browser.createContext(Module.canvas, true, true, {
+        antialias : false,
+        alpha : false,
+        depth : true,
+        stencil : false,
+        preserveDrawingBuffer : true,
+        majorVersion : 2,
+        minorVersion : 0
+    });
+    return ctx ? 1 : 0;
+});
+
+EM_JS(int, web_take_event, (), { return Module.page.takeEvent(); });
+
+EM_JS(void, web_show_cursor, (int show), { Module.page.showCursor(!!show); });
+
+EM_JS(double, web_now, (), { return performance.now(); });
+
+// Resolves at the next paint, or after one timer turn while the page is
+// hidden (hidden pages get no paints).
+EM_ASYNC_JS(void, web_wait_for_paint, (), {
+    await new Promise(function(resolve) {
+        if (Module.page.hidden())
+            setTimeout(resolve, 0);
+        else
+            requestAnimationFrame(function() { resolve(); });
+    });
+});
+
+namespace platform {
+
+struct DeviceContext {
+    Window* window;
+};
+
+struct Window {
+    std::string className;
+    DeviceContext dc{this};
+};
+
+struct GLContext {
+    Window* window = nullptr;
+};
+
+namespace {
+
+// Page events, as takeEvent packs them: kind << 16 | virtual-key code.
+constexpr int kEventKeyDown = 1;
+constexpr int kEventKeyUp = 2;
+constexpr int kEventClose = 3;
+
+// How long before the end of a period the loop's wait stops sleeping and
+// polls: timers wake late, more so on a busy machine, so the margin follows
+// the lateness seen lately (a late wake would make every later frame late).
+constexpr double kLeastMargin = 1.0;
+constexpr double kMostMargin = 12.0;
+// Shorter sleeps are not worth a timer.
+constexpr double kShortestSleep = 2.0;
+// Without presenting, the page still gets a turn this often (milliseconds).
+constexpr double kTurnInterval = 30.0;
+
+struct WindowClass {
+    std::string name;
+    WindowProc proc = nullptr;
+    void* user = nullptr;
+};
+
+Hooks* g_hooks = nullptr;
+
+std::vector<WindowClass> g_classes;
+std::vector<Window*> g_windows;
+std::vector<GLContext*> g_contexts;
+bool g_haveMode = false;
+bool g_contextMade = false;  // WebGL gives one context per canvas
+std::deque<Message> g_queue;
+// A key released in the same pump as it went down stays down until the next
+// pump, so that the frame loop's key check sees a quick tap (a page gets
+// both events of a tap together). A pump ends at the next counter read or
+// presented frame.
+unsigned g_pumpNumber = 0, g_peekedPump = ~0u;
+std::vector<int> g_downThisPump;
+std::deque<int> g_heldEvents;
+
+// Pacing: the first counter read after the pump is the frame's start; reads
+// after the frame is presented are the loop's wait.
+double g_period = 0;
+bool g_presenting = true;
+bool g_pumped = false;
+bool g_presented = false;
+double g_frameStart = 0;
+double g_lastTurn = 0;
+double g_lateness = 0;  // how late sleeps woke lately, decaying
+
+bool stepFails(const char* step) { return g_hooks && g_hooks->failStep(step); }
+
+double wakeMargin() { return std::min(kMostMargin, kLeastMargin + g_lateness); }
+
+// Sleeps until `until` (a performance.now() time), learning how late it woke.
+void sleepUntil(double until, double now) {
+    emscripten_sleep(unsigned(until - now));
+    const double late = web_now() - until;
+    g_lateness = std::max(late > 0 ? late : 0.0, g_lateness * 0.9);
+}
+
+WindowClass* findClass(const char* name) {
+    if (!name) return nullptr;
+    for (auto& c : g_classes)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+bool isLive(const Window* window) {
+    return window && std::find(g_windows.begin(), g_windows.end(), window) != g_windows.end();
+}
+
+// Compared, never dereferenced: callers may hold a DC of a destroyed window.
+Window* windowOf(DeviceContext* dc) {
+    for (Window* w : g_windows)
+        if (dc && &w->dc == dc) return w;
+    return nullptr;
+}
+
+bool isLive(const GLContext* context) {
+    return context && std::find(g_contexts.begin(), g_contexts.end(), context) != g_contexts.end();
+}
+
+bool translateEvent(int event, Message* out) {
+    const int kind = event >> 16, vk = event & 0xFF;
+    switch (kind) {
+    case kEventKeyDown:
+        *out = {WM_KEYDOWN, uintptr_t(vk), 1};
+        return vk != 0;
+    case kEventKeyUp:
+        *out = {WM_KEYUP, uintptr_t(vk), 1 | (intptr_t(3) << 30)};
+        return vk != 0;
+    case kEventClose:
+        *out = {WM_CLOSE, 0, 0};
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+// ---- Front end's settings
+
+namespace web {
+
+void setFramePeriod(double milliseconds) { g_period = milliseconds > 0 ? milliseconds : 0; }
+void setPresenting(bool presenting) { g_presenting = presenting; }
+
+void settle() {
+    // The first frames a new canvas shows cost the browser most; they are
+    // paid before the clock starts.
+    for (int i = 0; i < 2; ++i) web_wait_for_paint();
+    g_lastTurn = web_now();
+}
+
+}  // namespace web
+
+// ---- Message boxes
+
+int messageBox(const char* text, const char* caption, unsigned type) {
+    if (!text) text = "";
+    if (!caption) caption = "Error";  // what Windows shows for a null caption
+    if (g_hooks) return g_hooks->messageBox(text, caption, type);
+    web_message(caption, text);
+    return (type & 0xF) == MB_YESNO ? IDYES : IDOK;
+}
+
+// ---- Window class, window and rendering context
+
+bool registerWindowClass(const char* className, WindowProc proc, void* user) {
+    if (stepFails("registerWindowClass")) return false;
+    if (!className || findClass(className)) return false;
+    g_classes.push_back({className, proc, user});
+    return true;
+}
+
+bool unregisterWindowClass(const char* className) {
+    if (stepFails("unregisterWindowClass")) return false;
+    WindowClass* c = findClass(className);
+    if (!c) return false;
+    g_classes.erase(g_classes.begin() + (c - g_classes.data()));
+    return true;
+}
+
+bool changeDisplayMode(int width, int height, int) {
+    if (stepFails("changeDisplayMode")) return false;
+    // The page offers fullscreen at any size; the canvas keeps the demo's.
+    g_haveMode = width > 0 && height > 0;
+    return g_haveMode;
+}
+
+void showCursor(bool show) { web_show_cursor(show); }
+
+Window* createWindow(const char* className, const char* title, int width, int height, bool popup) {
+    if (stepFails("createWindow")) return nullptr;
+    if (!findClass(className)) return nullptr;
+    (void)title;  // the page keeps its own title
+    // A fresh canvas for every window: its WebGL context starts clean.
+    web_create_canvas(std::max(width, 1), std::max(height, 1), popup && g_haveMode);
+    g_contextMade = false;
+    auto* window = new Window;
+    window->className = className;
+    g_windows.push_back(window);
+    return window;
+}
+
+bool destroyWindow(Window* window) {
+    if (stepFails("destroyWindow")) return false;
+    if (!isLive(window)) return false;
+    // The canvas stays in the page with the last frame on it.
+    g_windows.erase(std::find(g_windows.begin(), g_windows.end(), window));
+    delete window;
+    g_haveMode = false;
+    return true;
+}
+
+void showWindow(Window*) {}
+
+DeviceContext* getDC(Window* window) {
+    if (stepFails("getDC")) return nullptr;
+    return isLive(window) ? &window->dc : nullptr;
+}
+
+int choosePixelFormat(DeviceContext*, const PixelFormatRequest& request) {
+    if (stepFails("choosePixelFormat")) return 0;
+    const uint32_t needed = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL;
+    if ((request.flags & needed) != needed || request.pixelType != PFD_TYPE_RGBA || request.colorBits == 0)
+        return 0;
+    return 1;
+}
+
+bool setPixelFormat(DeviceContext* dc, int format, const PixelFormatRequest&) {
+    if (stepFails("setPixelFormat")) return false;
+    return format == 1 && windowOf(dc) != nullptr;
+}
+
+GLContext* createContext(DeviceContext* dc) {
+    if (stepFails("createContext")) return nullptr;
+    Window* window = windowOf(dc);
+    if (!window || g_contextMade) return nullptr;
+    if (!web_create_context()) return nullptr;
+    g_contextMade = true;
+    auto* context = new GLContext;
+    context->window = window;
+    g_contexts.push_back(context);
+    return context;
+}
+
+bool makeCurrent(DeviceContext* dc, GLContext* context) {
+    if (!dc && !context) return !stepFails("releaseContext");
+    if (stepFails("makeCurrent")) return false;
+    // One canvas, one context: it is current from its creation on.
+    return windowOf(dc) && isLive(context) && context->window == windowOf(dc);
+}
+
+bool deleteContext(GLContext* context) {
+    if (stepFails("deleteContext")) return false;
+    if (!isLive(context)) return false;
+    g_contexts.erase(std::find(g_contexts.begin(), g_contexts.end(), context));
+    delete context;
+    return true;
+}
+
+void swapBuffers(DeviceContext* dc) {
+    if (!windowOf(dc)) return;
+    g_presented = true;
+    ++g_pumpNumber;
+    // The browser shows the canvas once the page gets its turn. A paced loop
+    // gives it one in its wait; without pacing, or with too little of the
+    // period left to sleep in, the page gets it here.
+    const double now = web_now();
+    if (!g_presenting) {
+        if (now - g_lastTurn > kTurnInterval) {
+            emscripten_sleep(0);
+            g_lastTurn = web_now();
+        }
+    } else if (g_period <= 0) {
+        web_wait_for_paint();
+    } else if (g_frameStart + g_period - now < wakeMargin() + kShortestSleep) {
+        emscripten_sleep(0);
+    }
+}
+
+const char* videoDriver() { return "webgl"; }
+
+// ---- Message pump
+
+bool peekMessage(Message* out) {
+    g_pumped = true;
+    g_presented = false;
+    if (g_peekedPump != g_pumpNumber) {
+        g_peekedPump = g_pumpNumber;
+        g_downThisPump.clear();
+    }
+    if (!g_queue.empty()) {
+        *out = g_queue.front();
+        g_queue.pop_front();
+        return true;
+    }
+    for (;;) {
+        int event;
+        if (!g_heldEvents.empty()) {
+            event = g_heldEvents.front();
+            g_heldEvents.pop_front();
+        } else if (!(event = web_take_event())) {
+            return false;
+        }
+        const int kind = event >> 16, vk = event & 0xFF;
+        if (kind == kEventKeyUp &&
+            std::find(g_downThisPump.begin(), g_downThisPump.end(), vk) != g_downThisPump.end()) {
+            // Held, with whatever came after it, for the next pump.
+            g_heldEvents.push_front(event);
+            return false;
+        }
+        if (kind == kEventKeyDown) g_downThisPump.push_back(vk);
+        if (translateEvent(event, out)) return true;
+    }
+}
+
+void translateMessage(const Message&) {}
+
+intptr_t dispatchMessage(const Message& message) {
+    if (g_classes.empty() || !g_classes.back().proc) return 0;
+    const WindowClass& c = g_classes.back();
+    return c.proc(c.user, message.message, message.wParam, message.lParam);
+}
+
+intptr_t defWindowProc(unsigned message, uintptr_t wParam, intptr_t) {
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) postMessage({WM_CLOSE, 0, 0});
+    return 0;
+}
+
+void postQuitMessage(int exitCode) { postMessage({WM_QUIT, uintptr_t(intptr_t(exitCode)), 0}); }
+
+void postMessage(const Message& message) { g_queue.push_back(message); }
+
+// ---- Clocks
+
+bool queryPerformanceFrequency(int64_t* frequency) {
+    if (g_hooks) return g_hooks->queryPerformanceFrequency(frequency);
+    *frequency = 1000000;  // microseconds
+    return true;
+}
+
+bool queryPerformanceCounter(int64_t* count) {
+    if (g_hooks) return g_hooks->queryPerformanceCounter(count);
+    double now = web_now();
+    ++g_pumpNumber;
+    if (g_pumped) {
+        g_frameStart = now;
+        g_pumped = false;
+    } else if (g_presented && g_period > 0) {
+        // The loop waits for the period to pass: sleep through most of it.
+        const double wake = g_frameStart + g_period - wakeMargin();
+        if (wake - now >= kShortestSleep) {
+            sleepUntil(wake, now);
+            now = web_now();
+        }
+    }
+    *count = int64_t(now * 1000.0);
+    return true;
+}
+
+uint32_t timeGetTime() {
+    if (g_hooks) return g_hooks->timeGetTime();
+    return uint32_t(int64_t(web_now()));
+}
+
+// ---- Command line
+
+std::string commandLine(int, char**) { return std::string(); }
+
+// ---- Files and modules
+
+std::string executablePath() { return "/demo"; }
+
+std::string tempPath() { return "/tmp/"; }
+
+bool deleteFile(const char* path) { return path && unlink(path) == 0; }
+
+std::FILE* createNewFile(const char* path) {
+    if (!path) return nullptr;
+    return std::fopen(path, "w+bx");
+}
+
+std::string createPrivateDirectory() {
+    std::string pattern = tempPath() + "demoplayer-XXXXXX";
+    if (!mkdtemp(&pattern[0])) return std::string();
+    return pattern + '/';
+}
+
+bool removePrivateDirectory(const char* path) {
+    if (!path || !*path) return false;
+    std::string prefix = path;
+    if (prefix.back() != '/') prefix += '/';
+    if (DIR* dir = opendir(path)) {
+        while (dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") unlink((prefix + name).c_str());
+        }
+        closedir(dir);
+    }
+    return rmdir(path) == 0;
+}
+
+// No libraries in a page yet: the demo plays without its sound library.
+void* loadLibrary(const char*) { return nullptr; }
+void* getProcAddress(void*, const char*) { return nullptr; }
+bool freeLibrary(void*) { return false; }
+
+std::string undecorateName(const char* name) {
+    if (!name) return std::string();
+    std::string s = name;
+    // stdcall decoration: "_Name@<argument bytes>".
+    const size_t at = s.rfind('@');
+    if (at != std::string::npos && at + 1 < s.size() &&
+        std::all_of(s.begin() + at + 1, s.end(), [](unsigned char c) { return std::isdigit(c); }))
+        s.erase(at);
+    if (!s.empty() && s[0] == '_') s.erase(0, 1);
+    return s;
+}
+
+// ---- Test seam
+
+void installHooks(Hooks* hooks) { g_hooks = hooks; }
+Hooks* installedHooks() { return g_hooks; }
+
+}  // namespace platform

@@ -1,0 +1,97 @@
+// demoplayer in a web page: the page writes the demo bytes it was given to
+// the player's own executable (/demo in the in-memory file system) and calls
+// web_play, which loads them and plays through the player's frame loop.
+#include <emscripten.h>
+
+#include <algorithm>
+#include <string>
+
+#include "demo/timeline.h"
+#include "platform/platform.h"
+#include "platform/web/web_platform.h"
+#include "player/demo_data.h"
+#include "player/frame_clock.h"
+#include "player/frame_loop.h"
+#include "player/player.h"
+
+namespace {
+
+void tellFrame(int32_t frame, bool drawn)
+{
+    EM_ASM({ Module.page.frame($0, !!$1); }, frame, drawn);
+}
+
+// A still frame is the picture `demotool render` makes: windowed.
+void windowed(void*, PlayerSettings& settings)
+{
+    settings.fullscreen = 0;
+}
+
+// Plays frames 1 to `last` without pacing, as the offline renderer does:
+// drawn (for a still picture) or only stepped (to start later on).
+void playUpTo(Player& player, int32_t last, bool draw)
+{
+    const PlayerSettings& settings = player.settings;
+    platform::web::setPresenting(false);
+    int32_t frame = 1;
+    for (int32_t played = 1; played <= last; ++played) {
+        if (!player.cursor)
+            player.cursor = static_cast<TimelineEntry*>(player.timeline->first());
+        timelineCheck(player, frame);
+        runFrame(player, !draw);
+        if (++frame > settings.totalFrames) {
+            player.instances->clear();
+            frame = 1;
+        }
+    }
+    platform::web::setPresenting(true);
+}
+
+}  // namespace
+
+// offset: where the demo data starts in /demo (0 for raw data, 151552 in a
+// packed player). firstFrame: the frame to start at (1 and up). pause: draw
+// firstFrame and stop there. Returns 0 when the demo ended or was stopped,
+// 1 when no window could be opened.
+extern "C" EMSCRIPTEN_KEEPALIVE int web_play(int offset, int firstFrame, int pause)
+{
+    const std::string self = platform::executablePath();
+    Player player;
+    if (!readContainer(player, self.c_str(), uint32_t(offset), pause ? &windowed : nullptr, nullptr) ||
+        !player.window.context) {
+        player.shutdown();
+        return 1;
+    }
+    const PlayerSettings& settings = player.settings;
+    const int32_t passLength = std::max<int32_t>(1, settings.totalFrames);
+    int32_t first = std::max(1, firstFrame);
+    if (!settings.loop)
+        first = std::min(first, passLength);
+
+    if (pause) {
+        playUpTo(player, first, true);
+        tellFrame(first, true);
+        player.shutdown();
+        return 0;
+    }
+    if (first > 1) {
+        // The frames before the first are stepped, as a late player catches up.
+        playUpTo(player, first - 1, false);
+        const int32_t wrapped = (first - 1) % passLength + 1;
+        first = wrapped;
+    }
+    platform::web::setFramePeriod(settings.frameRate > 0 ? 1000.0 / settings.frameRate : 0);
+    platform::web::settle();
+    {
+        FrameClock clock;
+        runFrameLoop(player, clock, first, &tellFrame);
+    }
+    platform::web::setFramePeriod(0);
+    player.shutdown();
+    return 0;
+}
+
+int main()
+{
+    return 0;
+}
