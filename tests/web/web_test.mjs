@@ -177,7 +177,7 @@ function assert(condition, message) {
 // its pixels do not (edge pixels: the geometry rows differ in 0.06 % at most).
 const kChannel = 12, kOutliers = 0.005;
 
-function compare(expected, actual) {
+function compare(expected, actual, outliers = kOutliers) {
     assert(expected.width === actual.width && expected.height === actual.height,
            `size ${actual.width}x${actual.height}, expected ${expected.width}x${expected.height}`);
     let off = 0, worst = 0;
@@ -188,7 +188,7 @@ function compare(expected, actual) {
         if (d > kChannel) ++off;
     }
     const share = off / (expected.width * expected.height);
-    assert(share <= kOutliers, `${(share * 100).toFixed(2)} % of the pixels differ by more than ${kChannel} (worst ${worst})`);
+    assert(share <= outliers, `${(share * 100).toFixed(2)} % of the pixels differ by more than ${kChannel} (worst ${worst})`);
     return `${(share * 100).toFixed(2)} % of the pixels off, worst channel difference ${worst}`;
 }
 
@@ -212,7 +212,7 @@ const quad = (tag, extra = {}) => ({
 
 async function pixelTable(assets) {
     const texture = path.join(assets, 'checker.bmp');
-    // One row per class; `pending` names what the GL supplement still has to give.
+    // One row per class.
     const rows = [
         { name: 'quad under a camera', desc: scene([quad('q', { color: [1, 0.2, 0.2, 1] })], [under('q')]) },
         { name: 'colour', desc: scene([{ class: 'color', tag: 'c', color: [0.2, 0.9, 0.3, 1] }, quad('q')],
@@ -225,24 +225,24 @@ async function pixelTable(assets) {
                                      [under('bl'), under('q', 'bl'), under('r', 'bl')]) },
         { name: 'grid', desc: scene([{ class: 'grid', tag: 'g', size: [3, 2], cells: [6, 4], angles: [-60, 0, 0] }],
                                     [under('g')]) },
-        { name: 'texture', pending: 'internal format 3 (enum mapping)', desc: scene([{ class: 'texture', tag: 't', file: texture }, quad('q')],
+        { name: 'texture', desc: scene([{ class: 'texture', tag: 't', file: texture }, quad('q')],
                                        [under('t'), under('q', 't')],
                                        { renderState: [{ enable: 'depthTest' }, { enable: 'texture2D' }] }) },
-        { name: 'texture with mipmaps', pending: 'gluBuild2DMipmaps',
+        { name: 'texture with mipmaps',
           desc: scene([{ class: 'texture', tag: 't', file: texture, filter: 'mipmap' },
                        { class: 'grid', tag: 'g', size: [4, 8], angles: [-80, 0, 0] }],
                       [under('t'), under('g', 't')], { renderState: [{ enable: 'depthTest' }, { enable: 'texture2D' }] }) },
         { name: 'replicator', desc: scene([{ class: 'box', tag: 'b', size: [0.4, 0.4, 0.4] },
                                            { class: 'replicator', tag: 'r', source: 'b', instances: 6,
                                              circle: { radius: 1.5 } }], [under('r')]) },
-        { name: 'trail', frames: 6, pending: 'current colour from kept state',
+        { name: 'trail', frames: 6,
           desc: scene([{ class: 'trail', tag: 'tr', length: 4 }, { class: 'box', tag: 'b', size: [0.5, 0.5, 0.5] }],
                       [under('tr'), under('b', 'tr'),
                        { dynamic: 'translation', parent: 'b', parameter: 'Posició', value: 1, vector: [0.3, 0, 0], length: 6 }], { frames: 6 }) },
-        { name: 'quadric', pending: 'GLU quadrics',
+        { name: 'quadric',
           desc: scene([{ class: 'quadric', tag: 'sp', shape: 'sphere', radius: 1, slices: 12, stacks: 8 }],
                       [under('sp')]) },
-        { name: 'polygon mode', pending: 'polygon mode lines',
+        { name: 'polygon mode',
           desc: scene([{ class: 'polygonMode', tag: 'pm' }, { class: 'box', tag: 'b', size: [1.5, 1, 1], angles: [30, 20, 0] }],
                       [under('pm'), under('b', 'pm')]) },
     ];
@@ -250,7 +250,7 @@ async function pixelTable(assets) {
         await check(`pixels: ${row.name}`, async () => {
             const data = build('row-' + row.name.replace(/\W+/g, '-'), row.desc);
             await comparePage(data, row.frames || 1);
-        }, row.pending);
+        });
     }
     // The sample at 8 frames spread over its length.
     // Beside the assets made for this run.
@@ -259,12 +259,14 @@ async function pixelTable(assets) {
     const data = path.join(work, 'sample.dat');
     run(demotool, ['build', sample, '-o', data]);
     for (const frame of [1, 100, 200, 300, 420, 540, 660, 800]) {
-        await check(`pixels: sample frame ${frame}`, () => comparePage(data, frame),
-                    'textures (internal format 3, texture parameters), GLU quadrics, mipmaps, polygon mode');
+        // The sample's piece assembly flies pieces through each other: where
+        // two meet at nearly equal depth, which one shows follows each
+        // rasteriser's depth precision, a few whole triangles (up to 0.7 %).
+        await check(`pixels: sample frame ${frame}`, () => comparePage(data, frame, 0.01));
     }
 }
 
-async function comparePage(data, frame) {
+async function comparePage(data, frame, outliers = kOutliers) {
     const out = path.join(work, 'render-' + path.basename(data) + '-' + frame);
     run(demotool, ['render', data, '--out', out, '--frames', String(frame)]);
     const expected = readPng(path.join(out, `frame-${String(frame).padStart(5, '0')}.png`));
@@ -286,7 +288,7 @@ async function comparePage(data, frame) {
             }
             fs.writeFileSync(keep, Buffer.concat([Buffer.from(`P6 ${expected.width * 2} ${expected.height} 255\n`), both]));
         }
-        console.log('        ' + compare(expected, actual));
+        console.log('        ' + compare(expected, actual, outliers));
     } finally {
         await page.close();
     }
@@ -486,6 +488,12 @@ try {
     const assets = path.join(work, 'assets');
     run(demotool, ['assets', assets]);
     const only = process.env.WEB_TESTS || 'pixels,damage,timing,files';
+    // Like the other players, the page's WebAssembly ends before the offset
+    // where a packed player's demo data starts.
+    await check('size: demoplayer.wasm ends before the demo data offset', () => {
+        const size = fs.statSync(path.join(root, 'build/web/demoplayer.wasm')).size;
+        assert(size < DATA_OFFSET, `demoplayer.wasm is ${size} bytes, not under ${DATA_OFFSET}`);
+    });
     if (only.includes('pixels')) await pixelTable(assets);
     if (only.includes('damage')) await damagedData();
     if (only.includes('timing')) await framesOnTime();
