@@ -17,7 +17,7 @@
 #include "animation/vector_math.h"
 #include "demo/scene_object.h"
 #include "geometry/transform.h"
-#include "tools/writer/animation_payloads.h"
+#include "tools/format/animation_payloads.h"
 
 using namespace authoring;
 using Clock = std::chrono::steady_clock;

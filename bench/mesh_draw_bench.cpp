@@ -20,7 +20,7 @@
 #include "geometry/model.h"
 #include "geometry/mesh.h"
 #include "player/window.h"
-#include "tools/writer/mesh_payloads.h"
+#include "tools/format/mesh_payloads.h"
 
 using namespace authoring;
 using Clock = std::chrono::steady_clock;

@@ -49,7 +49,7 @@
 #include "sound/music_track.h"
 #include "sound/sound_api.h"
 #include "sound/sound_library.h"
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 #ifndef DEMOSOUND_LIBRARY
 #error "DEMOSOUND_LIBRARY must name libdemosound.so"

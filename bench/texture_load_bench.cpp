@@ -19,8 +19,8 @@
 #include "demo/scene_object.h"
 #include "player/window.h"
 #include "texture/texture.h"
-#include "tools/writer/texture_payloads.h"
-#include "tools/writer/writer.h"
+#include "tools/format/texture_payloads.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 using Clock = std::chrono::steady_clock;

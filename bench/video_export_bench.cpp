@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "tools/writer/render.h"
-#include "tools/writer/video.h"
+#include "tools/render/render.h"
+#include "tools/render/video.h"
 
 using namespace authoring;
 using Clock = std::chrono::steady_clock;

@@ -8,9 +8,9 @@
 
 #include <unistd.h>
 
-#include "tools/writer/description.h"
-#include "tools/writer/texture_payloads.h"
-#include "tools/writer/wav.h"
+#include "tools/description/description.h"
+#include "tools/format/texture_payloads.h"
+#include "tools/media/wav.h"
 
 using namespace authoring;
 

@@ -26,7 +26,7 @@
 #include "sound/music_track.h"
 #include "tests/objects/probe.h"
 #include "tests/support/dynamics.h"
-#include "tools/writer/animation_payloads.h"
+#include "tools/format/animation_payloads.h"
 
 using namespace authoring;
 

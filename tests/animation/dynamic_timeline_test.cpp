@@ -12,8 +12,8 @@
 #include "demo/timeline.h"
 #include "geometry/transform.h"
 #include "tests/support/dynamics.h"
-#include "tools/writer/animation_payloads.h"
-#include "tools/writer/writer.h"
+#include "tools/format/animation_payloads.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 

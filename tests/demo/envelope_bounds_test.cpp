@@ -11,7 +11,7 @@
 #include <sys/resource.h>
 
 #include "demo/envelope.h"
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 

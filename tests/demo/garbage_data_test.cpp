@@ -10,7 +10,7 @@
 #include "platform/test_double.h"
 #include "player/frame_loop.h"
 #include "player/player.h"
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 

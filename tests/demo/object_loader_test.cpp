@@ -19,7 +19,7 @@
 #include "platform/test_double.h"
 #include "demo/settings_record.h"
 #include "sound/sound_library.h"
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 

@@ -12,7 +12,7 @@
 #include "geometry/transform.h"
 #include "objects/color.h"
 #include "tests/support/gl_fixture.h"
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 

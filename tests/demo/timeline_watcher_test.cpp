@@ -9,8 +9,8 @@
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
 #include "geometry/transform.h"
-#include "tools/writer/animation_payloads.h"
-#include "tools/writer/writer.h"
+#include "tools/format/animation_payloads.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 

@@ -14,7 +14,7 @@
 #include "platform/test_double.h"
 #include "tests/support/gl_fixture.h"
 #include "tests/support/scene_loading.h"
-#include "tools/writer/geometry_payloads.h"
+#include "tools/format/geometry_payloads.h"
 
 using namespace authoring;
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "platform/test_double.h"
-#include "tools/writer/mesh_payloads.h"
-#include "tools/writer/object_payloads.h"
-#include "tools/writer/render.h"
-#include "tools/writer/texture_payloads.h"
+#include "tools/format/mesh_payloads.h"
+#include "tools/format/object_payloads.h"
+#include "tools/render/render.h"
+#include "tools/format/texture_payloads.h"
 
 using namespace authoring;
 

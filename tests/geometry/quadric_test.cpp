@@ -15,8 +15,8 @@
 #include "tests/objects/probe.h"
 #include "tests/support/scene_loading.h"
 #include "tests/support/scene_rendering.h"
-#include "tools/writer/blend_payloads.h"
-#include "tools/writer/quadric_payloads.h"
+#include "tools/format/blend_payloads.h"
+#include "tools/format/quadric_payloads.h"
 
 using namespace authoring;
 

@@ -8,10 +8,10 @@
 
 #include "platform/test_double.h"
 #include "tests/support/scene_rendering.h"
-#include "tools/writer/mesh_payloads.h"
-#include "tools/writer/object_payloads.h"
-#include "tools/writer/replica_payloads.h"
-#include "tools/writer/texture_payloads.h"
+#include "tools/format/mesh_payloads.h"
+#include "tools/format/object_payloads.h"
+#include "tools/format/replica_payloads.h"
+#include "tools/format/texture_payloads.h"
 
 using namespace authoring;
 

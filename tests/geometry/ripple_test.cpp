@@ -12,7 +12,7 @@
 #include "objects/blend_mode.h"
 #include "tests/support/gl_fixture.h"
 #include "platform/test_double.h"
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 

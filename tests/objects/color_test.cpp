@@ -8,7 +8,7 @@
 #include "objects/color.h"
 #include "platform/test_double.h"
 #include "tests/objects/probe.h"
-#include "tools/writer/object_payloads.h"
+#include "tools/format/object_payloads.h"
 
 using namespace authoring;
 

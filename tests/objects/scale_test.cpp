@@ -6,7 +6,7 @@
 
 #include "objects/scale.h"
 #include "tests/objects/probe.h"
-#include "tools/writer/object_payloads.h"
+#include "tools/format/object_payloads.h"
 
 using namespace authoring;
 

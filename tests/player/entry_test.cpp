@@ -14,7 +14,7 @@
 
 #include "platform/test_double.h"
 #include "player/entry.h"
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 

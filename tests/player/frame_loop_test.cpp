@@ -11,7 +11,7 @@
 #include "player/frame_loop.h"
 #include "player/player.h"
 #include "tests/support/gl_fixture.h"
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 

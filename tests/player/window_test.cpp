@@ -11,7 +11,7 @@
 #include "player/settings.h"
 #include "player/window.h"
 #include "tests/support/gl_fixture.h"
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 using platform::TestDouble;

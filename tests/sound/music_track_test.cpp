@@ -9,7 +9,7 @@
 #include "sound/music_track.h"
 #include "sound/sound_library.h"
 #include "tests/sound/sound_fixture.h"
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 using namespace soundtest;
 using authoring::s16;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sound/sound_library.h"
-#include "tools/writer/wav.h"
+#include "tools/media/wav.h"
 
 namespace soundtest {
 

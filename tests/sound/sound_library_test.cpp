@@ -14,7 +14,7 @@
 #include "sound/music_track.h"
 #include "sound/sound_library.h"
 #include "tests/sound/sound_fixture.h"
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 using namespace soundtest;
 using Lines = std::vector<std::string>;

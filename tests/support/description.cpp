@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/writer/description.h"
+#include "tools/description/description.h"
 
 authoring::Bytes compiled(const std::string& text)
 {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 authoring::Bytes compiled(const std::string& text);
 std::string errorOf(const std::string& text);

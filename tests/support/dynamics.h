@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "tools/writer/animation_payloads.h"
-#include "tools/writer/writer.h"
+#include "tools/format/animation_payloads.h"
+#include "tools/format/writer.h"
 
 authoring::DynamicFields fields(const std::string& parameter, bool reset, float initial, float perFrame,
                                 std::array<float, 3> vector = {0, 0, 0});

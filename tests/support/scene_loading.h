@@ -2,7 +2,7 @@
 #pragma once
 
 #include "demo/scene_object.h"
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 // Loads from an exact-size heap copy, so a read past the end is caught.
 void loadExact(SceneObject& object, const authoring::Bytes& bytes);

@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "tools/writer/object_payloads.h"
+#include "tools/format/object_payloads.h"
 
 using namespace authoring;
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/writer/render.h"
-#include "tools/writer/writer.h"
+#include "tools/render/render.h"
+#include "tools/format/writer.h"
 
 struct RenderedScene {
     static constexpr int kW = 64, kH = 48;

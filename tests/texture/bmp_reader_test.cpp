@@ -12,7 +12,7 @@
 
 #include "platform/test_double.h"
 #include "texture/bmp_reader.h"
-#include "tools/writer/texture_payloads.h"
+#include "tools/format/texture_payloads.h"
 
 using namespace authoring;
 

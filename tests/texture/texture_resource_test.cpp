@@ -9,8 +9,8 @@
 #include "demo/object_loader.h"
 #include "tests/support/gl_fixture.h"
 #include "texture/texture.h"
-#include "tools/writer/geometry_payloads.h"
-#include "tools/writer/texture_payloads.h"
+#include "tools/format/geometry_payloads.h"
+#include "tools/format/texture_payloads.h"
 
 using namespace authoring;
 

@@ -16,7 +16,7 @@
 #include "demo/object_list.h"
 #include "tests/support/gl_fixture.h"
 #include "texture/texture.h"
-#include "tools/writer/texture_payloads.h"
+#include "tools/format/texture_payloads.h"
 
 using namespace authoring;
 

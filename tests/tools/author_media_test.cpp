@@ -13,12 +13,12 @@
 #include "demo/chunk_stream.h"
 #include "demo/envelope.h"
 #include "tests/support/description.h"
-#include "tools/demotool/inspect.h"
-#include "tools/writer/audio_convert.h"
-#include "tools/writer/description.h"
-#include "tools/writer/texture_payloads.h"
-#include "tools/writer/video.h"
-#include "tools/writer/wav.h"
+#include "tools/inspect/inspect.h"
+#include "tools/media/audio_convert.h"
+#include "tools/description/description.h"
+#include "tools/format/texture_payloads.h"
+#include "tools/render/video.h"
+#include "tools/media/wav.h"
 
 using namespace authoring;
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 #include "objects/blend_mode.h"
 #include "platform/test_double.h"
 #include "tests/support/description.h"
-#include "tools/demotool/inspect.h"
+#include "tools/inspect/inspect.h"
 
 using namespace authoring;
 

@@ -16,12 +16,12 @@
 #include "tests/sound/sound_fixture.h"
 #include "texture/texture.h"
 #include "tools/assets/sample_assets.h"
-#include "tools/writer/description.h"
-#include "tools/writer/object_payloads.h"
-#include "tools/writer/render.h"
-#include "tools/writer/sound_payloads.h"
-#include "tools/writer/texture_payloads.h"
-#include "tools/writer/wav.h"
+#include "tools/description/description.h"
+#include "tools/format/object_payloads.h"
+#include "tools/render/render.h"
+#include "tools/format/sound_payloads.h"
+#include "tools/format/texture_payloads.h"
+#include "tools/media/wav.h"
 
 using namespace authoring;
 namespace fs = std::filesystem;

@@ -22,10 +22,10 @@
 #include "tests/sound/sound_fixture.h"
 #include "tests/support/description.h"
 #include "tools/assets/sample_assets.h"
-#include "tools/writer/description.h"
-#include "tools/writer/texture_payloads.h"
-#include "tools/writer/geometry_payloads.h"
-#include "tools/writer/object_payloads.h"
+#include "tools/description/description.h"
+#include "tools/format/texture_payloads.h"
+#include "tools/format/geometry_payloads.h"
+#include "tools/format/object_payloads.h"
 
 using namespace authoring;
 namespace fs = std::filesystem;

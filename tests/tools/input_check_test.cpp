@@ -10,9 +10,9 @@
 #include <sstream>
 
 #include "tests/tools/synthetic_executables.h"
-#include "tools/demotool/inspect.h"
-#include "tools/writer/file_kind.h"
-#include "tools/writer/writer.h"
+#include "tools/inspect/inspect.h"
+#include "tools/format/file_kind.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 

@@ -1,7 +1,7 @@
 // The description reader: JSON with comments, and errors that say where.
 #include <gtest/gtest.h>
 
-#include "tools/writer/json.h"
+#include "tools/description/json.h"
 
 using json::Value;
 

@@ -8,8 +8,8 @@
 
 #include "tests/tools/command_output.h"
 #include "tests/tools/synthetic_executables.h"
-#include "tools/demotool/inspect.h"
-#include "tools/writer/writer.h"
+#include "tools/inspect/inspect.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 #define STBI_ONLY_PNG
 #include <stb/stb_image.h>
 
-#include "tools/writer/png.h"
+#include "tools/media/png.h"
 
 using namespace authoring;
 

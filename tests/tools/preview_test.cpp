@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "tools/writer/preview.h"
-#include "tools/writer/writer.h"
+#include "tools/render/preview.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 namespace fs = std::filesystem;

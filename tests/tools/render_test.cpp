@@ -9,10 +9,10 @@
 
 #include "platform/test_double.h"
 #include "tools/assets/sample_assets.h"
-#include "tools/writer/description.h"
-#include "tools/writer/png.h"
-#include "tools/writer/render.h"
-#include "tools/writer/writer.h"
+#include "tools/description/description.h"
+#include "tools/media/png.h"
+#include "tools/render/render.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 namespace fs = std::filesystem;

@@ -10,7 +10,7 @@
 #include "objects/piece_assembly.h"
 #include "platform/test_double.h"
 #include "tests/support/description.h"
-#include "tools/demotool/inspect.h"
+#include "tools/inspect/inspect.h"
 
 using namespace authoring;
 

@@ -7,9 +7,9 @@
 #include "platform/test_double.h"
 #include "tests/support/description.h"
 #include "tests/support/scene_rendering.h"
-#include "tools/demotool/inspect.h"
-#include "tools/writer/deformer_payloads.h"
-#include "tools/writer/mesh_payloads.h"
+#include "tools/inspect/inspect.h"
+#include "tools/format/deformer_payloads.h"
+#include "tools/format/mesh_payloads.h"
 
 using namespace authoring;
 

@@ -16,8 +16,8 @@
 
 #include "texture/bmp_reader.h"
 #include "tools/assets/sample_assets.h"
-#include "tools/writer/description.h"
-#include "tools/writer/json.h"
+#include "tools/description/description.h"
+#include "tools/description/json.h"
 
 using namespace authoring;
 namespace fs = std::filesystem;

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "platform/test_double.h"
-#include "tools/writer/animation_payloads.h"
-#include "tools/writer/geometry_payloads.h"
-#include "tools/writer/object_payloads.h"
-#include "tools/writer/render.h"
-#include "tools/writer/writer.h"
+#include "tools/format/animation_payloads.h"
+#include "tools/format/geometry_payloads.h"
+#include "tools/format/object_payloads.h"
+#include "tools/render/render.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "demo/chunk_stream.h"
-#include "tools/demotool/inspect.h"
-#include "tools/writer/writer.h"
+#include "tools/inspect/inspect.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 namespace testexe {
 

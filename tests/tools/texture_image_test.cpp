@@ -8,8 +8,8 @@
 #include <stb/stb_image_write.h>  // built in tests/support/stb_image_write.cpp
 
 #include "texture/bmp_reader.h"
-#include "tools/writer/texture_image.h"
-#include "tools/writer/texture_payloads.h"
+#include "tools/media/texture_image.h"
+#include "tools/format/texture_payloads.h"
 
 using namespace authoring;
 

@@ -16,15 +16,15 @@
 
 #include "tests/sound/sound_fixture.h"
 #include "tools/assets/sample_assets.h"
-#include "tools/demotool/inspect.h"
-#include "tools/writer/animation_payloads.h"
-#include "tools/writer/deformer_payloads.h"
-#include "tools/writer/geometry_payloads.h"
-#include "tools/writer/mesh_payloads.h"
-#include "tools/writer/object_payloads.h"
-#include "tools/writer/sound_payloads.h"
-#include "tools/writer/timeline_chart.h"
-#include "tools/writer/writer.h"
+#include "tools/inspect/inspect.h"
+#include "tools/format/animation_payloads.h"
+#include "tools/format/deformer_payloads.h"
+#include "tools/format/geometry_payloads.h"
+#include "tools/format/mesh_payloads.h"
+#include "tools/format/object_payloads.h"
+#include "tools/format/sound_payloads.h"
+#include "tools/render/timeline_chart.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 namespace fs = std::filesystem;

@@ -8,9 +8,9 @@
 #include <filesystem>
 
 #include "platform/test_double.h"
-#include "tools/writer/sound_payloads.h"
-#include "tools/writer/video.h"
-#include "tools/writer/wav.h"
+#include "tools/format/sound_payloads.h"
+#include "tools/render/video.h"
+#include "tools/media/wav.h"
 
 using namespace authoring;
 namespace fs = std::filesystem;

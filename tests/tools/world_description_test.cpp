@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "tests/support/description.h"
-#include "tools/demotool/inspect.h"
+#include "tools/inspect/inspect.h"
 
 TEST(WorldDescription, InspectShowsForcesSpawnersAndRollingAndTagsAreResources)
 {

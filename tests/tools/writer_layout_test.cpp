@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "demo/chunk_stream.h"
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 using namespace authoring;
 

@@ -2,7 +2,7 @@
 // it is when it is MP3 or WAV, and anything else is refused with the reason.
 #include <cstring>
 
-#include "tools/writer/audio_convert.h"
+#include "tools/media/audio_convert.h"
 
 namespace authoring {
 

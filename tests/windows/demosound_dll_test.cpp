@@ -13,8 +13,8 @@
 #include "demo/chunk_stream.h"
 #include "platform/platform.h"
 #include "sound/sound_library.h"
-#include "tools/writer/wav.h"
-#include "tools/writer/writer.h"
+#include "tools/media/wav.h"
+#include "tools/format/writer.h"
 
 namespace {
 

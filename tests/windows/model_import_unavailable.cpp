@@ -1,6 +1,6 @@
 // The Windows test build has no Open Asset Import Library: descriptions that
 // name a model file are refused there with the reason, as a broken file is.
-#include "tools/writer/model_import.h"
+#include "tools/media/model_import.h"
 
 namespace authoring {
 

@@ -11,8 +11,8 @@
 #include <functional>
 #include <string>
 
-#include "tools/writer/texture_payloads.h"
-#include "tools/writer/wav.h"
+#include "tools/format/texture_payloads.h"
+#include "tools/media/wav.h"
 
 namespace assets {
 

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "tools/demotool/commands.h"
-#include "tools/writer/description.h"
+#include "tools/description/description.h"
 
 namespace demotool {
 

@@ -8,10 +8,10 @@
 #include <sstream>
 
 #include "tools/demotool/commands.h"
-#include "tools/demotool/inspect.h"
-#include "tools/writer/description.h"
-#include "tools/writer/file_kind.h"
-#include "tools/writer/preview.h"
+#include "tools/inspect/inspect.h"
+#include "tools/description/description.h"
+#include "tools/format/file_kind.h"
+#include "tools/render/preview.h"
 
 namespace demotool {
 

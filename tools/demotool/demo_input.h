@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/writer/writer.h"
+#include "tools/format/writer.h"
 
 namespace demotool {
 

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "tools/demotool/commands.h"
-#include "tools/demotool/inspect.h"
-#include "tools/writer/file_kind.h"
+#include "tools/inspect/inspect.h"
+#include "tools/format/file_kind.h"
 
 namespace demotool {
 

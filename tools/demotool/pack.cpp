@@ -8,8 +8,8 @@
 
 #include "tools/demotool/commands.h"
 #include "tools/demotool/demo_input.h"
-#include "tools/writer/file_kind.h"
-#include "tools/writer/writer.h"
+#include "tools/format/file_kind.h"
+#include "tools/format/writer.h"
 
 namespace demotool {
 

@@ -19,8 +19,8 @@
 #include "player/player.h"
 #include "tools/demotool/commands.h"
 #include "tools/demotool/demo_input.h"
-#include "tools/writer/description.h"
-#include "tools/writer/preview.h"
+#include "tools/description/description.h"
+#include "tools/render/preview.h"
 
 namespace demotool {
 

@@ -12,9 +12,9 @@
 
 #include "tools/demotool/commands.h"
 #include "tools/demotool/demo_input.h"
-#include "tools/writer/png.h"
-#include "tools/writer/render.h"
-#include "tools/writer/video.h"
+#include "tools/media/png.h"
+#include "tools/render/render.h"
+#include "tools/render/video.h"
 
 namespace demotool {
 

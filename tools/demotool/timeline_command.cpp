@@ -10,9 +10,9 @@
 #include <sstream>
 
 #include "tools/demotool/commands.h"
-#include "tools/demotool/inspect.h"
-#include "tools/writer/description.h"
-#include "tools/writer/timeline_chart.h"
+#include "tools/inspect/inspect.h"
+#include "tools/description/description.h"
+#include "tools/render/timeline_chart.h"
 
 namespace demotool {
 

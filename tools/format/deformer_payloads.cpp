@@ -1,0 +1,13 @@
+#include "tools/format/deformer_payloads.h"
+
+namespace authoring {
+
+Bytes ripplePayload(const RippleFields& r)
+{
+    return StreamWriter()
+        .add(15, cat({f32(r.startRadius), f32(r.speed), f32(r.amplitude), f32(r.width)}))
+        .add(16, cat({f32(r.centre[0]), f32(r.centre[1])}))
+        .bytes();
+}
+
+}  // namespace authoring

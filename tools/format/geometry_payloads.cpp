@@ -1,0 +1,55 @@
+#include "tools/format/geometry_payloads.h"
+
+namespace authoring {
+
+namespace {
+
+Bytes vec3(const Vec3& v)
+{
+    return cat({f32(v[0]), f32(v[1]), f32(v[2])});
+}
+
+}  // namespace
+
+Bytes transformPayload(const TransformFields& transform, bool nested)
+{
+    StreamWriter stream;
+    stream.add(5, vec3(transform.position))
+        .add(6, vec3(transform.angles))
+        .add(10, vec3(transform.axis1))
+        .add(11, vec3(transform.axis2))
+        .add(12, vec3(transform.axis3));
+    return stream.bytes(!nested);
+}
+
+Bytes nestedTransformChunk(const TransformFields& transform)
+{
+    return chunk(275, transformPayload(transform, true));
+}
+
+Bytes quadCornersChunk(const std::array<QuadCorner, 4>& corners)
+{
+    Bytes records;
+    for (const QuadCorner& c : corners)
+        for (float value : {c.x, c.y, c.z, c.u, c.v, c.r, c.g, c.b, c.a})
+            append(records, f32(value));
+    return chunk(161, records);
+}
+
+Bytes quadPayload(const QuadFields& quad)
+{
+    return StreamWriter()
+        .add(nestedTransformChunk(quad.transform))
+        .add(quadCornersChunk(quad.corners))
+        .bytes();
+}
+
+Bytes boxPayload(const BoxFields& box)
+{
+    return StreamWriter()
+        .add(nestedTransformChunk(box.transform))
+        .add(251, vec3(box.dimensions))
+        .bytes();
+}
+
+}  // namespace authoring

@@ -1,0 +1,65 @@
+#include "tools/format/mesh_payloads.h"
+
+namespace authoring {
+
+namespace {
+
+Bytes entries(const std::vector<float>& values)
+{
+    Bytes out;
+    for (float v : values)
+        append(out, f32(v));
+    return out;
+}
+
+Bytes entries(const std::vector<int32_t>& values)
+{
+    Bytes out;
+    for (int32_t v : values)
+        append(out, s32(v));
+    return out;
+}
+
+}  // namespace
+
+Bytes gridPayload(const GridFields& grid)
+{
+    return StreamWriter()
+        .add(nestedTransformChunk(grid.transform))
+        .add(171, cat({f32(grid.width), f32(grid.height), s16(grid.cellsX), s16(grid.cellsY)}))
+        .bytes();
+}
+
+Bytes meshPayload(const MeshFields& mesh)
+{
+    StreamWriter stream;
+    stream.add(101, entries(mesh.vertices)).add(104, entries(mesh.indices));
+    if (!mesh.texCoords.empty() || !mesh.texIndices.empty())
+        stream.add(105, entries(mesh.texCoords)).add(108, entries(mesh.texIndices));
+    return stream.bytes(false);
+}
+
+Bytes modelMeshChunk(const std::string& tagText, const Bytes& meshPayloadBytes)
+{
+    return cat({chunkWithLength(107, uint32_t(meshPayloadBytes.size()), chunk(1, tag(tagText))), meshPayloadBytes});
+}
+
+Bytes modelPayload(const std::vector<std::pair<std::string, MeshFields>>& meshes)
+{
+    Bytes out;
+    for (const auto& m : meshes)
+        append(out, modelMeshChunk(m.first, meshPayload(m.second)));
+    return out;
+}
+
+Bytes modelResource(const std::string& tag, const Bytes& modelPayloadBytes, const TransformFields& placement)
+{
+    Envelope e;
+    e.tag = tag;
+    e.extraId = 110;
+    e.extra = transformPayload(placement);
+    e.body = modelPayloadBytes;
+    return resource(109, e);
+}
+
+}  // namespace authoring

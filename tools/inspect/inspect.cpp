@@ -1,0 +1,853 @@
+// Lives in the writer library so the tests link it; `demotool inspect` is a
+// thin wrapper (tools/demotool/inspect_command.cpp).
+#include "tools/inspect/inspect.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "demo/chunk_stream.h"
+#include "tools/format/animation_payloads.h"
+#include "tools/format/file_kind.h"
+#include "tools/format/gl_enum_names.h"
+
+namespace demotool {
+namespace {
+
+using authoring::Bytes;
+
+// A stretch of the demo data: where it lives in memory and where it starts in
+// the data (for the offsets we print).
+struct Region {
+    const uint8_t* data;
+    int32_t size;
+    int64_t base;
+};
+
+const char* className(int16_t id)
+{
+    switch (id) {
+    case 3: return "Color";
+    case 25: return "TimelineEntry";
+    case 109: return "Model";
+    case 150: return "Scale";
+    case 160: return "Quad";
+    case 170: return "Grid";
+    case 200: return "Texture";
+    case 202: return "Texture copy";
+    case 250: return "Box";
+    case 275: return "Transform";
+    case 300: return "Camera";
+    case 325: return "Replicator";
+    case 340: return "BlendMode";
+    case 341: return "MotionTrail";
+    case 345: return "PolygonMode";
+    case 350: return "QuadSplitter";
+    case 355: return "PieceAssembly";
+    case 400: return "Quadric";
+    case 420: return "CollisionWorld";
+    case 450: return "Ripple";
+    case 461: return "MusicTrack";
+    case 463: return "SoundLibrary";
+    case 2101: return "settings image";
+    default: return nullptr;
+    }
+}
+
+const char* commandName(int16_t id)
+{
+    switch (id) {
+    case 1000: return "group";
+    case 1001: return "place clone";
+    case 1002: return "attach scalar dynamic";
+    case 1003: return "attach translation dynamic";
+    case 1004: return "attach rotation dynamic";
+    case 1005: return "place Transform copy";
+    case 1006: return "fast-forward instance";
+    case 1007: return "fast-forward resource";
+    default: return nullptr;
+    }
+}
+
+std::string hex16(int16_t value)
+{
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "0x%04X", unsigned(uint16_t(value)));
+    return buffer;
+}
+
+void escapeByte(std::string& out, uint8_t c)
+{
+    if (c >= 0x20 && c < 0x7f && c != '\\' && c != '"') {
+        out += char(c);
+    } else {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "\\x%02x", unsigned(c));
+        out += buffer;
+    }
+}
+
+// Four bytes as text: "-" for no tag, zero padding dropped, odd bytes escaped.
+std::string tagText(const uint8_t* p)
+{
+    int n = 4;
+    while (n > 0 && p[n - 1] == 0)
+        --n;
+    if (n == 0)
+        return "-";
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        escapeByte(out, p[i]);
+    return out;
+}
+
+std::string quoted(const uint8_t* p, int32_t n)
+{
+    std::string out = "\"";
+    for (int32_t i = 0; i < n; ++i)
+        escapeByte(out, p[i]);
+    return out + "\"";
+}
+
+// Reads a tag field; false when the stream ends first.
+// A dynamic's payload as a description writes it: kind, parameter (by its
+// table name, UTF-8), per-frame value, initial value, mode and vector.
+std::string dynamicFields(int16_t id, const uint8_t* p)
+{
+    auto f32At = [&](int at) {
+        float v;
+        std::memcpy(&v, p + at, 4);
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", double(v));
+        return std::string(text);
+    };
+    const int mode = p[0];
+    const int16_t index = int16_t(p[9] | p[10] << 8);
+    std::string name = authoring::dynamicParameterName(index), shown;
+    for (char c : name)
+        shown += c == '\xf3' ? std::string("\xc3\xb3") : std::string(1, c);
+    std::string text = std::string(id == 1002 ? "scalar" : id == 1003 ? "translation" : "rotation") + " '" +
+                       (shown.empty() ? "#" + std::to_string(index) + "' (no such parameter)" : shown + "'") +
+                       ", value " + f32At(5) + " per frame, initial " + f32At(1) + ", mode " +
+                       (mode == 1 ? "relative" : mode == 2 ? "reset" : std::to_string(mode) + " (unknown)");
+    if (id != 1002)
+        text += ", vector (" + f32At(11) + ", " + f32At(15) + ", " + f32At(19) + ")";
+    return text;
+}
+
+bool readTag(ChunkStream& s, std::string& out)
+{
+    uint8_t b[4];
+    if (!s.read(b, 4))
+        return false;
+    out = tagText(b);
+    return true;
+}
+
+class Inspector {
+public:
+    explicit Inspector(std::ostream& out) : out_(out) {}
+
+    int problems() const { return problems_; }
+
+    void topLevel(const Region& r)
+    {
+        walk(r, 0, [&](int16_t id, uint32_t length, int64_t offset, const Region& payload) {
+            line(0) << "chunk " << id << " " << topLevelName(id) << " at offset " << offset
+                    << ", length " << length << '\n';
+            switch (id) {
+            case 2100: windowSettings(payload); break;
+            case 2101: playback(payload); break;
+            case 2102: resources(payload); break;
+            case 2103: renderState(payload); break;
+            case 2104: timeline(payload); break;
+            default: problem(1, "chunk " + std::to_string(id) + " at offset " + std::to_string(offset) +
+                                    ": unknown top-level id");
+            }
+        }, true);
+    }
+
+private:
+    std::ostream& out_;
+    int problems_ = 0;
+
+    std::ostream& line(int depth)
+    {
+        return out_ << std::string(size_t(depth) * 2, ' ');
+    }
+
+    void problem(int depth, const std::string& message)
+    {
+        line(depth) << "! " << message << '\n';
+        ++problems_;
+    }
+
+    static std::string at(int16_t id, int64_t offset)
+    {
+        return "chunk " + std::to_string(id) + " at offset " + std::to_string(offset);
+    }
+
+    // Checks that a chunk's payload holds the `needed` bytes its reader takes.
+    bool needs(int depth, int16_t id, int64_t offset, const Region& payload, int32_t needed)
+    {
+        if (payload.size >= needed)
+            return true;
+        problem(depth, at(id, offset) + ": needs " + std::to_string(needed) + " bytes, has " +
+                           std::to_string(payload.size));
+        return false;
+    }
+
+    // What is left after the last whole chunk header of a stream. One byte is
+    // the authoring tool's trailing byte; zeros are padding the reader stops on.
+    // The top level has no trailing byte, so anything left there is a cut header.
+    void leftover(const Region& r, int32_t from, int depth, bool topLevel)
+    {
+        int32_t left = r.size - from;
+        if (left <= 0 || (left == 1 && !topLevel))
+            return;
+        if (topLevel) {
+            problem(depth, std::to_string(left) + " stray bytes at offset " + std::to_string(r.base + from) +
+                               ": too short for a chunk header");
+            return;
+        }
+        bool zeros = true;
+        for (int32_t i = from; i < r.size; ++i)
+            zeros = zeros && r.data[i] == 0;
+        if (zeros) {
+            line(depth) << "(" << left << " zero bytes at the end)\n";
+            return;
+        }
+        problem(depth, "chunk header at offset " + std::to_string(r.base + from) + " cut short (" +
+                           std::to_string(left) + " bytes left)");
+    }
+
+    // Calls handler(id, declared length, header offset, payload) for each
+    // chunk; a payload running past the end is reported, handed over cut to
+    // what is there, and ends the walk.
+    template <typename Handler>
+    void walk(const Region& r, int depth, Handler&& handler, bool topLevel = false)
+    {
+        ChunkStream s(r.data, r.size);
+        while (true) {
+            int32_t start = s.position();
+            int16_t id = 0;
+            uint32_t length = 0;
+            if (!s.readS16(id) || !s.readU32(length)) {
+                leftover(r, start, depth, topLevel);
+                return;
+            }
+            int32_t available = s.remaining();
+            bool cut = length > uint32_t(available);
+            Region payload{r.data + s.position(), cut ? available : int32_t(length),
+                           r.base + s.position()};
+            handler(id, length, r.base + start, payload);
+            if (cut) {
+                // After what could be shown of it, one level in: it belongs to this chunk.
+                problem(depth + 1, at(id, r.base + start) + ": length " + std::to_string(length) +
+                                       " runs past the end (" + std::to_string(available) + " bytes left)");
+                return;
+            }
+            s.skip(length);
+        }
+    }
+
+    void windowSettings(const Region& r)
+    {
+        walk(r, 1, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            switch (id) {
+            case 4:
+                line(1) << "4 title " << quoted(p.data, p.size) << '\n';
+                break;
+            case 2003: {
+                int16_t w = 0, h = 0;
+                if (needs(1, id, offset, p, 4) && s.readS16(w) && s.readS16(h))
+                    line(1) << "2003 size " << w << " x " << h << '\n';
+                break;
+            }
+            case 2004:
+                line(1) << "2004 fullscreen\n";
+                break;
+            default:
+                line(1) << id << " unknown, length " << p.size << '\n';
+                problem(2, at(id, offset) + ": unknown window setting");
+            }
+        });
+    }
+
+    void playback(const Region& r)
+    {
+        walk(r, 1, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            switch (id) {
+            case 2000: {
+                int16_t rate = 0;
+                if (needs(1, id, offset, p, 2) && s.readS16(rate))
+                    line(1) << "2000 frame rate " << rate << '\n';
+                break;
+            }
+            case 2001: line(1) << "2001 catch-up\n"; break;
+            case 2002: line(1) << "2002 loop\n"; break;
+            default:
+                line(1) << id << " unknown, length " << p.size << '\n';
+                problem(2, at(id, offset) + ": unknown playback setting");
+            }
+        });
+    }
+
+    void renderState(const Region& r)
+    {
+        walk(r, 1, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            int16_t a = 0, b = 0;
+            float f[4] = {0, 0, 0, 0};
+            switch (id) {
+            case 100:
+                if (needs(1, id, offset, p, 2) && s.readS16(a))
+                    line(1) << "100 glShadeModel " << hex16(a) << '\n';
+                break;
+            case 101:
+                if (needs(1, id, offset, p, 16) && s.readF32(f[0]) && s.readF32(f[1]) &&
+                    s.readF32(f[2]) && s.readF32(f[3]))
+                    line(1) << "101 glClearColor " << f[0] << ' ' << f[1] << ' ' << f[2] << ' ' << f[3]
+                            << '\n';
+                break;
+            case 102:
+                if (needs(1, id, offset, p, 4) && s.readF32(f[0]))
+                    line(1) << "102 glClearDepth " << f[0] << '\n';
+                break;
+            case 103:
+                if (needs(1, id, offset, p, 2) && s.readS16(a))
+                    line(1) << "103 glDepthFunc " << hex16(a) << '\n';
+                break;
+            case 104:
+                if (needs(1, id, offset, p, 4) && s.readS16(a) && s.readS16(b))
+                    line(1) << "104 glHint " << hex16(a) << ' ' << hex16(b) << '\n';
+                break;
+            case 500:
+                if (needs(1, id, offset, p, 2) && s.readS16(a))
+                    line(1) << "500 glEnable " << hex16(a) << '\n';
+                break;
+            default:
+                line(1) << id << " unknown, length " << p.size << '\n';
+                problem(2, at(id, offset) + ": unknown render-state call");
+            }
+        });
+    }
+
+    void resources(const Region& r)
+    {
+        walk(r, 1, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            const char* name = className(id);
+            line(1) << "resource " << id << " " << (name ? name : "unknown") << " at offset " << offset
+                    << ", length " << p.size << '\n';
+            if (!name)
+                problem(2, at(id, offset) + ": unknown resource class");
+            if (id == 463)
+                libraryImage(p);
+            else if (id == 2101)
+                return;  // a settings image: raw bytes
+            else
+                envelope(p, id);
+            if (id == 109 || id == 170)
+                geometryBody(id, p);
+            if (id == 325 || id == 350 || id == 355)
+                replicaBody(id, p);
+            if (id == 450)
+                rippleBody(p);
+            if (id == 420)
+                worldBody(p);
+        });
+    }
+
+    // A collision world's forces, spawners and rolling flag.
+    void worldBody(const Region& r)
+    {
+        Region body{};
+        if (!bodyOf(r, body))
+            return;
+        walk(body, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            float f[4] = {};
+            if (id == 421 && needs(2, id, offset, p, 20) && s.read(nullptr, 0, 4) && s.readF32(f[0]) &&
+                s.readF32(f[1]) && s.readF32(f[2]) && s.readF32(f[3]))
+                line(2) << "force " << tagText(p.data) << " strength " << f[0] << ", direction " << f[1] << ' '
+                        << f[2] << ' ' << f[3] << '\n';
+            else if (id == 422)
+                line(2) << "rolling\n";
+            else if (id == 423 && needs(2, id, offset, p, 4))
+                line(2) << "spawner " << tagText(p.data) << '\n';
+            else if (id != 421 && id != 423)
+                problem(3, at(id, offset) + ": unknown world part");
+        });
+    }
+
+    // The body (sub-chunk 8) of an envelope, when it lies whole inside it.
+    static bool bodyOf(const Region& r, Region& body)
+    {
+        ChunkStream s(r.data, r.size);
+        int16_t id = 0;
+        uint32_t length = 0;
+        while (s.readS16(id) && s.readU32(length)) {
+            if (length > uint32_t(s.remaining()))
+                return false;
+            if (id == 8) {
+                body = Region{r.data + s.position(), int32_t(length), r.base + s.position()};
+                return true;
+            }
+            s.skip(length);
+        }
+        return false;
+    }
+
+    // A grid's size and cells; each mesh of a model with its counts.
+    void geometryBody(int16_t resourceId, const Region& r)
+    {
+        Region body{};
+        if (!bodyOf(r, body))
+            return;
+        if (resourceId == 170) {
+            walk(body, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+                ChunkStream s(p.data, p.size);
+                float w = 0, h = 0;
+                int16_t nx = 0, ny = 0;
+                if (id == 171 && needs(2, id, offset, p, 12) && s.readF32(w) && s.readF32(h) && s.readS16(nx) &&
+                    s.readS16(ny))
+                    line(2) << "grid " << w << " x " << h << ", " << nx << " x " << ny << " cells\n";
+                else if (id != 171 && id != 275)
+                    problem(3, at(id, offset) + ": unknown grid part");
+            });
+            return;
+        }
+        ChunkStream s(body.data, body.size);
+        int16_t id = 0;
+        uint32_t length = 0;
+        int meshes = 0;
+        while (true) {
+            const int32_t start = s.position();
+            if (!s.readS16(id) || !s.readU32(length)) {
+                if (s.size() > start)
+                    line(2) << "(" << s.size() - start << " bytes after the last chunk)\n";
+                break;
+            }
+            const int64_t offset = body.base + start;
+            uint8_t tagChunk[10];
+            if (id != 107) {
+                // The player skips these without a word, and stops at one
+                // that runs past the end.
+                line(2) << id << " skipped, length " << length << '\n';
+                if (length > uint32_t(s.remaining()))
+                    break;
+            } else if (!s.read(tagChunk, sizeof tagChunk)) {
+                problem(2, at(id, offset) + ": cut short before its mesh tag");
+                break;
+            } else {
+                ++meshes;
+                const int32_t available = length > uint32_t(s.remaining()) ? s.remaining() : int32_t(length);
+                mesh(tagText(tagChunk + 6), Region{body.data + s.position(), available, body.base + s.position()});
+                if (available < int64_t(length)) {
+                    problem(3, at(id, offset) + ": mesh length " + std::to_string(length) + " runs past the end (" +
+                                   std::to_string(available) + " bytes left)");
+                    break;
+                }
+            }
+            if (length > uint32_t(s.remaining())) {
+                problem(3, at(id, offset) + ": length " + std::to_string(length) + " runs past the end");
+                break;
+            }
+            s.skip(length);
+        }
+        line(2) << meshes << (meshes == 1 ? " mesh\n" : " meshes\n");
+    }
+
+    // A ripple's ring and centre.
+    void rippleBody(const Region& r)
+    {
+        Region body{};
+        if (!bodyOf(r, body))
+            return;
+        walk(body, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            float f[4] = {};
+            if (id == 15 && needs(2, id, offset, p, 16) && s.readF32(f[0]) && s.readF32(f[1]) && s.readF32(f[2]) &&
+                s.readF32(f[3]))
+                line(2) << "ripple start radius " << f[0] << ", speed " << f[1] << ", amplitude " << f[2]
+                        << ", width " << f[3] << '\n';
+            else if (id == 16 && needs(2, id, offset, p, 8) && s.readF32(f[0]) && s.readF32(f[1]))
+                line(2) << "centre " << f[0] << ' ' << f[1] << '\n';
+            else if (id != 15 && id != 16)
+                problem(3, at(id, offset) + ": unknown ripple part");
+        });
+    }
+
+    // A list of 4-byte tags.
+    static std::string tagList(const Region& p)
+    {
+        std::string out;
+        for (int32_t i = 0; i + 4 <= p.size; i += 4)
+            out += (i ? " " : "") + tagText(p.data + i);
+        return out;
+    }
+
+    // The fields and tags of a replicator, splitter or assembly body.
+    void replicaBody(int16_t resourceId, const Region& r)
+    {
+        Region body{};
+        if (!bodyOf(r, body))
+            return;
+        walk(body, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            float f[5] = {};
+            if (id == 275 && resourceId != 355) {
+                line(2) << "275 transform, length " << p.size << '\n';
+            } else if ((id == 329 && resourceId == 325) || id == 352) {
+                if (needs(2, id, offset, p, 4))
+                    line(2) << id << " source " << tagText(p.data) << '\n';
+            } else if ((id == 328 && resourceId == 325) || (id == 351 && resourceId == 350)) {
+                line(2) << id << (id == 328 ? " instances " : " tiles ") << p.size / 4 << ": " << tagList(p) << '\n';
+            } else if (id == 326 && resourceId == 325) {
+                if (needs(2, id, offset, p, 9) && s.readF32(f[0]) && s.readF32(f[1]))
+                    line(2) << "326 circle: angle " << f[0] << ", radius " << f[1] << ", face centre "
+                            << (p.data[8] == 1 ? "yes" : "no") << '\n';
+            } else if (id == 327 && resourceId == 325) {
+                if (!needs(2, id, offset, p, 54))
+                    return;
+                int16_t counts[3];
+                for (int axis = 0; axis < 3; ++axis) {
+                    ChunkStream a(p.data + axis * 18 + 12, 6);
+                    a.readS16(counts[axis]);
+                    a.readF32(f[axis]);
+                }
+                line(2) << "327 lattice: counts " << counts[0] << " x " << counts[1] << " x " << counts[2]
+                        << ", spacing " << f[0] << ' ' << f[1] << ' ' << f[2] << '\n';
+            } else if (id == 13 && resourceId == 350) {
+                line(2) << "13 centre tiles\n";
+            } else if (id == 8 && resourceId == 355) {
+                if (needs(2, id, offset, p, 20) && s.readF32(f[0]) && s.readF32(f[1]) && s.readF32(f[2]) &&
+                    s.readF32(f[3]) && s.readF32(f[4]))
+                    line(2) << "8 start height " << f[0] << ", depth spread " << f[1] << ", start offset " << f[2]
+                            << ", phase end " << f[3] << ", flight fraction " << f[4] << '\n';
+            } else if (id == 14 && resourceId == 355) {
+                uint32_t seed = 0;
+                if (needs(2, id, offset, p, 4) && s.readU32(seed))
+                    line(2) << "14 seed " << seed << '\n';
+            } else {
+                line(2) << id << " unknown, length " << p.size << '\n';
+                // The assembly reads such a payload as the next chunk header.
+                problem(3, at(id, offset) + (resourceId == 355 ? ": unknown assembly part (its bytes are read as chunks)"
+                                                              : ": unknown part"));
+            }
+        });
+    }
+
+    void mesh(const std::string& tag, const Region& r)
+    {
+        int32_t counts[4] = {0, 0, 0, 0};  // floats of 101, entries of 104, floats of 105, entries of 108
+        walk(r, 3, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            switch (id) {
+            case 101: counts[0] = p.size / 4; break;
+            case 104: counts[1] = p.size / 4; break;
+            case 105: counts[2] = p.size / 4; break;
+            case 108: counts[3] = p.size / 4; break;
+            default: problem(3, at(id, offset) + ": unknown mesh part");
+            }
+        });
+        line(2) << "mesh " << tag << ": " << counts[0] / 3 << " vertices, " << counts[1] << " indices, "
+                << counts[2] / 3 << " texture coordinates";
+        if (counts[3])
+            out_ << ", " << counts[3] << " texture indices";
+        out_ << '\n';
+    }
+
+    // The sound library travels as a bare file image: which system's it is
+    // decides which player can play the music.
+    void libraryImage(const Region& r)
+    {
+        const size_t size = r.size > 0 ? size_t(r.size) : 0;
+        line(2) << "library image: " << authoring::binaryKind(r.data, size).name << ", " << size
+                << (size == 1 ? " byte" : " bytes") << '\n';
+    }
+
+    void envelope(const Region& r, int16_t classId)
+    {
+        walk(r, 2, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            switch (id) {
+            case 1:
+            case 9:
+                if (needs(2, id, offset, p, 4))
+                    line(2) << (id == 1 ? "tag " : "source tag ") << tagText(p.data) << '\n';
+                break;
+            case 8:
+                line(2) << "body length " << p.size << '\n';
+                body(classId, id, offset, p);
+                break;
+            case 110:
+            case 201:
+            case 462:
+                line(2) << "extra block " << id << ", length " << p.size << '\n';
+                break;
+            default:
+                line(2) << id << " unknown, length " << p.size << '\n';
+                problem(3, at(id, offset) + ": unknown envelope part");
+            }
+        });
+    }
+
+    // ---- Bodies shown value by value
+
+    void body(int16_t classId, int16_t id, int64_t offset, const Region& p)
+    {
+        ChunkStream s(p.data, p.size);
+        int16_t a = 0, b = 0, c = 0;
+        switch (classId) {
+        case 340:
+        case 341:
+            if (!needs(3, id, offset, p, classId == 340 ? 4 : 6) || !s.readS16(a) || !s.readS16(b))
+                return;
+            line(3) << "source " << glNameOf(authoring::kBlendFactorNames, a) << ", destination "
+                    << glNameOf(authoring::kBlendFactorNames, b);
+            if (classId == 341 && s.readS16(c))
+                out_ << ", trail length " << c;
+            out_ << '\n';
+            return;
+        case 345:
+            if (needs(3, id, offset, p, 4) && s.readS16(a) && s.readS16(b))
+                line(3) << "face " << glNameOf(authoring::kPolygonFaceNames, a) << ", mode "
+                        << glNameOf(authoring::kPolygonModeNames, b) << '\n';
+            return;
+        case 400:
+            quadricBody(p);
+            return;
+        default:
+            return;
+        }
+    }
+
+    // The player reads the kind chunks as bare headers, so this walk does too.
+    void quadricBody(const Region& r)
+    {
+        ChunkStream s(r.data, r.size);
+        while (true) {
+            int32_t start = s.position();
+            int16_t id = 0;
+            uint32_t length = 0;
+            if (!s.readS16(id) || !s.readU32(length)) {
+                leftover(r, start, 3, false);
+                return;
+            }
+            const int64_t offset = r.base + start;
+            const authoring::EnumName* kind = enumNameOf(authoring::kQuadricKindNames, id);
+            if (kind) {
+                line(3) << id << " " << kind->name << '\n';
+                if (length != 0)
+                    problem(4, at(id, offset) + ": a kind carries nothing, its length says " + std::to_string(length));
+                continue;
+            }
+            const int32_t available = s.remaining();
+            const bool cut = length > uint32_t(available);
+            const Region p{r.data + s.position(), cut ? available : int32_t(length), r.base + s.position()};
+            ChunkStream f(p.data, p.size);
+            switch (id) {
+            case 8: {
+                float v[5] = {};
+                uint16_t slices = 0, stacks = 0;
+                if (needs(3, id, offset, p, 24) && f.readF32(v[0]) && f.readF32(v[1]) && f.readF32(v[2]) &&
+                    f.readF32(v[3]) && f.readF32(v[4]) && f.readU16(slices) && f.readU16(stacks))
+                    line(3) << "8 sizes: radius 1 " << v[0] << ", radius 2 " << v[1] << ", height " << v[2]
+                            << ", start angle " << v[3] << ", sweep angle " << v[4] << ", slices " << slices
+                            << ", stacks " << stacks << '\n';
+                break;
+            }
+            case 15: {
+                uint32_t style = 0, normals = 0, orientation = 0;
+                uint16_t textured = 0;
+                if (needs(3, id, offset, p, 14) && f.readU32(style) && f.readU32(normals) &&
+                    f.readU32(orientation) && f.readU16(textured))
+                    line(3) << "15 style: draw style " << glNameOf(authoring::kQuadricDrawStyleNames, int32_t(style))
+                            << ", normals " << glNameOf(authoring::kQuadricNormalsNames, int32_t(normals))
+                            << ", orientation "
+                            << glNameOf(authoring::kQuadricOrientationNames, int32_t(orientation))
+                            << ", textured " << ((textured & 0xFF) ? "yes" : "no") << '\n';
+                break;
+            }
+            case 275:
+                line(3) << "275 transform, length " << p.size << '\n';
+                break;
+            default:
+                line(3) << id << " unknown, length " << p.size << '\n';
+                problem(4, at(id, offset) + ": unknown quadric part");
+            }
+            if (cut) {
+                problem(4, at(id, offset) + ": length " + std::to_string(length) + " runs past the end (" +
+                               std::to_string(available) + " bytes left)");
+                return;
+            }
+            s.skip(length);
+        }
+    }
+
+    void timeline(const Region& r)
+    {
+        walk(r, 1, [&](int16_t id, uint32_t, int64_t offset, const Region& p) {
+            ChunkStream s(p.data, p.size);
+            if (id == 2101) {
+                line(1) << "chunk 2101 settings image at offset " << offset << ", length " << p.size;
+                int16_t frames16 = 0;
+                int32_t frames32 = 0;
+                if (p.size == 2 && s.readS16(frames16))
+                    out_ << ": total frames " << frames16;
+                else if (p.size == 4 && s.readS32(frames32))
+                    out_ << ": total frames " << frames32;
+                out_ << '\n';
+            } else if (id == 25) {
+                line(1) << "chunk 25 timeline entry at offset " << offset << ", length " << p.size;
+                int16_t startFrame = 0;
+                if (!s.readS16(startFrame)) {
+                    out_ << '\n';
+                    problem(2, at(id, offset) + ": no start frame");
+                    return;
+                }
+                out_ << ": start frame " << startFrame << '\n';
+                commands(Region{p.data + 2, p.size - 2, p.base + 2}, 2);
+            } else {
+                line(1) << "chunk " << id << " unknown at offset " << offset << ", length " << p.size
+                        << '\n';
+                problem(2, at(id, offset) + ": unknown timeline chunk");
+            }
+        });
+    }
+
+    // Commands are read field by field and groups are walked into, so this
+    // does not use walk(): lengths of 1000..1007 are shown, not trusted.
+    void commands(const Region& r, int depth)
+    {
+        ChunkStream s(r.data, r.size);
+        std::vector<int64_t> groupEnds;
+        while (true) {
+            while (!groupEnds.empty() && s.position() >= groupEnds.back())
+                groupEnds.pop_back();
+            int d = depth + int(groupEnds.size());
+            int32_t start = s.position();
+            int64_t offset = r.base + start;
+            int16_t id = 0;
+            uint32_t length = 0;
+            if (!s.readS16(id) || !s.readU32(length)) {
+                leftover(r, start, d, false);
+                return;
+            }
+            const char* name = commandName(id);
+            std::ostringstream text;
+            text << id << ' ' << (name ? name : "unknown") << " at offset " << offset;
+            int32_t contentStart = s.position();
+            bool whole = true;
+            std::string t1, t2, t3, t4;
+            int16_t a = 0, b = 0, c = 0;
+            switch (id) {
+            case 1000:
+                text << ", content length " << length;
+                groupEnds.push_back(int64_t(contentStart) + length);
+                break;
+            case 1001:
+            case 1005:
+                whole = readTag(s, t1) && readTag(s, t2) && s.readS16(a) && s.readS16(b) &&
+                        s.readS16(c) && readTag(s, t3) && readTag(s, t4);
+                if (whole)
+                    text << ": resource " << t1 << ", instance " << t2 << ", start " << a << ", length "
+                         << b << ", frame " << c << ", parent " << t3 << ", after " << t4;
+                break;
+            case 1002:
+            case 1003:
+            case 1004: {
+                int32_t payloadSize = id == 1002 ? 11 : 23;
+                uint8_t payload[23];
+                whole = readTag(s, t1) && s.readS16(a) && s.readS16(b) && readTag(s, t3) &&
+                        readTag(s, t4) && s.read(payload, payloadSize);
+                if (whole) {
+                    text << ": dynamic " << t1 << ", start " << a << ", length " << b << ", parent "
+                         << t3 << ", after " << t4 << "; " << dynamicFields(id, payload);
+                }
+                break;
+            }
+            case 1006:
+            case 1007:
+                whole = readTag(s, t1) && s.readS16(a);
+                if (whole)
+                    text << ": tag " << t1 << ", count " << a;
+                break;
+            default:
+                text << ", length " << length;
+                break;
+            }
+            int32_t read = s.position() - contentStart;
+            if (whole && name && id != 1000 && uint32_t(read) != length)
+                text << " (length field says " << length << ")";
+            line(d) << text.str() << '\n';
+
+            if (!whole) {
+                problem(d + 1, at(id, offset) + ": cut short (" + std::to_string(r.size - contentStart) +
+                               " bytes left)");
+                return;
+            }
+            if (!name) {
+                problem(d + 1, at(id, offset) + ": unknown command");
+                if (length > uint32_t(s.remaining())) {
+                    problem(d + 1, at(id, offset) + ": length " + std::to_string(length) +
+                                   " runs past the end (" + std::to_string(s.remaining()) +
+                                   " bytes left)");
+                    return;
+                }
+                s.skip(length);
+            }
+        }
+    }
+};
+
+}  // namespace
+
+const char* topLevelName(int id)
+{
+    switch (id) {
+    case 2100: return "window settings";
+    case 2101: return "playback";
+    case 2102: return "resources";
+    case 2103: return "render state";
+    case 2104: return "timeline";
+    default: return "unknown";
+    }
+}
+
+bool inspect(const Bytes& file, std::ostream& out)
+{
+    Inspector inspector(out);
+    Bytes data = authoring::demoDataOf(file);
+    const authoring::ExecutableFormat format = authoring::executableLayout(file).format;
+    bool packed = format != authoring::ExecutableFormat::None;
+    if (packed)
+        out << "packed executable (" << authoring::formatName(format) << "), " << file.size() << " bytes; demo data at " << authoring::kDataOffset
+            << ", " << data.size() << " bytes\n";
+    else
+        out << "demo data, " << data.size() << " bytes\n";
+
+    int problems = 0;
+    if (data.size() > size_t(INT32_MAX)) {
+        out << "! demo data too large to inspect\n";
+        problems = 1;
+    } else if (data.empty()) {
+        out << (packed ? "! no demo data after offset " + std::to_string(authoring::kDataOffset) + "\n"
+                       : std::string("! no demo data\n"));
+        problems = 1;
+    } else {
+        inspector.topLevel(Region{data.data(), int32_t(data.size()), 0});
+        problems = inspector.problems();
+    }
+    if (problems == 0)
+        out << "well-formed\n";
+    else
+        out << problems << (problems == 1 ? " problem" : " problems") << " found\n";
+    return problems == 0;
+}
+
+}  // namespace demotool

@@ -1,0 +1,14 @@
+// PCM WAV files: 16-bit integer samples, channels interleaved.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tools/format/writer.h"
+
+namespace authoring {
+
+// The whole file: RIFF header, 16-byte fmt chunk, then the data chunk.
+Bytes encodeWav(const std::vector<int16_t>& interleaved, int rate, int channels);
+
+}  // namespace authoring
