@@ -19,7 +19,7 @@
 #include "geometry/transform.h"
 #include "tools/format/animation_payloads.h"
 
-using namespace authoring;
+using namespace tools::format;
 using Clock = std::chrono::steady_clock;
 
 namespace {

@@ -22,7 +22,7 @@
 #include "player/window.h"
 #include "tools/format/mesh_payloads.h"
 
-using namespace authoring;
+using namespace tools::format;
 using Clock = std::chrono::steady_clock;
 
 namespace {

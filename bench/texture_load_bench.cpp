@@ -22,7 +22,7 @@
 #include "tools/format/texture_payloads.h"
 #include "tools/format/writer.h"
 
-using namespace authoring;
+using namespace tools::format;
 using Clock = std::chrono::steady_clock;
 
 namespace {

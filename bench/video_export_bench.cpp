@@ -12,7 +12,7 @@
 #include "tools/render/render.h"
 #include "tools/render/video.h"
 
-using namespace authoring;
+using namespace tools::render;
 using Clock = std::chrono::steady_clock;
 
 namespace {

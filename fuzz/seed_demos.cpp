@@ -12,7 +12,9 @@
 #include "tools/format/texture_payloads.h"
 #include "tools/media/wav.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::media;
+using namespace tools::description;
 
 namespace fuzzing {
 

@@ -10,7 +10,8 @@
 #include "tools/format/quadric_payloads.h"
 #include "tools/format/world_payloads.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::render;
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "tests/support/scene_loading.h"
 #include "tools/format/world_payloads.h"
 
-using namespace authoring;
+using namespace tools::format;
 
 namespace {
 

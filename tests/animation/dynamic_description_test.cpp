@@ -13,7 +13,9 @@
 #include "tools/description/description.h"
 #include "tools/render/render.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::description;
+using namespace tools::render;
 
 namespace {
 

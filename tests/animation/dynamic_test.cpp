@@ -28,7 +28,7 @@
 #include "tests/support/dynamics.h"
 #include "tools/format/animation_payloads.h"
 
-using namespace authoring;
+using namespace tools::format;
 
 namespace {
 

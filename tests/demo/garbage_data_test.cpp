@@ -12,7 +12,7 @@
 #include "player/player.h"
 #include "tools/format/writer.h"
 
-using namespace authoring;
+using namespace tools::format;
 
 namespace {
 

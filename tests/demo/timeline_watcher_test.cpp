@@ -12,7 +12,7 @@
 #include "tools/format/animation_payloads.h"
 #include "tools/format/writer.h"
 
-using namespace authoring;
+using namespace tools::format;
 
 namespace {
 

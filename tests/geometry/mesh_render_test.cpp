@@ -13,7 +13,8 @@
 #include "tools/render/render.h"
 #include "tools/format/texture_payloads.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::render;
 
 namespace {
 

@@ -18,7 +18,8 @@
 #include "tools/format/blend_payloads.h"
 #include "tools/format/quadric_payloads.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::render;
 
 namespace {
 

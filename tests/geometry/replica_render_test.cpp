@@ -13,7 +13,8 @@
 #include "tools/format/replica_payloads.h"
 #include "tools/format/texture_payloads.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::render;
 
 namespace {
 

@@ -13,7 +13,8 @@
 #include "tools/format/blend_payloads.h"
 #include "tools/format/geometry_payloads.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::render;
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "tests/objects/probe.h"
 #include "tools/format/object_payloads.h"
 
-using namespace authoring;
+using namespace tools::format;
 
 namespace {
 

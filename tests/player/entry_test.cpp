@@ -16,7 +16,7 @@
 #include "player/entry.h"
 #include "tools/format/writer.h"
 
-using namespace authoring;
+using namespace tools::format;
 
 // The processes are the Linux player's (popen, strip, waitpid); the entry
 // point's own cases below run on both systems.

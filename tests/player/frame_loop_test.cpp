@@ -13,7 +13,7 @@
 #include "tests/support/gl_fixture.h"
 #include "tools/format/writer.h"
 
-using namespace authoring;
+using namespace tools::format;
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "player/player.h"
 #include "tools/format/writer.h"
 
-using namespace authoring;
+using namespace tools::format;
 
 TEST(KeptWindow, SecondRenderStateChunkRunsInTheWindowAlreadyOpen)
 {

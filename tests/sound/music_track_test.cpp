@@ -12,8 +12,8 @@
 #include "tools/format/writer.h"
 
 using namespace soundtest;
-using authoring::s16;
-using authoring::StreamWriter;
+using tools::format::s16;
+using tools::format::StreamWriter;
 using Lines = std::vector<std::string>;
 
 namespace {

@@ -4,18 +4,18 @@
 
 #include "tools/description/description.h"
 
-authoring::Bytes compiled(const std::string& text)
+tools::format::Bytes compiled(const std::string& text)
 {
-    authoring::Bytes out;
+    tools::format::Bytes out;
     std::string error;
-    EXPECT_TRUE(authoring::compileDescription(text, out, &error)) << error;
+    EXPECT_TRUE(tools::description::compileDescription(text, out, &error)) << error;
     return out;
 }
 
 std::string errorOf(const std::string& text)
 {
-    authoring::Bytes out;
+    tools::format::Bytes out;
     std::string error;
-    EXPECT_FALSE(authoring::compileDescription(text, out, &error)) << "accepted:\n" << text;
+    EXPECT_FALSE(tools::description::compileDescription(text, out, &error)) << "accepted:\n" << text;
     return error;
 }

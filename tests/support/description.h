@@ -6,5 +6,5 @@
 
 #include "tools/format/writer.h"
 
-authoring::Bytes compiled(const std::string& text);
+tools::format::Bytes compiled(const std::string& text);
 std::string errorOf(const std::string& text);

@@ -9,7 +9,8 @@
 
 #include "tools/format/object_payloads.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::render;
 
 void RenderedScene::add(int16_t id, const std::string& tag, const Bytes& body)
 {

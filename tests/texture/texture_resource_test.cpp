@@ -12,7 +12,7 @@
 #include "tools/format/geometry_payloads.h"
 #include "tools/format/texture_payloads.h"
 
-using namespace authoring;
+using namespace tools::format;
 
 namespace {
 

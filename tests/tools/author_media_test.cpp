@@ -20,7 +20,11 @@
 #include "tools/render/video.h"
 #include "tools/media/wav.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::media;
+using namespace tools::description;
+using namespace tools::inspect;
+using namespace tools::render;
 namespace fs = std::filesystem;
 
 namespace {
@@ -286,7 +290,7 @@ TEST(DynamicsAsWritten, InspectDecodesThemAndNearNamesAreSuggested)
     };
     for (const Case& c : cases) {
         std::ostringstream out;
-        EXPECT_TRUE(demotool::inspect(compiled(withDynamic(c.dynamic)), out));
+        EXPECT_TRUE(tools::inspect::inspect(compiled(withDynamic(c.dynamic)), out));
         EXPECT_NE(out.str().find(c.printed), std::string::npos) << "missing: " << c.printed << "\n" << out.str();
     }
     struct Near {

@@ -16,7 +16,8 @@
 #include "tools/inspect/inspect.h"
 #include "tools/format/writer.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::inspect;
 namespace fs = std::filesystem;
 
 namespace {

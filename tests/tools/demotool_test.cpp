@@ -15,7 +15,8 @@
 #include "tools/inspect/inspect.h"
 #include "tools/format/writer.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::inspect;
 
 namespace {
 
@@ -84,7 +85,7 @@ Sample sampleDemo()
 std::string inspectText(const Bytes& bytes, bool* ok = nullptr)
 {
     std::ostringstream out;
-    bool result = demotool::inspect(bytes, out);
+    bool result = tools::inspect::inspect(bytes, out);
     if (ok)
         *ok = result;
     return out.str();
@@ -174,7 +175,7 @@ TEST(InspectOutput, PackedExecutableShowsTheSameTree)
     EXPECT_EQ(packedText.substr(packedText.find('\n')), rawText.substr(rawText.find('\n')));
 
     std::ostringstream ignored;
-    EXPECT_FALSE(demotool::inspect({0x7f, 'E', 'L', 'F', 1}, ignored))
+    EXPECT_FALSE(tools::inspect::inspect({0x7f, 'E', 'L', 'F', 1}, ignored))
         << "packed file without data";
 }
 
@@ -354,7 +355,7 @@ TEST(DemotoolCommands, PlayRunsHeadlessAndReportsWhereADescriptionBreaks)
     fs::create_directories(dir);
     std::string tool = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + std::string(DEMOTOOL_BINARY);
     std::string good = (dir / "good.json").string(), bad = (dir / "bad.json").string();
-    Bytes text = authoring::text(R"({"window": {"width": 32, "height": 24}, "playback": {"frameRate": 50},
+    Bytes text = tools::format::text(R"({"window": {"width": 32, "height": 24}, "playback": {"frameRate": 50},
         "renderState": [{"clearColor": [0, 0, 1, 1]}], "totalFrames": 5, "resources": [], "timeline": []})");
     ASSERT_TRUE(writeFile(good, text));
     Bytes broken = text;

@@ -23,7 +23,12 @@
 #include "tools/format/texture_payloads.h"
 #include "tools/media/wav.h"
 
-using namespace authoring;
+namespace assets = tools::assets;
+
+using namespace tools::format;
+using namespace tools::media;
+using namespace tools::description;
+using namespace tools::render;
 namespace fs = std::filesystem;
 
 namespace {

@@ -27,7 +27,11 @@
 #include "tools/format/geometry_payloads.h"
 #include "tools/format/object_payloads.h"
 
-using namespace authoring;
+namespace assets = tools::assets;
+
+using namespace tools::format;
+using namespace tools::media;
+using namespace tools::description;
 namespace fs = std::filesystem;
 
 TEST(DescriptionCompiler, EveryPartMatchesTheWriter)

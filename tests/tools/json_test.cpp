@@ -3,6 +3,8 @@
 
 #include "tools/description/json.h"
 
+namespace json = tools::description::json;
+
 using json::Value;
 
 namespace {

@@ -14,7 +14,7 @@
 
 #include "tools/media/png.h"
 
-using namespace authoring;
+using namespace tools::media;
 
 namespace {
 

@@ -8,7 +8,8 @@
 #include "tools/render/preview.h"
 #include "tools/format/writer.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::render;
 namespace fs = std::filesystem;
 
 TEST(PreviewWatch, DescriptionAndTheFilesItNames)

@@ -14,7 +14,12 @@
 #include "tools/render/render.h"
 #include "tools/format/writer.h"
 
-using namespace authoring;
+namespace assets = tools::assets;
+
+using namespace tools::format;
+using namespace tools::media;
+using namespace tools::description;
+using namespace tools::render;
 namespace fs = std::filesystem;
 
 namespace {

@@ -19,7 +19,10 @@
 #include "tools/description/description.h"
 #include "tools/description/json.h"
 
-using namespace authoring;
+namespace assets = tools::assets;
+namespace json = tools::description::json;
+
+using namespace tools::description;
 namespace fs = std::filesystem;
 
 namespace {

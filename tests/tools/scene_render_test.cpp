@@ -14,7 +14,8 @@
 #include "tools/render/render.h"
 #include "tools/format/writer.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::render;
 
 namespace {
 

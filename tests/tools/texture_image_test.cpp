@@ -11,7 +11,8 @@
 #include "tools/media/texture_image.h"
 #include "tools/format/texture_payloads.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::media;
 
 namespace {
 

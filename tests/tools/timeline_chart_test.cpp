@@ -26,7 +26,12 @@
 #include "tools/render/timeline_chart.h"
 #include "tools/format/writer.h"
 
-using namespace authoring;
+namespace assets = tools::assets;
+
+using namespace tools::format;
+using namespace tools::media;
+using namespace tools::inspect;
+using namespace tools::render;
 namespace fs = std::filesystem;
 
 namespace {
@@ -613,7 +618,7 @@ TEST_F(TimelineChart, DamagedDataIsReportedAsInspectReportsItAndWritesNothing)
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.name);
         std::ostringstream report;
-        ASSERT_FALSE(demotool::inspect(damage.data, report)) << "the damage is real";
+        ASSERT_FALSE(tools::inspect::inspect(damage.data, report)) << "the damage is real";
         std::vector<std::string> inspectLines;
         std::istringstream lines(report.str());
         for (std::string line; std::getline(lines, line);) {

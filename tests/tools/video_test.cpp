@@ -12,7 +12,9 @@
 #include "tools/render/video.h"
 #include "tools/media/wav.h"
 
-using namespace authoring;
+using namespace tools::format;
+using namespace tools::media;
+using namespace tools::render;
 namespace fs = std::filesystem;
 
 namespace {

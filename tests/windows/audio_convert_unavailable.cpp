@@ -4,7 +4,9 @@
 
 #include "tools/media/audio_convert.h"
 
-namespace authoring {
+namespace tools::media {
+
+using namespace tools::format;
 
 bool carriedAudio(const Bytes& file, const std::string& name, CarriedAudio& out, std::string* error)
 {
@@ -21,4 +23,4 @@ bool carriedAudio(const Bytes& file, const std::string& name, CarriedAudio& out,
     return true;
 }
 
-}  // namespace authoring
+}  // namespace tools::media

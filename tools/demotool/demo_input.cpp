@@ -13,11 +13,16 @@
 #include "tools/format/file_kind.h"
 #include "tools/render/preview.h"
 
-namespace demotool {
+namespace tools::demotool {
+
+using namespace tools::format;
+using namespace tools::description;
+using namespace tools::inspect;
+using namespace tools::render;
 
 namespace {
 
-bool blank(const authoring::Bytes& file)
+bool blank(const format::Bytes& file)
 {
     for (uint8_t c : file) {
         if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
@@ -43,42 +48,42 @@ std::string readDemoInput(const std::string& command, const std::string& path, D
                           const std::string& soundLibrary)
 {
     const std::string prefix = "demotool " + command + ": ";
-    authoring::Bytes file;
+    format::Bytes file;
     out = DemoInput();
     out.watched = {path};
-    if (!authoring::readFile(path, file))
+    if (!format::readFile(path, file))
         return prefix + "cannot read " + path;
-    if (description || authoring::looksLikeDescription(file) || (blank(file) && endsWith(path, ".json"))) {
+    if (description || format::looksLikeDescription(file) || (blank(file) && endsWith(path, ".json"))) {
         out.description = true;
         std::string text(file.begin(), file.end());
-        out.watched = authoring::filesNamedBy(path, text);
-        authoring::DescriptionOptions options;
+        out.watched = render::filesNamedBy(path, text);
+        description::DescriptionOptions options;
         options.baseDirectory = folderOf(path);
         options.soundLibrary = soundLibrary.empty() ? defaultSoundLibrary() : soundLibrary;
         options.note = [&](const std::string& line) { std::cerr << path << ": " << line << "\n"; };
         std::string error;
-        if (!authoring::compileDescription(text, options, out.data, &error))
+        if (!description::compileDescription(text, options, out.data, &error))
             return path + ":" + error;
         return "";
     }
-    if (authoring::isExecutable(file)) {
-        out.data = authoring::demoDataOf(file);
+    if (format::isExecutable(file)) {
+        out.data = format::demoDataOf(file);
         if (out.data.empty())
             return prefix + path + ": a player executable with no demo data after byte " +
-                   std::to_string(authoring::kDataOffset);
+                   std::to_string(format::kDataOffset);
         return "";
     }
-    if (!authoring::looksLikeDemoData(file))
-        return prefix + path + ": " + authoring::appearance(file) + ", not demo data or a description";
+    if (!format::looksLikeDemoData(file))
+        return prefix + path + ": " + format::appearance(file) + ", not demo data or a description";
     out.data = std::move(file);
     return "";
 }
 
-Damage damageOf(const authoring::Bytes& data)
+Damage damageOf(const format::Bytes& data)
 {
     Damage damage;
     std::ostringstream text;
-    if (!inspect(data, text)) {
+    if (!tools::inspect::inspect(data, text)) {
         std::istringstream lines(text.str());
         std::string line;
         while (std::getline(lines, line)) {
@@ -126,7 +131,7 @@ TemporaryDataFile::~TemporaryDataFile()
         std::remove(path_.c_str());
 }
 
-bool TemporaryDataFile::write(const authoring::Bytes& data, std::string* error)
+bool TemporaryDataFile::write(const format::Bytes& data, std::string* error)
 {
     if (path_.empty()) {
         char name[] = "/tmp/demotool-XXXXXX";
@@ -138,7 +143,7 @@ bool TemporaryDataFile::write(const authoring::Bytes& data, std::string* error)
         close(fd);
         path_ = name;
     }
-    if (!authoring::writeFile(path_, data)) {
+    if (!format::writeFile(path_, data)) {
         *error = "cannot write " + path_;
         return false;
     }
@@ -168,4 +173,4 @@ bool prepareDemo(const std::string& command, const std::string& path, DemoInput&
     return true;
 }
 
-}  // namespace demotool
+}  // namespace tools::demotool

@@ -9,10 +9,12 @@
 
 #include "tools/format/writer.h"
 
-namespace demotool {
+namespace tools::demotool {
+
+using namespace tools::format;
 
 struct DemoInput {
-    authoring::Bytes data;
+    format::Bytes data;
     bool description = false;
     std::vector<std::string> watched;  // the description and the files it names
 };
@@ -33,7 +35,7 @@ struct Damage {
     bool cutShort = false;
     std::string cutAt;  // "chunk 2104 (timeline) at offset 120"
 };
-Damage damageOf(const authoring::Bytes& data);
+Damage damageOf(const format::Bytes& data);
 
 // Prints the damage under "demotool COMMAND: FILE: damaged demo data (N
 // problems):" to stderr; false when there is none.
@@ -50,7 +52,7 @@ public:
     TemporaryDataFile& operator=(const TemporaryDataFile&) = delete;
     ~TemporaryDataFile();
     // Makes the file on the first call; false with the reason in *error.
-    bool write(const authoring::Bytes& data, std::string* error);
+    bool write(const format::Bytes& data, std::string* error);
     const std::string& path() const { return path_; }
 
 private:
@@ -64,4 +66,4 @@ private:
 bool prepareDemo(const std::string& command, const std::string& path, DemoInput& input,
                  TemporaryDataFile& file);
 
-}  // namespace demotool
+}  // namespace tools::demotool

@@ -7,26 +7,29 @@
 #include "tools/inspect/inspect.h"
 #include "tools/format/file_kind.h"
 
-namespace demotool {
+namespace tools::demotool {
+
+using namespace tools::format;
+using namespace tools::inspect;
 
 Run addInspect(CLI::App& command)
 {
     auto path = std::make_shared<std::string>();
     command.add_option("FILE", *path, "demo data or a packed executable")->required();
     return [path] {
-        authoring::Bytes file;
-        if (!authoring::readFile(*path, file)) {
+        format::Bytes file;
+        if (!format::readFile(*path, file)) {
             std::cerr << "demotool inspect: cannot read " << *path << "\n";
             return 2;
         }
-        if (authoring::looksLikeDescription(file)) {
+        if (format::looksLikeDescription(file)) {
             // Its bytes walked as chunks would only be noise.
             std::cerr << "demotool inspect: " << *path << ": looks like a description, not demo data: "
                       << "`demotool build " << *path << " -o DATA` makes demo data of it\n";
             return 1;
         }
-        return inspect(file, std::cout) ? 0 : 1;
+        return tools::inspect::inspect(file, std::cout) ? 0 : 1;
     };
 }
 
-}  // namespace demotool
+}  // namespace tools::demotool

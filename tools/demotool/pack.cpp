@@ -11,7 +11,9 @@
 #include "tools/format/file_kind.h"
 #include "tools/format/writer.h"
 
-namespace demotool {
+namespace tools::demotool {
+
+using namespace tools::format;
 
 int runPack(const std::string& playerPath, const std::string& dataPath, const std::string& output,
             const std::string& soundLibrary, bool keepLibrary, bool asIs);
@@ -40,16 +42,16 @@ std::string absolute(const std::string& path)
 
 // A Windows player finds its library where scripts/build-windows puts it,
 // beside the player; a Linux player's is built next to demotool.
-std::string defaultLibraryFor(authoring::ExecutableFormat player, const std::string& playerPath)
+std::string defaultLibraryFor(format::ExecutableFormat player, const std::string& playerPath)
 {
-    if (player == authoring::ExecutableFormat::Pe)
+    if (player == format::ExecutableFormat::Pe)
         return absolute(folderOf(playerPath) + "/demosound.dll");
     return defaultSoundLibrary();
 }
 
-const char* libraryHint(authoring::ExecutableFormat player)
+const char* libraryHint(format::ExecutableFormat player)
 {
-    return player == authoring::ExecutableFormat::Pe
+    return player == format::ExecutableFormat::Pe
                ? "a Windows player takes demosound.dll, which scripts/build-windows builds beside demoplayer.exe"
                : "a Linux player takes libdemosound.so, built next to demotool";
 }
@@ -86,19 +88,19 @@ Run addPack(CLI::App& command)
 int runPack(const std::string& playerPath, const std::string& dataPath, const std::string& output,
             const std::string& soundLibrary, bool keepLibrary, bool asIs)
 {
-    authoring::Bytes playerFile, player;
-    if (!authoring::readFile(playerPath, playerFile)) {
+    format::Bytes playerFile, player;
+    if (!format::readFile(playerPath, playerFile)) {
         std::cerr << "demotool pack: cannot read " << playerPath << "\n";
         return 1;
     }
     // A shell refuses to run what is not an executable, and the player
     // reads its data at a fixed offset: anything else would fail only later.
-    std::string problem = authoring::playerProblem(playerFile, &player);
+    std::string problem = format::playerProblem(playerFile, &player);
     if (!problem.empty()) {
         std::cerr << "demotool pack: " << playerPath << ": " << problem << "\n";
         return 1;
     }
-    const authoring::BinaryKind playerKind = authoring::binaryKind(player);
+    const format::BinaryKind playerKind = format::binaryKind(player);
     const bool ownLibrary = soundLibrary.empty();
     const std::string libraryPath =
         ownLibrary ? defaultLibraryFor(playerKind.format, playerPath) : absolute(soundLibrary);
@@ -110,7 +112,7 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
         std::cerr << error << "\n";
         return 1;
     }
-    authoring::Bytes data = std::move(input.data);
+    format::Bytes data = std::move(input.data);
     if (!input.description && reportDamage("pack", dataPath, damageOf(data))) {
         if (!asIs) {
             std::cerr << "demotool pack: refused; --as-is packs it all the same\n";
@@ -121,19 +123,19 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
 
     // The player loads the first library the data carries; one it cannot
     // load means a silent demo, which nothing at run time explains.
-    authoring::Bytes library, carried;
-    const bool carries = authoring::carriedSoundLibrary(data, &carried);
+    format::Bytes library, carried;
+    const bool carries = format::carriedSoundLibrary(data, &carried);
     bool keeps = keepLibrary;
     if (carries && !keepLibrary) {
-        if (!authoring::readFile(libraryPath, library)) {
+        if (!format::readFile(libraryPath, library)) {
             std::cerr << "demotool pack: warning: cannot read the sound library " << libraryName
-                      << (ownLibrary && playerKind.format == authoring::ExecutableFormat::Pe
+                      << (ownLibrary && playerKind.format == format::ExecutableFormat::Pe
                               ? ", which a Windows player takes from beside it"
                               : "")
                       << "; the demo keeps the one it carries\n";
             keeps = true;
         } else {
-            const std::string mismatch = authoring::libraryMismatch(playerKind, authoring::binaryKind(library));
+            const std::string mismatch = format::libraryMismatch(playerKind, format::binaryKind(library));
             if (!mismatch.empty()) {
                 std::cerr << "demotool pack: the sound library " << libraryName << " is " << mismatch
                           << ", so the music would not play; " << libraryHint(playerKind.format) << "\n";
@@ -144,26 +146,26 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
                 std::cerr << "demotool pack: packing it all the same (--as-is)\n";
             }
             int replaced = 0;
-            data = authoring::replaceSoundLibrary(data, library, &replaced);
+            data = format::replaceSoundLibrary(data, library, &replaced);
         }
     }
     if (carries && keeps) {
-        const std::string mismatch = authoring::libraryMismatch(playerKind, authoring::binaryKind(carried));
+        const std::string mismatch = format::libraryMismatch(playerKind, format::binaryKind(carried));
         if (!mismatch.empty())
             std::cerr << "demotool pack: warning: the sound library the demo carries is " << mismatch
                       << ", so the music will not play; " << libraryHint(playerKind.format) << "\n";
     }
 
-    authoring::Bytes packed = authoring::pack(player, data, &error);
+    format::Bytes packed = format::pack(player, data, &error);
     if (packed.empty()) {
         std::cerr << "demotool pack: " << playerPath << ": " << error << "\n";
         return 1;
     }
-    if (!authoring::writeFile(output, packed, true)) {
+    if (!format::writeFile(output, packed, true)) {
         std::cerr << "demotool pack: cannot write " << output << "\n";
         return 1;
     }
     return 0;
 }
 
-}  // namespace demotool
+}  // namespace tools::demotool

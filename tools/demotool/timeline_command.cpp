@@ -14,7 +14,11 @@
 #include "tools/description/description.h"
 #include "tools/render/timeline_chart.h"
 
-namespace demotool {
+namespace tools::demotool {
+
+using namespace tools::description;
+using namespace tools::inspect;
+using namespace tools::render;
 
 namespace {
 
@@ -23,7 +27,7 @@ struct TimelineArguments {
     int thumbnails = 8;
 };
 
-bool looksLikeDescription(const authoring::Bytes& file)
+bool looksLikeDescription(const format::Bytes& file)
 {
     for (uint8_t c : file) {
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
@@ -45,21 +49,21 @@ struct ScratchFile {
 
 int runTimeline(const TimelineArguments& a)
 {
-    authoring::Bytes file;
-    if (!authoring::readFile(a.input, file)) {
+    format::Bytes file;
+    if (!format::readFile(a.input, file)) {
         std::cerr << "demotool timeline: cannot read " << a.input << "\n";
         return 1;
     }
     ScratchFile built;
     std::string dataPath = a.input;
     if (looksLikeDescription(file)) {
-        authoring::DescriptionOptions options;
+        description::DescriptionOptions options;
         const size_t slash = a.input.rfind('/');
         options.baseDirectory = slash == std::string::npos ? "." : slash == 0 ? "/" : a.input.substr(0, slash);
         options.soundLibrary = defaultSoundLibrary();
-        authoring::Bytes data;
+        format::Bytes data;
         std::string error;
-        if (!authoring::compileDescription(std::string(file.begin(), file.end()), options, data, &error)) {
+        if (!description::compileDescription(std::string(file.begin(), file.end()), options, data, &error)) {
             std::cerr << a.input << ":" << error << "\n";
             return 1;
         }
@@ -71,7 +75,7 @@ int runTimeline(const TimelineArguments& a)
         }
         close(fd);
         built.path = name;
-        if (!authoring::writeFile(built.path, data)) {
+        if (!format::writeFile(built.path, data)) {
             std::cerr << "demotool timeline: cannot write " << built.path << "\n";
             return 1;
         }
@@ -81,7 +85,7 @@ int runTimeline(const TimelineArguments& a)
 
     // Damaged data is told as `demotool inspect` tells it, and charted not at all.
     std::ostringstream report;
-    if (!inspect(file, report)) {
+    if (!tools::inspect::inspect(file, report)) {
         std::istringstream lines(report.str());
         std::string line;
         while (std::getline(lines, line)) {
@@ -98,18 +102,18 @@ int runTimeline(const TimelineArguments& a)
     // Nothing is shown or heard: the pass runs offscreen and silent.
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    authoring::ChartOptions options;
+    render::ChartOptions options;
     if (!a.size.empty())
         parseSize(a.size, options.width, options.height);
     options.thumbnails = a.thumbnails;
     const size_t slash = a.input.rfind('/');
     options.title = slash == std::string::npos ? a.input : a.input.substr(slash + 1);
     std::string svg, error;
-    if (!authoring::chartTimeline(dataPath, options, svg, &error)) {
+    if (!render::chartTimeline(dataPath, options, svg, &error)) {
         std::cerr << "demotool timeline: " << a.input << ": " << error << "\n";
         return 1;
     }
-    if (!authoring::writeFile(a.output, authoring::Bytes(svg.begin(), svg.end()))) {
+    if (!format::writeFile(a.output, format::Bytes(svg.begin(), svg.end()))) {
         std::cerr << "demotool timeline: cannot write " << a.output << "\n";
         unlink(a.output.c_str());
         return 1;
@@ -131,4 +135,4 @@ Run addTimeline(CLI::App& command)
     return [a] { return runTimeline(*a); };
 }
 
-}  // namespace demotool
+}  // namespace tools::demotool

@@ -38,7 +38,10 @@
 #include "tools/media/texture_image.h"
 #include "tools/format/texture_payloads.h"
 
-namespace authoring {
+namespace tools::description {
+
+using namespace tools::format;
+using namespace tools::media;
 
 namespace {
 
@@ -230,7 +233,7 @@ public:
     float real(const std::string& key, float fallback)
     {
         const Value* v = optional(key);
-        return v ? authoring::real(*v, place_, quoted(key)) : fallback;
+        return v ? description::real(*v, place_, quoted(key)) : fallback;
     }
     int16_t int16(const std::string& key, int16_t fallback, int32_t min = -32768, int32_t max = 32767)
     {
@@ -447,7 +450,7 @@ void writeModel(Fields& f, Envelope& e, const ResourceContext& c)
     const Value* fitValue = f.optional("fit");
     float edge = 0;
     if (fitValue) {
-        edge = authoring::real(*fitValue, f.place(), "'fit'");
+        edge = description::real(*fitValue, f.place(), "'fit'");
         if (!(edge > 0))
             fail(*fitValue, f.place(), "'fit' is the edge of the cube the model is fitted into: a number above 0");
     }
@@ -1668,4 +1671,4 @@ bool compileDescription(const std::string& text, const DescriptionOptions& optio
     }
 }
 
-}  // namespace authoring
+}  // namespace tools::description

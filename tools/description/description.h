@@ -8,7 +8,9 @@
 
 #include "tools/format/writer.h"
 
-namespace authoring {
+namespace tools::description {
+
+using namespace tools::format;
 
 struct DescriptionOptions {
     // Where files named by relative paths ("file" of textures, music and the
@@ -32,4 +34,4 @@ bool compileDescription(const std::string& text, Bytes& out, std::string* error)
 // Names of the resource classes a description can use, in table order.
 std::vector<std::string> resourceClassNames();
 
-}  // namespace authoring
+}  // namespace tools::description

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-namespace json {
+namespace tools::description::json {
 
 std::string toString(const Position& where)
 {
@@ -403,4 +403,4 @@ bool parse(const std::string& text, Value& out, std::string* error)
     }
 }
 
-}  // namespace json
+}  // namespace tools::description::json

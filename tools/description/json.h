@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace json {
+namespace tools::description::json {
 
 struct Position {
     int line = 1;
@@ -50,4 +50,4 @@ const char* typeName(Value::Type type);
 // On failure returns false with "line:column: problem" in *error.
 bool parse(const std::string& text, Value& out, std::string* error);
 
-}  // namespace json
+}  // namespace tools::description::json

@@ -2,7 +2,7 @@
 
 #include "animation/dynamic.h"
 
-namespace authoring {
+namespace tools::format {
 
 namespace {
 
@@ -66,4 +66,4 @@ Bytes vectorDynamicPayload(const DynamicFields& d)
     return cat({scalarDynamicPayload(d), f32(d.vector[0]), f32(d.vector[1]), f32(d.vector[2])});
 }
 
-}  // namespace authoring
+}  // namespace tools::format

@@ -1,6 +1,6 @@
 #include "tools/format/deformer_payloads.h"
 
-namespace authoring {
+namespace tools::format {
 
 Bytes ripplePayload(const RippleFields& r)
 {
@@ -10,4 +10,4 @@ Bytes ripplePayload(const RippleFields& r)
         .bytes();
 }
 
-}  // namespace authoring
+}  // namespace tools::format

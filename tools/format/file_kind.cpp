@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace authoring {
+namespace tools::format {
 
 namespace {
 
@@ -377,4 +377,4 @@ std::string appearance(const Bytes& file)
     return text;
 }
 
-}  // namespace authoring
+}  // namespace tools::format

@@ -1,6 +1,6 @@
 #include "tools/format/geometry_payloads.h"
 
-namespace authoring {
+namespace tools::format {
 
 namespace {
 
@@ -52,4 +52,4 @@ Bytes boxPayload(const BoxFields& box)
         .bytes();
 }
 
-}  // namespace authoring
+}  // namespace tools::format

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-namespace authoring {
+namespace tools::format {
 
 #define GL_NAME(name, constant) {name, #constant, constant}
 
@@ -80,4 +80,4 @@ std::string glNameOf(const std::vector<EnumName>& names, int32_t value)
     return buffer;
 }
 
-}  // namespace authoring
+}  // namespace tools::format

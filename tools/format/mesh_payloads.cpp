@@ -1,6 +1,6 @@
 #include "tools/format/mesh_payloads.h"
 
-namespace authoring {
+namespace tools::format {
 
 namespace {
 
@@ -62,4 +62,4 @@ Bytes modelResource(const std::string& tag, const Bytes& modelPayloadBytes, cons
     return resource(109, e);
 }
 
-}  // namespace authoring
+}  // namespace tools::format

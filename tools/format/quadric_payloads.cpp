@@ -1,6 +1,6 @@
 #include "tools/format/quadric_payloads.h"
 
-namespace authoring {
+namespace tools::format {
 
 Bytes quadricSizesChunk(const QuadricFields& q)
 {
@@ -23,4 +23,4 @@ Bytes quadricPayload(const QuadricFields& q)
     return stream.bytes();
 }
 
-}  // namespace authoring
+}  // namespace tools::format

@@ -5,7 +5,7 @@
 
 #include "tools/format/geometry_payloads.h"
 
-namespace authoring {
+namespace tools::format {
 
 struct QuadricFields {
     TransformFields transform;
@@ -29,4 +29,4 @@ Bytes quadricStyleChunk(const QuadricFields& quadric);
 // 275, 8, 15, then the kind chunk (none for kind 0), then the zero byte.
 Bytes quadricPayload(const QuadricFields& quadric);
 
-}  // namespace authoring
+}  // namespace tools::format

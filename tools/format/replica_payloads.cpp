@@ -1,6 +1,6 @@
 #include "tools/format/replica_payloads.h"
 
-namespace authoring {
+namespace tools::format {
 
 Bytes circleChunk(float angle, float radius, bool faceCentre)
 {
@@ -52,4 +52,4 @@ Bytes assemblyPayload(const AssemblyFields& a)
         .bytes();
 }
 
-}  // namespace authoring
+}  // namespace tools::format

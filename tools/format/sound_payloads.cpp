@@ -1,6 +1,6 @@
 #include "tools/format/sound_payloads.h"
 
-namespace authoring {
+namespace tools::format {
 
 Bytes musicSettings(const MusicSettings& settings)
 {
@@ -26,4 +26,4 @@ Bytes soundLibraryResource(const Bytes& library)
     return chunk(463, library);
 }
 
-}  // namespace authoring
+}  // namespace tools::format

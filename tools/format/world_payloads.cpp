@@ -1,6 +1,6 @@
 #include "tools/format/world_payloads.h"
 
-namespace authoring {
+namespace tools::format {
 
 Bytes forcePayload(const ForceFields& f)
 {
@@ -19,4 +19,4 @@ Bytes worldPayload(const WorldFields& world)
     return w.bytes();
 }
 
-}  // namespace authoring
+}  // namespace tools::format

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <fstream>
 
-namespace authoring {
+namespace tools::format {
 
 // ---- Primitive little-endian values
 
@@ -406,4 +406,4 @@ bool writeFile(const std::string& path, const Bytes& data, bool executable)
     return true;
 }
 
-}  // namespace authoring
+}  // namespace tools::format

@@ -14,10 +14,12 @@
 #include "tools/format/file_kind.h"
 #include "tools/format/gl_enum_names.h"
 
-namespace demotool {
+namespace tools::inspect {
+
+using namespace tools::format;
 namespace {
 
-using authoring::Bytes;
+using format::Bytes;
 
 // A stretch of the demo data: where it lives in memory and where it starts in
 // the data (for the offsets we print).
@@ -126,7 +128,7 @@ std::string dynamicFields(int16_t id, const uint8_t* p)
     };
     const int mode = p[0];
     const int16_t index = int16_t(p[9] | p[10] << 8);
-    std::string name = authoring::dynamicParameterName(index), shown;
+    std::string name = format::dynamicParameterName(index), shown;
     for (char c : name)
         shown += c == '\xf3' ? std::string("\xc3\xb3") : std::string(1, c);
     std::string text = std::string(id == 1002 ? "scalar" : id == 1003 ? "translation" : "rotation") + " '" +
@@ -567,7 +569,7 @@ private:
     void libraryImage(const Region& r)
     {
         const size_t size = r.size > 0 ? size_t(r.size) : 0;
-        line(2) << "library image: " << authoring::binaryKind(r.data, size).name << ", " << size
+        line(2) << "library image: " << format::binaryKind(r.data, size).name << ", " << size
                 << (size == 1 ? " byte" : " bytes") << '\n';
     }
 
@@ -607,16 +609,16 @@ private:
         case 341:
             if (!needs(3, id, offset, p, classId == 340 ? 4 : 6) || !s.readS16(a) || !s.readS16(b))
                 return;
-            line(3) << "source " << glNameOf(authoring::kBlendFactorNames, a) << ", destination "
-                    << glNameOf(authoring::kBlendFactorNames, b);
+            line(3) << "source " << glNameOf(format::kBlendFactorNames, a) << ", destination "
+                    << glNameOf(format::kBlendFactorNames, b);
             if (classId == 341 && s.readS16(c))
                 out_ << ", trail length " << c;
             out_ << '\n';
             return;
         case 345:
             if (needs(3, id, offset, p, 4) && s.readS16(a) && s.readS16(b))
-                line(3) << "face " << glNameOf(authoring::kPolygonFaceNames, a) << ", mode "
-                        << glNameOf(authoring::kPolygonModeNames, b) << '\n';
+                line(3) << "face " << glNameOf(format::kPolygonFaceNames, a) << ", mode "
+                        << glNameOf(format::kPolygonModeNames, b) << '\n';
             return;
         case 400:
             quadricBody(p);
@@ -639,7 +641,7 @@ private:
                 return;
             }
             const int64_t offset = r.base + start;
-            const authoring::EnumName* kind = enumNameOf(authoring::kQuadricKindNames, id);
+            const format::EnumName* kind = enumNameOf(format::kQuadricKindNames, id);
             if (kind) {
                 line(3) << id << " " << kind->name << '\n';
                 if (length != 0)
@@ -666,10 +668,10 @@ private:
                 uint16_t textured = 0;
                 if (needs(3, id, offset, p, 14) && f.readU32(style) && f.readU32(normals) &&
                     f.readU32(orientation) && f.readU16(textured))
-                    line(3) << "15 style: draw style " << glNameOf(authoring::kQuadricDrawStyleNames, int32_t(style))
-                            << ", normals " << glNameOf(authoring::kQuadricNormalsNames, int32_t(normals))
+                    line(3) << "15 style: draw style " << glNameOf(format::kQuadricDrawStyleNames, int32_t(style))
+                            << ", normals " << glNameOf(format::kQuadricNormalsNames, int32_t(normals))
                             << ", orientation "
-                            << glNameOf(authoring::kQuadricOrientationNames, int32_t(orientation))
+                            << glNameOf(format::kQuadricOrientationNames, int32_t(orientation))
                             << ", textured " << ((textured & 0xFF) ? "yes" : "no") << '\n';
                 break;
             }
@@ -822,11 +824,11 @@ const char* topLevelName(int id)
 bool inspect(const Bytes& file, std::ostream& out)
 {
     Inspector inspector(out);
-    Bytes data = authoring::demoDataOf(file);
-    const authoring::ExecutableFormat format = authoring::executableLayout(file).format;
-    bool packed = format != authoring::ExecutableFormat::None;
+    Bytes data = format::demoDataOf(file);
+    const format::ExecutableFormat format = format::executableLayout(file).format;
+    bool packed = format != format::ExecutableFormat::None;
     if (packed)
-        out << "packed executable (" << authoring::formatName(format) << "), " << file.size() << " bytes; demo data at " << authoring::kDataOffset
+        out << "packed executable (" << format::formatName(format) << "), " << file.size() << " bytes; demo data at " << format::kDataOffset
             << ", " << data.size() << " bytes\n";
     else
         out << "demo data, " << data.size() << " bytes\n";
@@ -836,7 +838,7 @@ bool inspect(const Bytes& file, std::ostream& out)
         out << "! demo data too large to inspect\n";
         problems = 1;
     } else if (data.empty()) {
-        out << (packed ? "! no demo data after offset " + std::to_string(authoring::kDataOffset) + "\n"
+        out << (packed ? "! no demo data after offset " + std::to_string(format::kDataOffset) + "\n"
                        : std::string("! no demo data\n"));
         problems = 1;
     } else {
@@ -850,4 +852,4 @@ bool inspect(const Bytes& file, std::ostream& out)
     return problems == 0;
 }
 
-}  // namespace demotool
+}  // namespace tools::inspect

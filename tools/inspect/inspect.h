@@ -5,17 +5,19 @@
 
 #include "tools/format/writer.h"
 
-namespace demotool {
+namespace tools::inspect {
+
+using namespace tools::format;
 
 // Prints the chunk tree of `file`, which is raw demo data or a packed
 // executable (its data from kDataOffset on). Offsets printed are from the start
 // of the demo data. Problems are reported on lines starting with "!" where they
 // are found; the walk goes on with whatever can still be read. Returns true
 // when nothing was malformed.
-bool inspect(const authoring::Bytes& file, std::ostream& out);
+bool inspect(const format::Bytes& file, std::ostream& out);
 
 // What a top-level chunk id holds ("window settings", ..., "timeline"), or
 // "unknown".
 const char* topLevelName(int id);
 
-}  // namespace demotool
+}  // namespace tools::inspect

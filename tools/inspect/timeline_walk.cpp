@@ -16,7 +16,7 @@
 #include "player/frame_loop.h"
 #include "player/player.h"
 
-namespace authoring {
+namespace tools::inspect {
 
 namespace {
 
@@ -224,4 +224,4 @@ bool walkTimeline(const std::string& path, TimelineWalk& walk, std::string* erro
     return true;
 }
 
-}  // namespace authoring
+}  // namespace tools::inspect

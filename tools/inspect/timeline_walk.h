@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace authoring {
+namespace tools::inspect {
 
 struct ChartedSkip {  // a fast-forward (1006) of an instance
     int32_t frame = 0;
@@ -67,4 +67,4 @@ struct TimelineWalk {
 // *error when the file cannot be read or the demo opens no window.
 bool walkTimeline(const std::string& path, TimelineWalk& walk, std::string* error);
 
-}  // namespace authoring
+}  // namespace tools::inspect

@@ -14,7 +14,7 @@
 
 extern char** environ;
 
-namespace authoring {
+namespace tools::media {
 
 namespace {
 
@@ -202,4 +202,4 @@ bool carriedAudio(const Bytes& file, const std::string& name, CarriedAudio& out,
     return true;
 }
 
-}  // namespace authoring
+}  // namespace tools::media

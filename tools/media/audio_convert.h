@@ -9,7 +9,9 @@
 
 #include "tools/format/writer.h"
 
-namespace authoring {
+namespace tools::media {
+
+using namespace tools::format;
 
 constexpr int kMusicRate = 44100;
 
@@ -34,4 +36,4 @@ struct CarriedAudio {
 // cannot read the file or cannot be run.
 bool carriedAudio(const Bytes& file, const std::string& name, CarriedAudio& out, std::string* error);
 
-}  // namespace authoring
+}  // namespace tools::media

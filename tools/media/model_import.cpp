@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cfloat>
 
-namespace authoring {
+namespace tools::media {
 
 namespace {
 
@@ -100,4 +100,4 @@ void fitModel(std::vector<MeshFields>& meshes, float edge)
     }
 }
 
-}  // namespace authoring
+}  // namespace tools::media

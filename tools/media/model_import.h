@@ -8,7 +8,9 @@
 
 #include "tools/format/mesh_payloads.h"
 
-namespace authoring {
+namespace tools::media {
+
+using namespace tools::format;
 
 // Every triangle mesh of the file, once for each place the file's node tree
 // puts it, with that node's transform applied: positions, triangle indices
@@ -21,4 +23,4 @@ bool importModel(const std::string& path, std::vector<MeshFields>& meshes, std::
 // its longest edge is `edge`.
 void fitModel(std::vector<MeshFields>& meshes, float edge);
 
-}  // namespace authoring
+}  // namespace tools::media

@@ -2,7 +2,7 @@
 
 #include <png.h>
 
-namespace authoring {
+namespace tools::media {
 
 namespace {
 
@@ -43,4 +43,4 @@ Bytes encodePng(int width, int height, const Bytes& rgb)
     return out;
 }
 
-}  // namespace authoring
+}  // namespace tools::media

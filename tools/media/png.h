@@ -3,11 +3,13 @@
 
 #include "tools/format/writer.h"
 
-namespace authoring {
+namespace tools::media {
+
+using namespace tools::format;
 
 // 8-bit RGB image, rows from top to bottom, 3 * width * height bytes. Empty
 // when the pixels do not fit the size. The same pixels always give the same
 // bytes (no time stamp).
 Bytes encodePng(int width, int height, const Bytes& rgb);
 
-}  // namespace authoring
+}  // namespace tools::media

@@ -15,7 +15,9 @@
 
 #include "tools/format/texture_payloads.h"
 
-namespace authoring {
+namespace tools::media {
+
+using namespace tools::format;
 
 namespace {
 
@@ -247,4 +249,4 @@ std::string textureFromImage(const Bytes& file, TextureImage& out, int scaledWid
     return "";
 }
 
-}  // namespace authoring
+}  // namespace tools::media

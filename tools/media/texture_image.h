@@ -8,7 +8,9 @@
 
 #include "tools/format/writer.h"
 
-namespace authoring {
+namespace tools::media {
+
+using namespace tools::format;
 
 // The largest side every usual driver's GL_MAX_TEXTURE_SIZE allows.
 constexpr int kMaxTextureSide = 8192;
@@ -41,4 +43,4 @@ std::string textureFromImage(const Bytes& file, TextureImage& out, int scaledWid
 constexpr size_t kLargeTextureBytes = 4000000;
 constexpr size_t kLargeDemoBytes = 32000000;
 
-}  // namespace authoring
+}  // namespace tools::media

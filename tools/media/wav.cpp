@@ -1,6 +1,6 @@
 #include "tools/media/wav.h"
 
-namespace authoring {
+namespace tools::media {
 
 Bytes encodeWav(const std::vector<int16_t>& interleaved, int rate, int channels)
 {
@@ -27,4 +27,4 @@ Bytes encodeWav(const std::vector<int16_t>& interleaved, int rate, int channels)
     return out;
 }
 
-}  // namespace authoring
+}  // namespace tools::media

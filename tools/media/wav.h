@@ -6,9 +6,11 @@
 
 #include "tools/format/writer.h"
 
-namespace authoring {
+namespace tools::media {
+
+using namespace tools::format;
 
 // The whole file: RIFF header, 16-byte fmt chunk, then the data chunk.
 Bytes encodeWav(const std::vector<int16_t>& interleaved, int rate, int channels);
 
-}  // namespace authoring
+}  // namespace tools::media

@@ -6,7 +6,9 @@
 
 #include "tools/description/json.h"
 
-namespace authoring {
+namespace tools::render {
+
+using namespace tools::description;
 
 namespace {
 
@@ -88,4 +90,4 @@ void ReloadDecision::rebuilt(Stamps built)
     pending_.clear();
 }
 
-}  // namespace authoring
+}  // namespace tools::render

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace authoring {
+namespace tools::render {
 
 // The description itself and every file its string values name (relative
 // to its folder, or absolute) that exists when it is read: textures, music,
@@ -46,4 +46,4 @@ private:
     Stamps pending_;  // a change seen at the last poll
 };
 
-}  // namespace authoring
+}  // namespace tools::render

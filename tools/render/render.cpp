@@ -14,7 +14,9 @@
 #include "player/frame_loop.h"
 #include "player/player.h"
 
-namespace authoring {
+namespace tools::render {
+
+using namespace tools::format;
 
 namespace {
 
@@ -233,4 +235,4 @@ bool renderDemo(const std::string& path, const RenderOptions& options, std::vect
         error);
 }
 
-}  // namespace authoring
+}  // namespace tools::render

@@ -11,7 +11,9 @@
 
 #include "tools/format/writer.h"
 
-namespace authoring {
+namespace tools::render {
+
+using namespace tools::format;
 
 // Frame numbers such as "1,10,20-25": ascending or not, overlaps allowed.
 class FrameList {
@@ -61,4 +63,4 @@ bool renderDemo(const std::string& path, const RenderOptions& options,
 bool renderDemo(const std::string& path, const RenderOptions& options, std::vector<RenderedFrame>& frames,
                 std::string* error);
 
-}  // namespace authoring
+}  // namespace tools::render

@@ -11,7 +11,9 @@
 #include "tools/render/render.h"
 #include "tools/render/video.h"
 
-namespace authoring {
+namespace tools::render {
+
+using namespace tools::media;
 
 std::string base64(const Bytes& bytes)
 {
@@ -865,4 +867,4 @@ bool chartTimeline(const std::string& path, const ChartOptions& options, std::st
     return true;
 }
 
-}  // namespace authoring
+}  // namespace tools::render

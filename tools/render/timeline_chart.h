@@ -13,7 +13,10 @@
 #include "tools/inspect/timeline_walk.h"
 #include "tools/format/writer.h"
 
-namespace authoring {
+namespace tools::render {
+
+using namespace tools::format;
+using namespace tools::inspect;
 
 struct ChartThumbnail {
     int32_t frame = 0;
@@ -62,4 +65,4 @@ struct ChartOptions {
 // False with the reason in *error when the demo cannot be played.
 bool chartTimeline(const std::string& path, const ChartOptions& options, std::string& svg, std::string* error);
 
-}  // namespace authoring
+}  // namespace tools::render

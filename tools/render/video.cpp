@@ -18,7 +18,7 @@
 
 extern char** environ;
 
-namespace authoring {
+namespace tools::render {
 
 Bytes musicOf(const Bytes& file)
 {
@@ -294,4 +294,4 @@ bool exportVideo(const std::string& path, const VideoOptions& options, VideoResu
     return true;
 }
 
-}  // namespace authoring
+}  // namespace tools::render

@@ -9,7 +9,9 @@
 
 #include "tools/format/writer.h"
 
-namespace authoring {
+namespace tools::render {
+
+using namespace tools::format;
 
 // The audio file of the first music resource (461) in demo data or a packed
 // demo, or nothing.
@@ -75,4 +77,4 @@ struct VideoResult {
 // file at the demo's frame rate (25 when the demo has none).
 bool exportVideo(const std::string& path, const VideoOptions& options, VideoResult& result, std::string* error);
 
-}  // namespace authoring
+}  // namespace tools::render
