@@ -20,11 +20,12 @@ target_compile_options(gtest PRIVATE -w)
 # images and WAV files and plays a demo offline. Left out: what needs
 # libraries the cross build has not (assimp, libpng) or POSIX process calls
 # (ffmpeg for music and the timeline chart's frames, the preview's file
-# times). stb is header-only: its folder alone is put on the include path,
-# not the Linux system's headers.
-file(GLOB WINDOWS_WRITER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/common/*.cpp
+# times, scratch files). stb is header-only: its folder alone is put on the
+# include path, not the Linux system's headers.
+file(GLOB WINDOWS_WRITER_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tools/format/*.cpp ${CMAKE_SOURCE_DIR}/tools/description/*.cpp)
-list(APPEND WINDOWS_WRITER_SOURCES ${CMAKE_SOURCE_DIR}/tools/media/texture_image.cpp
+list(APPEND WINDOWS_WRITER_SOURCES ${CMAKE_SOURCE_DIR}/tools/common/latin1.cpp
+  ${CMAKE_SOURCE_DIR}/tools/media/texture_image.cpp
   ${CMAKE_SOURCE_DIR}/tools/media/wav.cpp
   ${CMAKE_SOURCE_DIR}/tools/render/render.cpp)
 add_library(demowriter_windows STATIC ${WINDOWS_WRITER_SOURCES}

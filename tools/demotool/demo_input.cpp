@@ -125,31 +125,6 @@ bool reportDamage(const std::string& command, const std::string& path, const Dam
     return true;
 }
 
-TemporaryDataFile::~TemporaryDataFile()
-{
-    if (!path_.empty())
-        std::remove(path_.c_str());
-}
-
-bool TemporaryDataFile::write(const format::Bytes& data, std::string* error)
-{
-    if (path_.empty()) {
-        char name[] = "/tmp/demotool-XXXXXX";
-        int fd = mkstemp(name);
-        if (fd < 0) {
-            *error = "cannot make a temporary file in /tmp";
-            return false;
-        }
-        close(fd);
-        path_ = name;
-    }
-    if (!format::writeFile(path_, data)) {
-        *error = "cannot write " + path_;
-        return false;
-    }
-    return true;
-}
-
 bool prepareDemo(const std::string& command, const std::string& path, DemoInput& input, TemporaryDataFile& file)
 {
     std::string error = readDemoInput(command, path, input);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/temporary_file.h"
 #include "tools/format/writer.h"
 
 namespace tools::demotool {
@@ -45,18 +46,9 @@ bool reportDamage(const std::string& command, const std::string& path, const Dam
 std::string folderOf(const std::string& path);
 
 // The player reads demo data from a file: a temporary one, removed with this.
-class TemporaryDataFile {
+class TemporaryDataFile : public common::TemporaryFile {
 public:
-    TemporaryDataFile() = default;
-    TemporaryDataFile(const TemporaryDataFile&) = delete;
-    TemporaryDataFile& operator=(const TemporaryDataFile&) = delete;
-    ~TemporaryDataFile();
-    // Makes the file on the first call; false with the reason in *error.
-    bool write(const format::Bytes& data, std::string* error);
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
+    TemporaryDataFile() : TemporaryFile("demotool-") {}
 };
 
 // For render and play: the input as demo data in a temporary file, damage

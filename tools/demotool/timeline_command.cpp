@@ -9,6 +9,7 @@
 #include <memory>
 #include <sstream>
 
+#include "tools/common/temporary_file.h"
 #include "tools/demotool/commands.h"
 #include "tools/inspect/inspect.h"
 #include "tools/description/description.h"
@@ -37,16 +38,6 @@ bool looksLikeDescription(const format::Bytes& file)
     return false;
 }
 
-// Removes the file it names when it goes.
-struct ScratchFile {
-    std::string path;
-    ~ScratchFile()
-    {
-        if (!path.empty())
-            unlink(path.c_str());
-    }
-};
-
 int runTimeline(const TimelineArguments& a)
 {
     format::Bytes file;
@@ -54,7 +45,7 @@ int runTimeline(const TimelineArguments& a)
         std::cerr << "demotool timeline: cannot read " << a.input << "\n";
         return 1;
     }
-    ScratchFile built;
+    common::TemporaryFile built("demotool-timeline-");
     std::string dataPath = a.input;
     if (looksLikeDescription(file)) {
         description::DescriptionOptions options;
@@ -67,20 +58,12 @@ int runTimeline(const TimelineArguments& a)
             std::cerr << a.input << ":" << error << "\n";
             return 1;
         }
-        char name[] = "/tmp/demotool-timeline-XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd < 0) {
-            std::cerr << "demotool timeline: cannot make a scratch file in /tmp\n";
-            return 1;
-        }
-        close(fd);
-        built.path = name;
-        if (!format::writeFile(built.path, data)) {
-            std::cerr << "demotool timeline: cannot write " << built.path << "\n";
+        if (!built.write(data, &error)) {
+            std::cerr << "demotool timeline: " << error << "\n";
             return 1;
         }
         file = std::move(data);
-        dataPath = built.path;
+        dataPath = built.path();
     }
 
     // Damaged data is told as `demotool inspect` tells it, and charted not at all.

@@ -21,6 +21,7 @@
 #include "objects/color.h"
 #include "objects/scale.h"
 #include "sound/music_track.h"
+#include "tools/common/latin1.h"
 #include "tools/format/animation_payloads.h"
 #include "tools/media/audio_convert.h"
 #include "tools/format/blend_payloads.h"
@@ -1164,14 +1165,7 @@ bool drivesThreeFloats(const std::string& className, int16_t index)
 // A table name as descriptions write it: UTF-8.
 std::string displayName(int16_t index)
 {
-    std::string out;
-    for (char c : dynamicParameterName(index)) {
-        if (c == '\xf3')
-            out += "\xc3\xb3";
-        else
-            out += c;
-    }
-    return out;
+    return common::utf8FromLatin1(dynamicParameterName(index));
 }
 
 struct DynamicKind {

@@ -12,16 +12,14 @@
 #include <filesystem>
 #include <vector>
 
+#include "tools/common/little_endian.h"
+#include "tools/common/temporary_file.h"
+
 extern char** environ;
 
 namespace tools::media {
 
 namespace {
-
-uint32_t le32(const Bytes& b, size_t at)
-{
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
 
 int mp3Rate(const Bytes& b)
 {
@@ -47,9 +45,9 @@ int mp3Rate(const Bytes& b)
 int wavRate(const Bytes& b)
 {
     for (size_t at = 12; at + 8 <= b.size();) {
-        const uint32_t size = le32(b, at + 4);
+        const uint32_t size = common::readLe32(&b[at + 4]);
         if (std::memcmp(b.data() + at, "fmt ", 4) == 0)
-            return size >= 8 && at + 16 <= b.size() ? int(le32(b, at + 12)) : 0;
+            return size >= 8 && at + 16 <= b.size() ? int(common::readLe32(&b[at + 12])) : 0;
         if (size > b.size() - at - 8)
             return 0;
         at += 8 + size + (size & 1);
@@ -108,22 +106,6 @@ int runProgram(const std::vector<std::string>& command, std::string* out, std::s
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-struct TemporaryFolder {
-    std::string path;
-    TemporaryFolder()
-    {
-        char name[] = "/tmp/demotool-audio-XXXXXX";
-        if (mkdtemp(name))
-            path = name;
-    }
-    ~TemporaryFolder()
-    {
-        std::error_code ignored;
-        if (!path.empty())
-            std::filesystem::remove_all(path, ignored);
-    }
-};
-
 }  // namespace
 
 AudioForm audioFormOf(const Bytes& b)
@@ -149,12 +131,12 @@ bool carriedAudio(const Bytes& file, const std::string& name, CarriedAudio& out,
         out.extension = form.kind == AudioForm::Wav ? ".wav" : ".mp3";
         return true;
     }
-    TemporaryFolder folder;
-    if (folder.path.empty()) {
+    common::TemporaryFolder folder("demotool-audio-");
+    if (folder.path().empty()) {
         *error = "cannot make a temporary folder for ffmpeg";
         return false;
     }
-    const std::string input = folder.path + "/in";
+    const std::string input = folder.path() + "/in";
     if (!writeFile(input, file)) {
         *error = "cannot write " + input;
         return false;
@@ -178,7 +160,7 @@ bool carriedAudio(const Bytes& file, const std::string& name, CarriedAudio& out,
 
     const bool wav = form.kind == AudioForm::Wav;
     out.extension = wav ? ".wav" : ".mp3";
-    const std::string output = folder.path + "/out" + out.extension;
+    const std::string output = folder.path() + "/out" + out.extension;
     std::vector<std::string> command = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
                                         "-i", input, "-vn", "-map_metadata", "-1", "-ar", std::to_string(kMusicRate)};
     if (wav)

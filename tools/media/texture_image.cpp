@@ -13,6 +13,7 @@
 #define STB_IMAGE_RESIZE_IMPLEMENTATION
 #include <stb/stb_image_resize.h>
 
+#include "tools/common/little_endian.h"
 #include "tools/format/texture_payloads.h"
 
 namespace tools::media {
@@ -21,29 +22,24 @@ using namespace tools::format;
 
 namespace {
 
-uint32_t le32(const Bytes& b, size_t at)
-{
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-
 // stb_image fills what a cut BMP lacks with zeros instead of failing.
 std::string truncatedBmp(const Bytes& b)
 {
     if (b.size() < 30 || b[0] != 'B' || b[1] != 'M')
         return "";
-    const uint32_t offset = le32(b, 10), header = le32(b, 14);
+    const uint32_t offset = common::readLe32(&b[10]), header = common::readLe32(&b[14]);
     int64_t width, height, bits, compression = 0;
     if (header == 12) {
-        width = int16_t(b[18] | b[19] << 8);
-        height = int16_t(b[20] | b[21] << 8);
+        width = int16_t(common::readLe16(&b[18]));
+        height = int16_t(common::readLe16(&b[20]));
         bits = b[24] | b[25] << 8;
     } else {
         if (b.size() < 34)
             return "is cut short inside its header";
-        width = int32_t(le32(b, 18));
-        height = int32_t(le32(b, 22));
+        width = int32_t(common::readLe32(&b[18]));
+        height = int32_t(common::readLe32(&b[22]));
         bits = b[28] | b[29] << 8;
-        compression = le32(b, 30);
+        compression = common::readLe32(&b[30]);
     }
     if (compression != 0 && compression != 3)
         return "";  // run-length data ends where its codes say
@@ -62,14 +58,14 @@ Bytes unpackedBmp(const Bytes& b)
 {
     if (b.size() < 26 || b[0] != 'B' || b[1] != 'M')
         return {};
-    const uint32_t offset = le32(b, 10), header = le32(b, 14);
+    const uint32_t offset = common::readLe32(&b[10]), header = common::readLe32(&b[14]);
     const bool core = header == 12;
     if (!core && (header < 40 || b.size() < 54))
         return {};
-    const int64_t width = core ? int16_t(b[18] | b[19] << 8) : int32_t(le32(b, 18));
-    int64_t height = core ? int16_t(b[20] | b[21] << 8) : int32_t(le32(b, 22));
+    const int64_t width = core ? int16_t(common::readLe16(&b[18])) : int32_t(common::readLe32(&b[18]));
+    int64_t height = core ? int16_t(common::readLe16(&b[20])) : int32_t(common::readLe32(&b[22]));
     const unsigned bits = core ? unsigned(b[24] | b[25] << 8) : unsigned(b[28] | b[29] << 8);
-    const uint32_t compression = core ? 0 : le32(b, 30);
+    const uint32_t compression = core ? 0 : common::readLe32(&b[30]);
     const bool rle8 = compression == 1 && bits == 8, rle4 = compression == 2 && bits == 4;
     if (!(bits == 1 && compression == 0) && !rle8 && !rle4)
         return {};
@@ -81,8 +77,8 @@ Bytes unpackedBmp(const Bytes& b)
     // The colour table: blue, green, red (and a spare byte unless core).
     const size_t entry = core ? 3 : 4, tableAt = 14 + size_t(header);
     size_t count = size_t(1) << bits;
-    if (!core && b.size() >= 50 && le32(b, 46) != 0)
-        count = std::min<size_t>(count, le32(b, 46));
+    if (!core && b.size() >= 50 && common::readLe32(&b[46]) != 0)
+        count = std::min<size_t>(count, common::readLe32(&b[46]));
     std::vector<Rgb8> palette;
     for (size_t i = 0; i < count && tableAt + (i + 1) * entry <= offset; ++i) {
         const uint8_t* e = &b[tableAt + i * entry];
@@ -149,10 +145,10 @@ std::string playerBmpProblem(const Bytes& b)
 {
     if (b.size() < 54 || b[0] != 'B' || b[1] != 'M')
         return "is not a BMP file (it does not start with a 54-byte BMP header)";
-    const uint32_t offset = le32(b, 10), header = le32(b, 14);
-    const int32_t width = int32_t(le32(b, 18)), height = int32_t(le32(b, 22));
+    const uint32_t offset = common::readLe32(&b[10]), header = common::readLe32(&b[14]);
+    const int32_t width = int32_t(common::readLe32(&b[18])), height = int32_t(common::readLe32(&b[22]));
     const unsigned bits = unsigned(b[28]) | unsigned(b[29]) << 8;
-    const uint32_t compression = le32(b, 30), imageSize = le32(b, 34);
+    const uint32_t compression = common::readLe32(&b[30]), imageSize = common::readLe32(&b[34]);
     if (header != 40)
         return "has a " + std::to_string(header) + "-byte information header; textures take the 40-byte one";
     if (bits != 24)
@@ -184,8 +180,8 @@ std::string textureFromImage(const Bytes& file, TextureImage& out, int scaledWid
     const bool scaled = scaledWidth > 0 && scaledHeight > 0;
     if (!scaled && playerBmpProblem(file).empty()) {
         out.bmp = file;
-        out.fileWidth = int32_t(le32(file, 18));
-        out.fileHeight = int32_t(le32(file, 22));
+        out.fileWidth = int32_t(common::readLe32(&file[18]));
+        out.fileHeight = int32_t(common::readLe32(&file[22]));
         return "";
     }
     if (file.empty())

@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 
+#include "tools/common/latin1.h"
 #include "tools/media/png.h"
 #include "tools/render/render.h"
 #include "tools/render/video.h"
@@ -53,11 +54,8 @@ std::string xmlText(const std::string& latin1)
         default:
             if (c < 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0)) {
                 out += "\xEF\xBF\xBD";  // XML forbids most controls; show that something was there
-            } else if (c < 0x80) {
-                out += char(c);
             } else {
-                out += char(0xC0 | (c >> 6));
-                out += char(0x80 | (c & 0x3F));
+                common::appendLatin1AsUtf8(out, c);
             }
         }
     }

@@ -14,6 +14,7 @@
 
 #include "demo/chunk_stream.h"
 #include "demo/envelope.h"
+#include "tools/common/temporary_file.h"
 #include "tools/render/render.h"
 
 extern char** environ;
@@ -186,15 +187,6 @@ bool FfmpegPipe::finish(std::string* error)
 namespace {
 
 // A temporary file that goes away with the export.
-struct TempFile {
-    std::string path;
-    ~TempFile()
-    {
-        if (!path.empty())
-            std::remove(path.c_str());
-    }
-};
-
 }  // namespace
 
 bool exportVideo(const std::string& path, const VideoOptions& options, VideoResult& result, std::string* error)
@@ -217,18 +209,11 @@ bool exportVideo(const std::string& path, const VideoOptions& options, VideoResu
     Bytes file;
     if (!readFile(path, file))
         return failWith("cannot read " + path);
-    TempFile music;
+    common::TemporaryFile music("demotool-music-");
     Bytes audio = musicOf(file);
-    if (!audio.empty()) {
-        char name[] = "/tmp/demotool-music-XXXXXX";
-        int fd = mkstemp(name);
-        if (fd < 0)
-            return failWith(std::string("cannot make a temporary file: ") + std::strerror(errno));
-        close(fd);
-        music.path = name;
-        if (!writeFile(music.path, audio))
-            return failWith("cannot write " + music.path);
-    }
+    std::string musicError;
+    if (!audio.empty() && !music.write(audio, &musicError))
+        return failWith(musicError);
 
     RenderOptions render;
     render.width = options.width;
@@ -250,12 +235,12 @@ bool exportVideo(const std::string& path, const VideoOptions& options, VideoResu
         job.width = width;
         job.height = height;
         job.frameRate = frameRate > 0 ? frameRate : 25;
-        job.musicPath = music.path;
+        job.musicPath = music.path();
         // The music starts with the demo's first frame.
         job.musicStart = double(options.from - 1) / job.frameRate;
         total = last - options.from + 1;
         result.frameRate = job.frameRate;
-        result.withMusic = !music.path.empty() && extensionOf(job.output) != "gif";
+        result.withMusic = !music.path().empty() && extensionOf(job.output) != "gif";
         std::vector<std::string> command;
         ffmpegCommand(job, command, nullptr);
         return ffmpeg.start(command, &pipeError);
