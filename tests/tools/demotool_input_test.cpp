@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/tools/command_output.h"
+#include "tests/support/command.h"
 #include "tests/tools/synthetic_executables.h"
 #include "tools/inspect/inspect.h"
 #include "tools/format/writer.h"

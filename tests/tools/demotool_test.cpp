@@ -10,10 +10,10 @@
 #include <set>
 #include <sstream>
 
-#include "tests/tools/command_output.h"
+#include "tests/support/command.h"
 #include "tests/tools/synthetic_executables.h"
-#include "tools/inspect/inspect.h"
 #include "tools/format/writer.h"
+#include "tools/inspect/inspect.h"
 
 using namespace tools::format;
 using namespace tools::inspect;
@@ -254,16 +254,6 @@ TEST(InspectMalformed, SurvivesGarbageAndFlippedBytes)
         }
     }
 }
-
-namespace {
-
-int run(const std::string& command)
-{
-    int status = std::system((command + " >/dev/null 2>&1").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
 
 TEST(DemotoolCommands, PackAndInspectExitCodes)
 {

@@ -12,20 +12,21 @@
 #include <cstring>
 #include <filesystem>
 
-#include "player/demo_data.h"
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
 #include "geometry/transform.h"
 #include "platform/test_double.h"
+#include "player/demo_data.h"
 #include "player/frame_loop.h"
 #include "player/player.h"
 #include "tests/sound/sound_fixture.h"
+#include "tests/support/command.h"
 #include "tests/support/description.h"
 #include "tools/assets/sample_assets.h"
 #include "tools/description/description.h"
-#include "tools/format/texture_payloads.h"
 #include "tools/format/geometry_payloads.h"
 #include "tools/format/object_payloads.h"
+#include "tools/format/texture_payloads.h"
 
 namespace assets = tools::assets;
 
@@ -415,16 +416,6 @@ TEST(DescriptionErrors, LineAndColumnPointAtTheFaultyValue)
         "}\n");
     EXPECT_EQ(error, "5:18: resource 'b': 'size' must be a number, not a string");
 }
-
-namespace {
-
-int run(const std::string& command)
-{
-    int status = std::system((command + " >/dev/null 2>&1").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
 
 TEST(DemotoolBuild, WritesTheCompiledDataOrFailsWithTheFileName)
 {

@@ -8,11 +8,12 @@
 #include <filesystem>
 
 #include "platform/test_double.h"
+#include "tests/support/command.h"
 #include "tools/assets/sample_assets.h"
 #include "tools/description/description.h"
+#include "tools/format/writer.h"
 #include "tools/media/png.h"
 #include "tools/render/render.h"
-#include "tools/format/writer.h"
 
 namespace assets = tools::assets;
 
@@ -333,16 +334,6 @@ TEST_F(RenderThroughPlayer, SampleDemoRendersTheSameBytesTwice)
         }
     EXPECT_GT(orange, 200);
 }
-
-namespace {
-
-int run(const std::string& command)
-{
-    int status = std::system((command + " >/dev/null 2>&1").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
 
 TEST_F(RenderThroughPlayer, CommandWritesNumberedPngsOfTheFramesAsked)
 {

@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 
+#include "tests/support/command.h"
 #include "texture/bmp_reader.h"
 #include "tools/assets/sample_assets.h"
 #include "tools/description/description.h"
@@ -26,12 +27,6 @@ using namespace tools::description;
 namespace fs = std::filesystem;
 
 namespace {
-
-int run(const std::string& command)
-{
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::string textOf(const std::string& path)
 {

@@ -45,6 +45,10 @@ struct ChartLayout {
 // give the time scale (frame n spans (n - 1) to n frame widths from the left).
 std::string timelineSvg(const ChartInput& input, const ChartLayout& layout);
 
+// Where the time axis starts, and how wide it is, in a chart `width` pixels wide.
+double plotLeftFor(int width);
+double plotWidthFor(int width);
+
 // `count` frames spread evenly over `frames`: the middles of equal spans.
 std::vector<int32_t> thumbnailFrames(int32_t frames, int count);
 
