@@ -1,6 +1,7 @@
 #include "tools/media/texture_image.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,6 +14,8 @@
 #define STB_IMAGE_RESIZE_IMPLEMENTATION
 #include <stb/stb_image_resize.h>
 
+#include "platform/platform.h"
+#include "texture/bmp_reader.h"
 #include "tools/common/little_endian.h"
 #include "tools/format/texture_payloads.h"
 
@@ -51,94 +54,72 @@ std::string truncatedBmp(const Bytes& b)
 }
 
 
-// stb_image reads neither 1-bit nor run-length encoded BMP files: those are
-// unpacked here into an uncompressed 8-bit BMP with the same colour table,
-// which it reads. Anything else (or a damaged header) gives nothing.
-Bytes unpackedBmp(const Bytes& b)
+// The engine's BMP reader tells what is wrong in a message box; the tools say
+// it their own way. The other hooks are passed on to whatever was installed.
+class QuietMessages : public platform::Hooks {
+public:
+    QuietMessages() : previous_(platform::installedHooks()) { platform::installHooks(this); }
+    ~QuietMessages() override { platform::installHooks(previous_); }
+    QuietMessages(const QuietMessages&) = delete;
+    QuietMessages& operator=(const QuietMessages&) = delete;
+
+    int messageBox(const char*, const char*, unsigned) override { return 1; }  // IDOK
+    bool queryPerformanceFrequency(int64_t* frequency) override
+    {
+        return previous_ && previous_->queryPerformanceFrequency(frequency);
+    }
+    bool queryPerformanceCounter(int64_t* count) override
+    {
+        return previous_ && previous_->queryPerformanceCounter(count);
+    }
+    uint32_t timeGetTime() override { return previous_ ? previous_->timeGetTime() : 0; }
+    bool failStep(const char* step) override { return previous_ && previous_->failStep(step); }
+
+private:
+    platform::Hooks* previous_;
+};
+
+// A BMP file for the engine's reader, which takes the 12- and 40-byte
+// headers: those as they are; a longer header (v4, v5) only where stb_image
+// cannot read the file (1 bit per pixel, run-length encoding), cut to its
+// first 40 bytes, which are the 40-byte header. Nothing for the rest.
+Bytes forEngineReader(const Bytes& b)
 {
-    if (b.size() < 26 || b[0] != 'B' || b[1] != 'M')
+    if (b.size() < 30 || b[0] != 'B' || b[1] != 'M')
         return {};
     const uint32_t offset = common::readLe32(&b[10]), header = common::readLe32(&b[14]);
-    const bool core = header == 12;
-    if (!core && (header < 40 || b.size() < 54))
+    if (header == 12 || header == 40)
+        return b;
+    if (header < 40 || b.size() < 54 || offset < 14 + header || offset > b.size())
         return {};
-    const int64_t width = core ? int16_t(common::readLe16(&b[18])) : int32_t(common::readLe32(&b[18]));
-    int64_t height = core ? int16_t(common::readLe16(&b[20])) : int32_t(common::readLe32(&b[22]));
-    const unsigned bits = core ? unsigned(b[24] | b[25] << 8) : unsigned(b[28] | b[29] << 8);
-    const uint32_t compression = core ? 0 : common::readLe32(&b[30]);
-    const bool rle8 = compression == 1 && bits == 8, rle4 = compression == 2 && bits == 4;
-    if (!(bits == 1 && compression == 0) && !rle8 && !rle4)
+    const unsigned bits = common::readLe16(&b[28]);
+    const uint32_t compression = common::readLe32(&b[30]);
+    if (bits != 1 && compression != 1 && compression != 2)
         return {};
-    const bool topDown = height < 0;
-    height = std::abs(height);
-    if (width <= 0 || height <= 0 || width > kMaxTextureSide || height > kMaxTextureSide || offset > b.size())
-        return {};
-
-    // The colour table: blue, green, red (and a spare byte unless core).
-    const size_t entry = core ? 3 : 4, tableAt = 14 + size_t(header);
-    size_t count = size_t(1) << bits;
-    if (!core && b.size() >= 50 && common::readLe32(&b[46]) != 0)
-        count = std::min<size_t>(count, common::readLe32(&b[46]));
-    std::vector<Rgb8> palette;
-    for (size_t i = 0; i < count && tableAt + (i + 1) * entry <= offset; ++i) {
-        const uint8_t* e = &b[tableAt + i * entry];
-        palette.push_back({e[2], e[1], e[0]});
+    Bytes cut(b.begin(), b.begin() + 54);
+    cut.insert(cut.end(), b.begin() + 14 + header, b.end());
+    const uint32_t shorter = header - 40;
+    const uint32_t newOffset = offset - shorter;
+    for (int i = 0; i < 4; ++i) {
+        cut[10 + i] = uint8_t(newOffset >> (8 * i));
+        cut[14 + i] = uint8_t(40u >> (8 * i));
     }
-    if (palette.empty())
-        return {};
-
-    // Indices bottom row first, one byte each; what the data leaves out stays 0.
-    Bytes indices(size_t(width) * size_t(height), 0);
-    auto put = [&](int64_t x, int64_t y, uint8_t index) {
-        if (x >= 0 && x < width && y >= 0 && y < height)
-            indices[size_t(y) * size_t(width) + size_t(x)] = index;
-    };
-    size_t at = offset;
-    auto next = [&](uint8_t& value) {
-        if (at >= b.size())
-            return false;
-        value = b[at++];
-        return true;
-    };
-    if (bits == 1) {
-        const size_t stride = size_t((width + 31) / 32 * 4);
-        for (int64_t row = 0; row < height; ++row) {
-            const size_t rowAt = offset + size_t(row) * stride;
-            const int64_t y = topDown ? height - 1 - row : row;
-            for (int64_t x = 0; x < width && rowAt + size_t(x / 8) < b.size(); ++x)
-                put(x, y, (b[rowAt + size_t(x / 8)] >> (7 - x % 8)) & 1);
-        }
-    } else {
-        int64_t x = 0, y = 0;
-        uint8_t count8 = 0, value = 0;
-        while (y < height && next(count8) && next(value)) {
-            if (count8 > 0) {  // a run
-                for (int i = 0; i < count8; ++i, ++x)
-                    put(x, y, rle8 ? value : uint8_t(i % 2 == 0 ? value >> 4 : value & 15));
-            } else if (value == 0) {  // end of line
-                x = 0;
-                ++y;
-            } else if (value == 1) {  // end of bitmap
-                break;
-            } else if (value == 2) {  // move on
-                uint8_t dx = 0, dy = 0;
-                if (!next(dx) || !next(dy))
-                    break;
-                x += dx;
-                y += dy;
-            } else {  // `value` pixels as they are, padded to a 16-bit boundary
-                const size_t bytes = rle8 ? value : (size_t(value) + 1) / 2;
-                const size_t start = at;
-                for (int i = 0; i < value && start + (rle8 ? size_t(i) : size_t(i / 2)) < b.size(); ++i, ++x) {
-                    const uint8_t packed = b[start + (rle8 ? size_t(i) : size_t(i / 2))];
-                    put(x, y, rle8 ? packed : uint8_t(i % 2 == 0 ? packed >> 4 : packed & 15));
-                }
-                at = start + bytes + (bytes % 2);
-            }
-        }
-    }
-    return bmpFile(int32_t(width), int32_t(height), 8, indices, palette);
+    return cut;
 }
+
+// The picture size a BMP header gives, rows stored either way.
+void bmpSize(const Bytes& b, int& width, int& height)
+{
+    if (common::readLe32(&b[14]) == 12) {
+        width = int16_t(common::readLe16(&b[18]));
+        height = int16_t(common::readLe16(&b[20]));
+    } else {
+        width = int32_t(common::readLe32(&b[18]));
+        height = int32_t(common::readLe32(&b[22]));
+    }
+    height = height == INT32_MIN ? INT32_MAX : std::abs(height);
+}
+
 }  // namespace
 
 std::string playerBmpProblem(const Bytes& b)
@@ -189,11 +170,12 @@ std::string textureFromImage(const Bytes& file, TextureImage& out, int scaledWid
     if (file.size() > size_t(INT32_MAX))
         return "is too large to read";
 
-    Bytes unpacked = unpackedBmp(file);
-    const Bytes& readable = unpacked.empty() ? file : unpacked;
+    const Bytes engineBmp = forEngineReader(file);
     int width = 0, height = 0, channels = 0;
-    const int length = int(readable.size());
-    if (!stbi_info_from_memory(readable.data(), length, &width, &height, &channels))
+    const int length = int(file.size());
+    if (!engineBmp.empty())
+        bmpSize(engineBmp, width, height);
+    else if (!stbi_info_from_memory(file.data(), length, &width, &height, &channels))
         return std::string("cannot be read as an image (") + stbi_failure_reason() +
                "); textures take BMP, PNG, JPEG, TGA, GIF, PSD or PNM files";
     height = std::abs(height);  // BMP rows stored top first give a negative height here
@@ -208,12 +190,28 @@ std::string textureFromImage(const Bytes& file, TextureImage& out, int scaledWid
     std::string cut = truncatedBmp(file);
     if (!cut.empty())
         return cut;
-    stbi_uc* pixels = stbi_load_from_memory(readable.data(), length, &width, &height, &channels, 3);
-    if (!pixels)
-        return std::string("cannot be read as an image (") + stbi_failure_reason() + ")";
-    const size_t rowBytes = size_t(width) * 3;
-    Bytes rgb(pixels, pixels + rowBytes * size_t(height));
-    stbi_image_free(pixels);
+    Bytes rgb;
+    std::unique_ptr<ImageRecord> image;
+    if (!engineBmp.empty()) {
+        QuietMessages quiet;
+        image = decodeBmp(engineBmp.data(), int32_t(engineBmp.size()));
+    }
+    if (image && !image->empty()) {
+        // The engine's rows come bottom first; the steps below take them top first.
+        width = image->width;
+        height = image->height;
+        const size_t rowBytes = size_t(width) * 3;
+        rgb.resize(rowBytes * size_t(height));
+        for (int y = 0; y < height; ++y)
+            std::memcpy(&rgb[rowBytes * size_t(height - 1 - y)], &image->pixels[rowBytes * size_t(y)], rowBytes);
+    } else {
+        // stb_image also takes a colour table shorter than the header says.
+        stbi_uc* pixels = stbi_load_from_memory(file.data(), length, &width, &height, &channels, 3);
+        if (!pixels)
+            return std::string("cannot be read as an image (") + stbi_failure_reason() + ")";
+        rgb.assign(pixels, pixels + size_t(width) * 3 * size_t(height));
+        stbi_image_free(pixels);
+    }
     if (scaled && (scaledWidth != width || scaledHeight != height)) {
         Bytes resized(size_t(scaledWidth) * 3 * size_t(scaledHeight));
         // stb_image_resize's default filters: Catmull-Rom up, Mitchell down.
