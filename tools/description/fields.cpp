@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 

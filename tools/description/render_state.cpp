@@ -1,26 +1,10 @@
+// The render state list of a description, as the GL calls the player makes.
 #include "tools/description/resources.h"
 
 #include <GL/gl.h>
 
-#include <algorithm>
 #include <array>
-#include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <map>
-#include <memory>
-
-#include "animation/dynamic.h"
-#include "geometry/box.h"
-#include "geometry/quad.h"
-#include "geometry/transform.h"
-#include "objects/camera.h"
-#include "objects/color.h"
-#include "objects/scale.h"
-#include "sound/music_track.h"
 
 namespace tools::description {
 

@@ -1,16 +1,7 @@
+// The classes a description names, and what the dynamics may drive in each.
 #include "tools/description/resources.h"
 
-#include <GL/gl.h>
-
-#include <algorithm>
-#include <array>
-#include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 
 #include "animation/dynamic.h"

@@ -1,26 +1,10 @@
+// The description compiler's writers of the resources placed in the scene:
+// transform, quad, box, camera, colour, scale, grid and model.
 #include "tools/description/resources.h"
-
-#include <GL/gl.h>
 
 #include <algorithm>
 #include <array>
-#include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <map>
-#include <memory>
-
-#include "animation/dynamic.h"
-#include "geometry/box.h"
-#include "geometry/quad.h"
-#include "geometry/transform.h"
-#include "objects/camera.h"
-#include "objects/color.h"
-#include "objects/scale.h"
-#include "sound/music_track.h"
 
 namespace tools::description {
 
@@ -140,7 +124,6 @@ void writeGrid(Fields& f, Envelope& e, const ResourceContext&)
     }
     e.body = gridPayload(grid);
 }
-
 
 // Mesh tags from the model's: "mdl" gives "mdl0", "mdl1"... shortened so
 // that tag and number fit the 4 characters.
