@@ -17,9 +17,9 @@
 #include "animation/vector_math.h"
 #include "demo/scene_object.h"
 #include "geometry/transform.h"
-#include "tools/format/animation_payloads.h"
+#include "tools/writer/animation_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using Clock = std::chrono::steady_clock;
 
 namespace {

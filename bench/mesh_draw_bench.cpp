@@ -20,9 +20,9 @@
 #include "geometry/model.h"
 #include "geometry/mesh.h"
 #include "player/window.h"
-#include "tools/format/mesh_payloads.h"
+#include "tools/writer/mesh_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using Clock = std::chrono::steady_clock;
 
 namespace {

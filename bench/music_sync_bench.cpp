@@ -49,13 +49,13 @@
 #include "sound/music_track.h"
 #include "sound/sound_api.h"
 #include "sound/sound_library.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
 #ifndef DEMOSOUND_LIBRARY
 #error "DEMOSOUND_LIBRARY must name libdemosound.so"
 #endif
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

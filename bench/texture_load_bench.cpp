@@ -19,10 +19,10 @@
 #include "demo/scene_object.h"
 #include "player/window.h"
 #include "texture/texture.h"
-#include "tools/format/texture_payloads.h"
-#include "tools/format/writer.h"
+#include "tools/writer/texture_payloads.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using Clock = std::chrono::steady_clock;
 
 namespace {

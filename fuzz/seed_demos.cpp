@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include "tools/description/description.h"
-#include "tools/format/texture_payloads.h"
+#include "tools/writer/texture_payloads.h"
 #include "tools/media/wav.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::media;
 using namespace tools::description;
 

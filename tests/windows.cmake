@@ -23,7 +23,7 @@ target_compile_options(gtest PRIVATE -w)
 # times, scratch files). stb is header-only: its folder alone is put on the
 # include path, not the Linux system's headers.
 file(GLOB WINDOWS_WRITER_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/tools/format/*.cpp ${CMAKE_SOURCE_DIR}/tools/description/*.cpp)
+  ${CMAKE_SOURCE_DIR}/tools/writer/*.cpp ${CMAKE_SOURCE_DIR}/tools/description/*.cpp)
 list(APPEND WINDOWS_WRITER_SOURCES ${CMAKE_SOURCE_DIR}/tools/common/latin1.cpp
   ${CMAKE_SOURCE_DIR}/tools/media/texture_image.cpp
   ${CMAKE_SOURCE_DIR}/tools/media/wav.cpp

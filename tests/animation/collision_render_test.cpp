@@ -6,11 +6,11 @@
 
 #include "tests/support/dynamics.h"
 #include "tests/support/scene_rendering.h"
-#include "tools/format/mesh_payloads.h"
-#include "tools/format/quadric_payloads.h"
-#include "tools/format/world_payloads.h"
+#include "tools/writer/mesh_payloads.h"
+#include "tools/writer/quadric_payloads.h"
+#include "tools/writer/world_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::render;
 
 namespace {

@@ -17,9 +17,9 @@
 #include "platform/test_double.h"
 #include "tests/support/gl_fixture.h"
 #include "tests/support/scene_loading.h"
-#include "tools/format/world_payloads.h"
+#include "tools/writer/world_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

@@ -9,11 +9,11 @@
 
 #include "tests/support/description.h"
 #include "tests/support/dynamics.h"
-#include "tools/format/animation_payloads.h"
+#include "tools/writer/animation_payloads.h"
 #include "tools/description/description.h"
 #include "tools/render/render.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::description;
 using namespace tools::render;
 

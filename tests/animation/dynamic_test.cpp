@@ -26,9 +26,9 @@
 #include "sound/music_track.h"
 #include "tests/objects/probe.h"
 #include "tests/support/dynamics.h"
-#include "tools/format/animation_payloads.h"
+#include "tools/writer/animation_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include "demo/timeline.h"
 #include "geometry/transform.h"
 #include "tests/support/dynamics.h"
-#include "tools/format/animation_payloads.h"
-#include "tools/format/writer.h"
+#include "tools/writer/animation_payloads.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

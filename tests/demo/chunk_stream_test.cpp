@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "demo/chunk_stream.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

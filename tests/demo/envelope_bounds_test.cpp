@@ -11,9 +11,9 @@
 #include <sys/resource.h>
 
 #include "demo/envelope.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ENVELOPE_TEST_UNDER_ASAN 1

@@ -10,9 +10,9 @@
 #include "platform/test_double.h"
 #include "player/frame_loop.h"
 #include "player/player.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

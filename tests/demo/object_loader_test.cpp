@@ -19,9 +19,9 @@
 #include "platform/test_double.h"
 #include "demo/settings_record.h"
 #include "sound/sound_library.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

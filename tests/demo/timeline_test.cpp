@@ -12,9 +12,9 @@
 #include "geometry/transform.h"
 #include "objects/color.h"
 #include "tests/support/gl_fixture.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include "demo/scene_object.h"
 #include "demo/timeline.h"
 #include "geometry/transform.h"
-#include "tools/format/animation_payloads.h"
-#include "tools/format/writer.h"
+#include "tools/writer/animation_payloads.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "platform/test_double.h"
-#include "tools/format/mesh_payloads.h"
-#include "tools/format/object_payloads.h"
+#include "tools/writer/mesh_payloads.h"
+#include "tools/writer/object_payloads.h"
 #include "tools/render/render.h"
-#include "tools/format/texture_payloads.h"
+#include "tools/writer/texture_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::render;
 
 namespace {

@@ -14,9 +14,9 @@
 #include "platform/test_double.h"
 #include "tests/support/gl_fixture.h"
 #include "tests/support/scene_loading.h"
-#include "tools/format/mesh_payloads.h"
+#include "tools/writer/mesh_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include "tests/objects/probe.h"
 #include "tests/support/scene_loading.h"
 #include "tests/support/scene_rendering.h"
-#include "tools/format/blend_payloads.h"
-#include "tools/format/quadric_payloads.h"
+#include "tools/writer/blend_payloads.h"
+#include "tools/writer/quadric_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::render;
 
 namespace {

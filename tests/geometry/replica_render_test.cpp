@@ -8,12 +8,12 @@
 
 #include "platform/test_double.h"
 #include "tests/support/scene_rendering.h"
-#include "tools/format/mesh_payloads.h"
-#include "tools/format/object_payloads.h"
-#include "tools/format/replica_payloads.h"
-#include "tools/format/texture_payloads.h"
+#include "tools/writer/mesh_payloads.h"
+#include "tools/writer/object_payloads.h"
+#include "tools/writer/replica_payloads.h"
+#include "tools/writer/texture_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::render;
 
 namespace {

@@ -12,9 +12,9 @@
 #include "objects/blend_mode.h"
 #include "tests/support/gl_fixture.h"
 #include "platform/test_double.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

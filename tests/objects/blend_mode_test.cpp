@@ -10,10 +10,10 @@
 #include "platform/test_double.h"
 #include "tests/objects/probe.h"
 #include "tests/support/scene_rendering.h"
-#include "tools/format/blend_payloads.h"
-#include "tools/format/geometry_payloads.h"
+#include "tools/writer/blend_payloads.h"
+#include "tools/writer/geometry_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::render;
 
 namespace {

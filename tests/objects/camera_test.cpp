@@ -10,9 +10,9 @@
 #include "objects/camera.h"
 #include "platform/test_double.h"
 #include "tests/objects/probe.h"
-#include "tools/format/object_payloads.h"
+#include "tools/writer/object_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include "objects/color.h"
 #include "platform/test_double.h"
 #include "tests/objects/probe.h"
-#include "tools/format/object_payloads.h"
+#include "tools/writer/object_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include "objects/piece_assembly.h"
 #include "tests/support/gl_fixture.h"
 #include "tests/support/scene_loading.h"
-#include "tools/format/replica_payloads.h"
+#include "tools/writer/replica_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

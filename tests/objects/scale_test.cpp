@@ -6,9 +6,9 @@
 
 #include "objects/scale.h"
 #include "tests/objects/probe.h"
-#include "tools/format/object_payloads.h"
+#include "tools/writer/object_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

@@ -14,9 +14,9 @@
 
 #include "platform/test_double.h"
 #include "player/entry.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 // The processes are the Linux player's (popen, strip, waitpid); the entry
 // point's own cases below run on both systems.

@@ -11,9 +11,9 @@
 #include "player/frame_loop.h"
 #include "player/player.h"
 #include "tests/support/gl_fixture.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

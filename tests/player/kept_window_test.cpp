@@ -14,9 +14,9 @@
 #include "platform/test_double.h"
 #include "player/demo_data.h"
 #include "player/player.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 TEST(KeptWindow, SecondRenderStateChunkRunsInTheWindowAlreadyOpen)
 {

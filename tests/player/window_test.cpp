@@ -11,9 +11,9 @@
 #include "player/settings.h"
 #include "player/window.h"
 #include "tests/support/gl_fixture.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using platform::TestDouble;
 
 TEST(WindowCreation, EachFailingStepShowsItsMessageAndTearsDown)

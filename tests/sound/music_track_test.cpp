@@ -9,11 +9,11 @@
 #include "sound/music_track.h"
 #include "sound/sound_library.h"
 #include "tests/sound/sound_fixture.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
 using namespace soundtest;
-using tools::format::s16;
-using tools::format::StreamWriter;
+using tools::writer::s16;
+using tools::writer::StreamWriter;
 using Lines = std::vector<std::string>;
 
 namespace {

@@ -14,7 +14,7 @@
 #include "sound/music_track.h"
 #include "sound/sound_library.h"
 #include "tests/sound/sound_fixture.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
 using namespace soundtest;
 using Lines = std::vector<std::string>;
@@ -23,10 +23,10 @@ namespace {
 
 Bytes musicSettings(const std::string& name)
 {
-    return tools::format::StreamWriter()
+    return tools::writer::StreamWriter()
         .add(4, Bytes(name.begin(), name.end()))
-        .add(17, tools::format::s16(20))
-        .add(8, tools::format::s16(255))
+        .add(17, tools::writer::s16(20))
+        .add(8, tools::writer::s16(255))
         .bytes();
 }
 

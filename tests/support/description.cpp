@@ -4,9 +4,9 @@
 
 #include "tools/description/description.h"
 
-tools::format::Bytes compiled(const std::string& text)
+tools::writer::Bytes compiled(const std::string& text)
 {
-    tools::format::Bytes out;
+    tools::writer::Bytes out;
     std::string error;
     EXPECT_TRUE(tools::description::compileDescription(text, out, &error)) << error;
     return out;
@@ -14,7 +14,7 @@ tools::format::Bytes compiled(const std::string& text)
 
 std::string errorOf(const std::string& text)
 {
-    tools::format::Bytes out;
+    tools::writer::Bytes out;
     std::string error;
     EXPECT_FALSE(tools::description::compileDescription(text, out, &error)) << "accepted:\n" << text;
     return error;

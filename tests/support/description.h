@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-tools::format::Bytes compiled(const std::string& text);
+tools::writer::Bytes compiled(const std::string& text);
 std::string errorOf(const std::string& text);

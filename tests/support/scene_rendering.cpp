@@ -7,9 +7,9 @@
 
 #include <unistd.h>
 
-#include "tools/format/object_payloads.h"
+#include "tools/writer/object_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::render;
 
 void RenderedScene::add(int16_t id, const std::string& tag, const Bytes& body)

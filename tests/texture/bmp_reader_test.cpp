@@ -12,9 +12,9 @@
 
 #include "platform/test_double.h"
 #include "texture/bmp_reader.h"
-#include "tools/format/texture_payloads.h"
+#include "tools/writer/texture_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include "demo/object_loader.h"
 #include "tests/support/gl_fixture.h"
 #include "texture/texture.h"
-#include "tools/format/geometry_payloads.h"
-#include "tools/format/texture_payloads.h"
+#include "tools/writer/geometry_payloads.h"
+#include "tools/writer/texture_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include "demo/object_list.h"
 #include "tests/support/gl_fixture.h"
 #include "texture/texture.h"
-#include "tools/format/texture_payloads.h"
+#include "tools/writer/texture_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

@@ -16,11 +16,11 @@
 #include "tools/inspect/inspect.h"
 #include "tools/media/audio_convert.h"
 #include "tools/description/description.h"
-#include "tools/format/texture_payloads.h"
+#include "tools/writer/texture_payloads.h"
 #include "tools/render/video.h"
 #include "tools/media/wav.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::media;
 using namespace tools::description;
 using namespace tools::inspect;

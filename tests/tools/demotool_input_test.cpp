@@ -14,9 +14,9 @@
 #include "tests/support/command.h"
 #include "tests/tools/synthetic_executables.h"
 #include "tools/inspect/inspect.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::inspect;
 namespace fs = std::filesystem;
 

@@ -12,10 +12,10 @@
 
 #include "tests/support/command.h"
 #include "tests/tools/synthetic_executables.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 #include "tools/inspect/inspect.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::inspect;
 
 namespace {
@@ -345,7 +345,7 @@ TEST(DemotoolCommands, PlayRunsHeadlessAndReportsWhereADescriptionBreaks)
     fs::create_directories(dir);
     std::string tool = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + std::string(DEMOTOOL_BINARY);
     std::string good = (dir / "good.json").string(), bad = (dir / "bad.json").string();
-    Bytes text = tools::format::text(R"({"window": {"width": 32, "height": 24}, "playback": {"frameRate": 50},
+    Bytes text = tools::writer::text(R"({"window": {"width": 32, "height": 24}, "playback": {"frameRate": 50},
         "renderState": [{"clearColor": [0, 0, 1, 1]}], "totalFrames": 5, "resources": [], "timeline": []})");
     ASSERT_TRUE(writeFile(good, text));
     Bytes broken = text;

@@ -17,15 +17,15 @@
 #include "texture/texture.h"
 #include "tools/assets/sample_assets.h"
 #include "tools/description/description.h"
-#include "tools/format/object_payloads.h"
+#include "tools/writer/object_payloads.h"
 #include "tools/render/render.h"
-#include "tools/format/sound_payloads.h"
-#include "tools/format/texture_payloads.h"
+#include "tools/writer/sound_payloads.h"
+#include "tools/writer/texture_payloads.h"
 #include "tools/media/wav.h"
 
 namespace assets = tools::assets;
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::media;
 using namespace tools::description;
 using namespace tools::render;

@@ -24,13 +24,13 @@
 #include "tests/support/description.h"
 #include "tools/assets/sample_assets.h"
 #include "tools/description/description.h"
-#include "tools/format/geometry_payloads.h"
-#include "tools/format/object_payloads.h"
-#include "tools/format/texture_payloads.h"
+#include "tools/writer/geometry_payloads.h"
+#include "tools/writer/object_payloads.h"
+#include "tools/writer/texture_payloads.h"
 
 namespace assets = tools::assets;
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::media;
 using namespace tools::description;
 namespace fs = std::filesystem;

@@ -11,10 +11,10 @@
 
 #include "tests/tools/synthetic_executables.h"
 #include "tools/inspect/inspect.h"
-#include "tools/format/file_kind.h"
-#include "tools/format/writer.h"
+#include "tools/writer/file_kind.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::inspect;
 
 namespace {
@@ -38,7 +38,7 @@ Bytes tinyDemo()
 
 TEST(PlayerRecognition, TakesOnlyOurExecutablesThatEndBeforeTheData)
 {
-    const Bytes text = tools::format::text("notes for the demo\nsecond line\n");
+    const Bytes text = tools::writer::text("notes for the demo\nsecond line\n");
     Bytes packedElf = pack(testexe::elf(1000), tinyDemo(), nullptr);
     struct Case {
         const char* what;

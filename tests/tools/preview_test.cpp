@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "tools/render/preview.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::render;
 namespace fs = std::filesystem;
 

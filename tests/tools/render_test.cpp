@@ -11,13 +11,13 @@
 #include "tests/support/command.h"
 #include "tools/assets/sample_assets.h"
 #include "tools/description/description.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 #include "tools/media/png.h"
 #include "tools/render/render.h"
 
 namespace assets = tools::assets;
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::media;
 using namespace tools::description;
 using namespace tools::render;

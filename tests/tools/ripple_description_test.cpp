@@ -8,10 +8,10 @@
 #include "tests/support/description.h"
 #include "tests/support/scene_rendering.h"
 #include "tools/inspect/inspect.h"
-#include "tools/format/deformer_payloads.h"
-#include "tools/format/mesh_payloads.h"
+#include "tools/writer/deformer_payloads.h"
+#include "tools/writer/mesh_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::inspect;
 using namespace tools::render;
 

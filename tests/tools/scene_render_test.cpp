@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "platform/test_double.h"
-#include "tools/format/animation_payloads.h"
-#include "tools/format/geometry_payloads.h"
-#include "tools/format/object_payloads.h"
+#include "tools/writer/animation_payloads.h"
+#include "tools/writer/geometry_payloads.h"
+#include "tools/writer/object_payloads.h"
 #include "tools/render/render.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::render;
 
 namespace {

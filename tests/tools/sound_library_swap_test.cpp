@@ -2,9 +2,9 @@
 
 #include "demo/chunk_stream.h"
 #include "tools/inspect/inspect.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::inspect;
 
 TEST(SoundLibrarySwap, ReplacesEveryLibraryChunkAndKeepsTheRest)

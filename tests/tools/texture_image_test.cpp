@@ -9,9 +9,9 @@
 
 #include "texture/bmp_reader.h"
 #include "tools/media/texture_image.h"
-#include "tools/format/texture_payloads.h"
+#include "tools/writer/texture_payloads.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::media;
 
 namespace {

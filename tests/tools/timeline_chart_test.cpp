@@ -18,19 +18,19 @@
 #include "tests/support/command.h"
 #include "tests/support/xml_reader.h"
 #include "tools/assets/sample_assets.h"
-#include "tools/format/animation_payloads.h"
-#include "tools/format/deformer_payloads.h"
-#include "tools/format/geometry_payloads.h"
-#include "tools/format/mesh_payloads.h"
-#include "tools/format/object_payloads.h"
-#include "tools/format/sound_payloads.h"
-#include "tools/format/writer.h"
+#include "tools/writer/animation_payloads.h"
+#include "tools/writer/deformer_payloads.h"
+#include "tools/writer/geometry_payloads.h"
+#include "tools/writer/mesh_payloads.h"
+#include "tools/writer/object_payloads.h"
+#include "tools/writer/sound_payloads.h"
+#include "tools/writer/writer.h"
 #include "tools/inspect/inspect.h"
 #include "tools/render/timeline_chart.h"
 
 namespace assets = tools::assets;
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::media;
 using namespace tools::inspect;
 using namespace tools::render;

@@ -8,11 +8,11 @@
 #include <filesystem>
 
 #include "platform/test_double.h"
-#include "tools/format/sound_payloads.h"
+#include "tools/writer/sound_payloads.h"
 #include "tools/render/video.h"
 #include "tools/media/wav.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::media;
 using namespace tools::render;
 namespace fs = std::filesystem;

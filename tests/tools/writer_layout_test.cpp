@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "demo/chunk_stream.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 namespace tools::media {
 
-using namespace tools::format;
+using namespace tools::writer;
 
 bool carriedAudio(const Bytes& file, const std::string& name, CarriedAudio& out, std::string* error)
 {

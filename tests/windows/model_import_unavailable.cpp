@@ -4,7 +4,7 @@
 
 namespace tools::media {
 
-using namespace tools::format;
+using namespace tools::writer;
 
 bool importModel(const std::string& path, std::vector<MeshFields>&, std::string* error)
 {

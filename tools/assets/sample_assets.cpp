@@ -11,12 +11,12 @@
 #include <functional>
 #include <string>
 
-#include "tools/format/texture_payloads.h"
+#include "tools/writer/texture_payloads.h"
 #include "tools/media/wav.h"
 
 namespace tools::assets {
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::media;
 
 namespace {
@@ -58,7 +58,7 @@ Bytes texture(int size, const std::function<Color(double u, double v)>& shade)
                 rgb.push_back(uint8_t(std::lround(clamp01(channel) * 255)));
         }
     }
-    return format::bmp24(size, size, rgb);
+    return writer::bmp24(size, size, rgb);
 }
 
 // Orange and deep violet squares, 8 to a side, each with a lighter rim.
@@ -381,7 +381,7 @@ bool writeSampleAssets(const std::string& directory, const AssetOptions& options
     }
     for (const Asset& asset : sampleAssets(options)) {
         std::string path = directory + "/" + asset.name;
-        if (asset.bytes.empty() || !format::writeFile(path, asset.bytes)) {
+        if (asset.bytes.empty() || !writer::writeFile(path, asset.bytes)) {
             if (error)
                 *error = "cannot write " + path;
             return false;

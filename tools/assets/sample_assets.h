@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
 namespace tools::assets {
 
-using namespace tools::format;
+using namespace tools::writer;
 
-using format::Bytes;
+using writer::Bytes;
 
 struct Asset {
     std::string name;  // file name, no folder

@@ -23,8 +23,8 @@ Run addBuild(CLI::App& command)
 
 int runBuild(const std::string& input, const std::string& output)
 {
-    format::Bytes text;
-    if (!format::readFile(input, text)) {
+    writer::Bytes text;
+    if (!writer::readFile(input, text)) {
         std::cerr << "demotool build: cannot read " << input << "\n";
         return 1;
     }
@@ -34,13 +34,13 @@ int runBuild(const std::string& input, const std::string& output)
     options.baseDirectory = slash == std::string::npos ? "." : slash == 0 ? "/" : input.substr(0, slash);
     options.soundLibrary = defaultSoundLibrary();
     options.note = [&](const std::string& line) { std::cerr << input << ": " << line << "\n"; };
-    format::Bytes data;
+    writer::Bytes data;
     std::string error;
     if (!description::compileDescription(std::string(text.begin(), text.end()), options, data, &error)) {
         std::cerr << input << ":" << error << "\n";
         return 1;
     }
-    if (!format::writeFile(output, data)) {
+    if (!writer::writeFile(output, data)) {
         std::cerr << "demotool build: cannot write " << output << "\n";
         return 1;
     }

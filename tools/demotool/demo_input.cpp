@@ -10,19 +10,19 @@
 #include "tools/demotool/commands.h"
 #include "tools/inspect/inspect.h"
 #include "tools/description/description.h"
-#include "tools/format/file_kind.h"
+#include "tools/writer/file_kind.h"
 #include "tools/render/preview.h"
 
 namespace tools::demotool {
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::description;
 using namespace tools::inspect;
 using namespace tools::render;
 
 namespace {
 
-bool blank(const format::Bytes& file)
+bool blank(const writer::Bytes& file)
 {
     for (uint8_t c : file) {
         if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
@@ -48,12 +48,12 @@ std::string readDemoInput(const std::string& command, const std::string& path, D
                           const std::string& soundLibrary)
 {
     const std::string prefix = "demotool " + command + ": ";
-    format::Bytes file;
+    writer::Bytes file;
     out = DemoInput();
     out.watched = {path};
-    if (!format::readFile(path, file))
+    if (!writer::readFile(path, file))
         return prefix + "cannot read " + path;
-    if (description || format::looksLikeDescription(file) || (blank(file) && endsWith(path, ".json"))) {
+    if (description || writer::looksLikeDescription(file) || (blank(file) && endsWith(path, ".json"))) {
         out.description = true;
         std::string text(file.begin(), file.end());
         out.watched = render::filesNamedBy(path, text);
@@ -66,20 +66,20 @@ std::string readDemoInput(const std::string& command, const std::string& path, D
             return path + ":" + error;
         return "";
     }
-    if (format::isExecutable(file)) {
-        out.data = format::demoDataOf(file);
+    if (writer::isExecutable(file)) {
+        out.data = writer::demoDataOf(file);
         if (out.data.empty())
             return prefix + path + ": a player executable with no demo data after byte " +
-                   std::to_string(format::kDataOffset);
+                   std::to_string(writer::kDataOffset);
         return "";
     }
-    if (!format::looksLikeDemoData(file))
-        return prefix + path + ": " + format::appearance(file) + ", not demo data or a description";
+    if (!writer::looksLikeDemoData(file))
+        return prefix + path + ": " + writer::appearance(file) + ", not demo data or a description";
     out.data = std::move(file);
     return "";
 }
 
-Damage damageOf(const format::Bytes& data)
+Damage damageOf(const writer::Bytes& data)
 {
     Damage damage;
     std::ostringstream text;

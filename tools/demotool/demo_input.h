@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "tools/common/temporary_file.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
 namespace tools::demotool {
 
-using namespace tools::format;
+using namespace tools::writer;
 
 struct DemoInput {
-    format::Bytes data;
+    writer::Bytes data;
     bool description = false;
     std::vector<std::string> watched;  // the description and the files it names
 };
@@ -36,7 +36,7 @@ struct Damage {
     bool cutShort = false;
     std::string cutAt;  // "chunk 2104 (timeline) at offset 120"
 };
-Damage damageOf(const format::Bytes& data);
+Damage damageOf(const writer::Bytes& data);
 
 // Prints the damage under "demotool COMMAND: FILE: damaged demo data (N
 // problems):" to stderr; false when there is none.

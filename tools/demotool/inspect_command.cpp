@@ -5,11 +5,11 @@
 
 #include "tools/demotool/commands.h"
 #include "tools/inspect/inspect.h"
-#include "tools/format/file_kind.h"
+#include "tools/writer/file_kind.h"
 
 namespace tools::demotool {
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::inspect;
 
 Run addInspect(CLI::App& command)
@@ -17,12 +17,12 @@ Run addInspect(CLI::App& command)
     auto path = std::make_shared<std::string>();
     command.add_option("FILE", *path, "demo data or a packed executable")->required();
     return [path] {
-        format::Bytes file;
-        if (!format::readFile(*path, file)) {
+        writer::Bytes file;
+        if (!writer::readFile(*path, file)) {
             std::cerr << "demotool inspect: cannot read " << *path << "\n";
             return 2;
         }
-        if (format::looksLikeDescription(file)) {
+        if (writer::looksLikeDescription(file)) {
             // Its bytes walked as chunks would only be noise.
             std::cerr << "demotool inspect: " << *path << ": looks like a description, not demo data: "
                       << "`demotool build " << *path << " -o DATA` makes demo data of it\n";

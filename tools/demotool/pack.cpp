@@ -8,12 +8,12 @@
 
 #include "tools/demotool/commands.h"
 #include "tools/demotool/demo_input.h"
-#include "tools/format/file_kind.h"
-#include "tools/format/writer.h"
+#include "tools/writer/file_kind.h"
+#include "tools/writer/writer.h"
 
 namespace tools::demotool {
 
-using namespace tools::format;
+using namespace tools::writer;
 
 int runPack(const std::string& playerPath, const std::string& dataPath, const std::string& output,
             const std::string& soundLibrary, bool keepLibrary, bool asIs);
@@ -42,16 +42,16 @@ std::string absolute(const std::string& path)
 
 // A Windows player finds its library where scripts/build-windows puts it,
 // beside the player; a Linux player's is built next to demotool.
-std::string defaultLibraryFor(format::ExecutableFormat player, const std::string& playerPath)
+std::string defaultLibraryFor(writer::ExecutableFormat player, const std::string& playerPath)
 {
-    if (player == format::ExecutableFormat::Pe)
+    if (player == writer::ExecutableFormat::Pe)
         return absolute(folderOf(playerPath) + "/demosound.dll");
     return defaultSoundLibrary();
 }
 
-const char* libraryHint(format::ExecutableFormat player)
+const char* libraryHint(writer::ExecutableFormat player)
 {
-    return player == format::ExecutableFormat::Pe
+    return player == writer::ExecutableFormat::Pe
                ? "a Windows player takes demosound.dll, which scripts/build-windows builds beside demoplayer.exe"
                : "a Linux player takes libdemosound.so, built next to demotool";
 }
@@ -88,19 +88,19 @@ Run addPack(CLI::App& command)
 int runPack(const std::string& playerPath, const std::string& dataPath, const std::string& output,
             const std::string& soundLibrary, bool keepLibrary, bool asIs)
 {
-    format::Bytes playerFile, player;
-    if (!format::readFile(playerPath, playerFile)) {
+    writer::Bytes playerFile, player;
+    if (!writer::readFile(playerPath, playerFile)) {
         std::cerr << "demotool pack: cannot read " << playerPath << "\n";
         return 1;
     }
     // A shell refuses to run what is not an executable, and the player
     // reads its data at a fixed offset: anything else would fail only later.
-    std::string problem = format::playerProblem(playerFile, &player);
+    std::string problem = writer::playerProblem(playerFile, &player);
     if (!problem.empty()) {
         std::cerr << "demotool pack: " << playerPath << ": " << problem << "\n";
         return 1;
     }
-    const format::BinaryKind playerKind = format::binaryKind(player);
+    const writer::BinaryKind playerKind = writer::binaryKind(player);
     const bool ownLibrary = soundLibrary.empty();
     const std::string libraryPath =
         ownLibrary ? defaultLibraryFor(playerKind.format, playerPath) : absolute(soundLibrary);
@@ -112,7 +112,7 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
         std::cerr << error << "\n";
         return 1;
     }
-    format::Bytes data = std::move(input.data);
+    writer::Bytes data = std::move(input.data);
     if (!input.description && reportDamage("pack", dataPath, damageOf(data))) {
         if (!asIs) {
             std::cerr << "demotool pack: refused; --as-is packs it all the same\n";
@@ -123,19 +123,19 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
 
     // The player loads the first library the data carries; one it cannot
     // load means a silent demo, which nothing at run time explains.
-    format::Bytes library, carried;
-    const bool carries = format::carriedSoundLibrary(data, &carried);
+    writer::Bytes library, carried;
+    const bool carries = writer::carriedSoundLibrary(data, &carried);
     bool keeps = keepLibrary;
     if (carries && !keepLibrary) {
-        if (!format::readFile(libraryPath, library)) {
+        if (!writer::readFile(libraryPath, library)) {
             std::cerr << "demotool pack: warning: cannot read the sound library " << libraryName
-                      << (ownLibrary && playerKind.format == format::ExecutableFormat::Pe
+                      << (ownLibrary && playerKind.format == writer::ExecutableFormat::Pe
                               ? ", which a Windows player takes from beside it"
                               : "")
                       << "; the demo keeps the one it carries\n";
             keeps = true;
         } else {
-            const std::string mismatch = format::libraryMismatch(playerKind, format::binaryKind(library));
+            const std::string mismatch = writer::libraryMismatch(playerKind, writer::binaryKind(library));
             if (!mismatch.empty()) {
                 std::cerr << "demotool pack: the sound library " << libraryName << " is " << mismatch
                           << ", so the music would not play; " << libraryHint(playerKind.format) << "\n";
@@ -146,22 +146,22 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
                 std::cerr << "demotool pack: packing it all the same (--as-is)\n";
             }
             int replaced = 0;
-            data = format::replaceSoundLibrary(data, library, &replaced);
+            data = writer::replaceSoundLibrary(data, library, &replaced);
         }
     }
     if (carries && keeps) {
-        const std::string mismatch = format::libraryMismatch(playerKind, format::binaryKind(carried));
+        const std::string mismatch = writer::libraryMismatch(playerKind, writer::binaryKind(carried));
         if (!mismatch.empty())
             std::cerr << "demotool pack: warning: the sound library the demo carries is " << mismatch
                       << ", so the music will not play; " << libraryHint(playerKind.format) << "\n";
     }
 
-    format::Bytes packed = format::pack(player, data, &error);
+    writer::Bytes packed = writer::pack(player, data, &error);
     if (packed.empty()) {
         std::cerr << "demotool pack: " << playerPath << ": " << error << "\n";
         return 1;
     }
-    if (!format::writeFile(output, packed, true)) {
+    if (!writer::writeFile(output, packed, true)) {
         std::cerr << "demotool pack: cannot write " << output << "\n";
         return 1;
     }

@@ -171,7 +171,7 @@ int runRender(const RenderArguments& a)
         char name[32];
         std::snprintf(name, sizeof name, "frame-%05d.png", int(frame.frame));
         std::string path = (std::filesystem::path(outDir) / name).string();
-        if (!format::writeFile(path, media::encodePng(frame.width, frame.height, frame.rgb))) {
+        if (!writer::writeFile(path, media::encodePng(frame.width, frame.height, frame.rgb))) {
             writeError = "cannot write " + path;
             return false;
         }

@@ -28,7 +28,7 @@ struct TimelineArguments {
     int thumbnails = 8;
 };
 
-bool looksLikeDescription(const format::Bytes& file)
+bool looksLikeDescription(const writer::Bytes& file)
 {
     for (uint8_t c : file) {
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
@@ -40,8 +40,8 @@ bool looksLikeDescription(const format::Bytes& file)
 
 int runTimeline(const TimelineArguments& a)
 {
-    format::Bytes file;
-    if (!format::readFile(a.input, file)) {
+    writer::Bytes file;
+    if (!writer::readFile(a.input, file)) {
         std::cerr << "demotool timeline: cannot read " << a.input << "\n";
         return 1;
     }
@@ -52,7 +52,7 @@ int runTimeline(const TimelineArguments& a)
         const size_t slash = a.input.rfind('/');
         options.baseDirectory = slash == std::string::npos ? "." : slash == 0 ? "/" : a.input.substr(0, slash);
         options.soundLibrary = defaultSoundLibrary();
-        format::Bytes data;
+        writer::Bytes data;
         std::string error;
         if (!description::compileDescription(std::string(file.begin(), file.end()), options, data, &error)) {
             std::cerr << a.input << ":" << error << "\n";
@@ -96,7 +96,7 @@ int runTimeline(const TimelineArguments& a)
         std::cerr << "demotool timeline: " << a.input << ": " << error << "\n";
         return 1;
     }
-    if (!format::writeFile(a.output, format::Bytes(svg.begin(), svg.end()))) {
+    if (!writer::writeFile(a.output, writer::Bytes(svg.begin(), svg.end()))) {
         std::cerr << "demotool timeline: cannot write " << a.output << "\n";
         unlink(a.output.c_str());
         return 1;

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
 namespace tools::description {
 
-using namespace tools::format;
+using namespace tools::writer;
 
 struct DescriptionOptions {
     // Where files named by relative paths ("file" of textures, music and the

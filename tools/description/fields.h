@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "tools/description/json.h"
-#include "tools/format/geometry_payloads.h"
+#include "tools/writer/geometry_payloads.h"
 
 namespace tools::description {
 
-using namespace tools::format;
+using namespace tools::writer;
 using json::Value;
 
 struct Problem {

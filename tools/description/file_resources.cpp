@@ -11,7 +11,7 @@
 
 namespace tools::description {
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::media;
 
 // ---- File resources

@@ -15,7 +15,7 @@
 
 namespace tools::description {
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::media;
 
 // One entry per class; "class" in a description names the entry.

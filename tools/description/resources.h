@@ -11,26 +11,26 @@
 #include "tools/description/description.h"
 #include "tools/description/fields.h"
 #include "tools/description/json.h"
-#include "tools/format/animation_payloads.h"
-#include "tools/format/blend_payloads.h"
-#include "tools/format/deformer_payloads.h"
-#include "tools/format/geometry_payloads.h"
-#include "tools/format/gl_enum_names.h"
-#include "tools/format/mesh_payloads.h"
-#include "tools/format/object_payloads.h"
-#include "tools/format/quadric_payloads.h"
-#include "tools/format/replica_payloads.h"
-#include "tools/format/sound_payloads.h"
-#include "tools/format/texture_payloads.h"
-#include "tools/format/world_payloads.h"
-#include "tools/format/writer.h"
+#include "tools/writer/animation_payloads.h"
+#include "tools/writer/blend_payloads.h"
+#include "tools/writer/deformer_payloads.h"
+#include "tools/writer/geometry_payloads.h"
+#include "tools/writer/gl_enum_names.h"
+#include "tools/writer/mesh_payloads.h"
+#include "tools/writer/object_payloads.h"
+#include "tools/writer/quadric_payloads.h"
+#include "tools/writer/replica_payloads.h"
+#include "tools/writer/sound_payloads.h"
+#include "tools/writer/texture_payloads.h"
+#include "tools/writer/world_payloads.h"
+#include "tools/writer/writer.h"
 #include "tools/media/audio_convert.h"
 #include "tools/media/model_import.h"
 #include "tools/media/texture_image.h"
 
 namespace tools::description {
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::media;
 
 struct ResourceContext;

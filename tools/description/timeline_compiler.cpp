@@ -10,7 +10,7 @@
 
 namespace tools::description {
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::media;
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "tools/common/latin1.h"
-#include "tools/format/animation_payloads.h"
+#include "tools/writer/animation_payloads.h"
 
 namespace tools::inspect {
 
@@ -106,7 +106,7 @@ std::string dynamicFields(int16_t id, const uint8_t* p)
     };
     const int mode = p[0];
     const int16_t index = int16_t(p[9] | p[10] << 8);
-    const std::string shown = common::utf8FromLatin1(format::dynamicParameterName(index));
+    const std::string shown = common::utf8FromLatin1(writer::dynamicParameterName(index));
     std::string text = std::string(id == 1002 ? "scalar" : id == 1003 ? "translation" : "rotation") + " '" +
                        (shown.empty() ? "#" + std::to_string(index) + "' (no such parameter)" : shown + "'") +
                        ", value " + f32At(5) + " per frame, initial " + f32At(1) + ", mode " +

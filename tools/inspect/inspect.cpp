@@ -10,16 +10,16 @@
 #include <vector>
 
 #include "demo/chunk_stream.h"
-#include "tools/format/file_kind.h"
-#include "tools/format/gl_enum_names.h"
+#include "tools/writer/file_kind.h"
+#include "tools/writer/gl_enum_names.h"
 #include "tools/inspect/chunk_text.h"
 
 namespace tools::inspect {
 
-using namespace tools::format;
+using namespace tools::writer;
 namespace {
 
-using format::Bytes;
+using writer::Bytes;
 
 // A stretch of the demo data: where it lives in memory and where it starts in
 // the data (for the offsets we print).
@@ -459,7 +459,7 @@ private:
     void libraryImage(const Region& r)
     {
         const size_t size = r.size > 0 ? size_t(r.size) : 0;
-        line(2) << "library image: " << format::binaryKind(r.data, size).name << ", " << size
+        line(2) << "library image: " << writer::binaryKind(r.data, size).name << ", " << size
                 << (size == 1 ? " byte" : " bytes") << '\n';
     }
 
@@ -499,16 +499,16 @@ private:
         case 341:
             if (!needs(3, id, offset, p, classId == 340 ? 4 : 6) || !s.readS16(a) || !s.readS16(b))
                 return;
-            line(3) << "source " << glNameOf(format::kBlendFactorNames, a) << ", destination "
-                    << glNameOf(format::kBlendFactorNames, b);
+            line(3) << "source " << glNameOf(writer::kBlendFactorNames, a) << ", destination "
+                    << glNameOf(writer::kBlendFactorNames, b);
             if (classId == 341 && s.readS16(c))
                 out_ << ", trail length " << c;
             out_ << '\n';
             return;
         case 345:
             if (needs(3, id, offset, p, 4) && s.readS16(a) && s.readS16(b))
-                line(3) << "face " << glNameOf(format::kPolygonFaceNames, a) << ", mode "
-                        << glNameOf(format::kPolygonModeNames, b) << '\n';
+                line(3) << "face " << glNameOf(writer::kPolygonFaceNames, a) << ", mode "
+                        << glNameOf(writer::kPolygonModeNames, b) << '\n';
             return;
         case 400:
             quadricBody(p);
@@ -531,7 +531,7 @@ private:
                 return;
             }
             const int64_t offset = r.base + start;
-            const format::EnumName* kind = enumNameOf(format::kQuadricKindNames, id);
+            const writer::EnumName* kind = enumNameOf(writer::kQuadricKindNames, id);
             if (kind) {
                 line(3) << id << " " << kind->name << '\n';
                 if (length != 0)
@@ -558,10 +558,10 @@ private:
                 uint16_t textured = 0;
                 if (needs(3, id, offset, p, 14) && f.readU32(style) && f.readU32(normals) &&
                     f.readU32(orientation) && f.readU16(textured))
-                    line(3) << "15 style: draw style " << glNameOf(format::kQuadricDrawStyleNames, int32_t(style))
-                            << ", normals " << glNameOf(format::kQuadricNormalsNames, int32_t(normals))
+                    line(3) << "15 style: draw style " << glNameOf(writer::kQuadricDrawStyleNames, int32_t(style))
+                            << ", normals " << glNameOf(writer::kQuadricNormalsNames, int32_t(normals))
                             << ", orientation "
-                            << glNameOf(format::kQuadricOrientationNames, int32_t(orientation))
+                            << glNameOf(writer::kQuadricOrientationNames, int32_t(orientation))
                             << ", textured " << ((textured & 0xFF) ? "yes" : "no") << '\n';
                 break;
             }
@@ -714,11 +714,11 @@ const char* topLevelName(int id)
 bool inspect(const Bytes& file, std::ostream& out)
 {
     Inspector inspector(out);
-    Bytes data = format::demoDataOf(file);
-    const format::ExecutableFormat format = format::executableLayout(file).format;
-    bool packed = format != format::ExecutableFormat::None;
+    Bytes data = writer::demoDataOf(file);
+    const writer::ExecutableFormat format = writer::executableLayout(file).format;
+    bool packed = format != writer::ExecutableFormat::None;
     if (packed)
-        out << "packed executable (" << format::formatName(format) << "), " << file.size() << " bytes; demo data at " << format::kDataOffset
+        out << "packed executable (" << writer::formatName(format) << "), " << file.size() << " bytes; demo data at " << writer::kDataOffset
             << ", " << data.size() << " bytes\n";
     else
         out << "demo data, " << data.size() << " bytes\n";
@@ -728,7 +728,7 @@ bool inspect(const Bytes& file, std::ostream& out)
         out << "! demo data too large to inspect\n";
         problems = 1;
     } else if (data.empty()) {
-        out << (packed ? "! no demo data after offset " + std::to_string(format::kDataOffset) + "\n"
+        out << (packed ? "! no demo data after offset " + std::to_string(writer::kDataOffset) + "\n"
                        : std::string("! no demo data\n"));
         problems = 1;
     } else {

@@ -7,11 +7,11 @@
 
 #include <string>
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
 namespace tools::media {
 
-using namespace tools::format;
+using namespace tools::writer;
 
 constexpr int kMusicRate = 44100;
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "tools/format/mesh_payloads.h"
+#include "tools/writer/mesh_payloads.h"
 
 namespace tools::media {
 
-using namespace tools::format;
+using namespace tools::writer;
 
 // Every triangle mesh of the file, once for each place the file's node tree
 // puts it, with that node's transform applied: positions, triangle indices

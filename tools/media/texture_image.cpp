@@ -17,11 +17,11 @@
 #include "platform/platform.h"
 #include "texture/bmp_reader.h"
 #include "tools/common/little_endian.h"
-#include "tools/format/texture_payloads.h"
+#include "tools/writer/texture_payloads.h"
 
 namespace tools::media {
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

@@ -6,11 +6,11 @@
 
 #include <string>
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
 namespace tools::media {
 
-using namespace tools::format;
+using namespace tools::writer;
 
 // The largest side every usual driver's GL_MAX_TEXTURE_SIZE allows.
 constexpr int kMaxTextureSide = 8192;

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
 namespace tools::media {
 
-using namespace tools::format;
+using namespace tools::writer;
 
 // The whole file: RIFF header, 16-byte fmt chunk, then the data chunk.
 Bytes encodeWav(const std::vector<int16_t>& interleaved, int rate, int channels);

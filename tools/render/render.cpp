@@ -1,6 +1,6 @@
 #include "tools/render/render.h"
 
-#include "tools/format/file_kind.h"
+#include "tools/writer/file_kind.h"
 
 #include <GL/gl.h>
 
@@ -16,7 +16,7 @@
 
 namespace tools::render {
 
-using namespace tools::format;
+using namespace tools::writer;
 
 namespace {
 

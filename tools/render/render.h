@@ -9,11 +9,11 @@
 #include <utility>
 #include <vector>
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
 namespace tools::render {
 
-using namespace tools::format;
+using namespace tools::writer;
 
 // Frame numbers such as "1,10,20-25": ascending or not, overlaps allowed.
 class FrameList {

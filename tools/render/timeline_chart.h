@@ -11,11 +11,11 @@
 
 #include "sound/demosound/decoder.h"
 #include "tools/inspect/timeline_walk.h"
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
 namespace tools::render {
 
-using namespace tools::format;
+using namespace tools::writer;
 using namespace tools::inspect;
 
 struct ChartThumbnail {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
 namespace tools::render {
 
-using namespace tools::format;
+using namespace tools::writer;
 
 // The audio file of the first music resource (461) in demo data or a packed
 // demo, or nothing.

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "tools/format/geometry_payloads.h"
+#include "tools/writer/geometry_payloads.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 struct QuadricFields {
     TransformFields transform;
@@ -29,4 +29,4 @@ Bytes quadricStyleChunk(const QuadricFields& quadric);
 // 275, 8, 15, then the kind chunk (none for kind 0), then the zero byte.
 Bytes quadricPayload(const QuadricFields& quadric);
 
-}  // namespace tools::format
+}  // namespace tools::writer

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 struct ForceFields {
     std::string tag;
@@ -25,4 +25,4 @@ Bytes forcePayload(const ForceFields& force);
 // 421 per force, 423 per spawner, 422 when rolling, then the zero byte.
 Bytes worldPayload(const WorldFields& world);
 
-}  // namespace tools::format
+}  // namespace tools::writer

@@ -1,9 +1,9 @@
-#include "tools/format/animation_payloads.h"
+#include "tools/writer/animation_payloads.h"
 
 #include "animation/dynamic.h"
 #include "tools/common/latin1.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 namespace {
 
@@ -53,4 +53,4 @@ Bytes vectorDynamicPayload(const DynamicFields& d)
     return cat({scalarDynamicPayload(d), f32(d.vector[0]), f32(d.vector[1]), f32(d.vector[2])});
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

@@ -1,6 +1,6 @@
-#include "tools/format/deformer_payloads.h"
+#include "tools/writer/deformer_payloads.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 Bytes ripplePayload(const RippleFields& r)
 {
@@ -10,4 +10,4 @@ Bytes ripplePayload(const RippleFields& r)
         .bytes();
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

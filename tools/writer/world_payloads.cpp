@@ -1,6 +1,6 @@
-#include "tools/format/world_payloads.h"
+#include "tools/writer/world_payloads.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 Bytes forcePayload(const ForceFields& f)
 {
@@ -19,4 +19,4 @@ Bytes worldPayload(const WorldFields& world)
     return w.bytes();
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

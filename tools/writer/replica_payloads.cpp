@@ -1,6 +1,6 @@
-#include "tools/format/replica_payloads.h"
+#include "tools/writer/replica_payloads.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 Bytes circleChunk(float angle, float radius, bool faceCentre)
 {
@@ -52,4 +52,4 @@ Bytes assemblyPayload(const AssemblyFields& a)
         .bytes();
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

@@ -1,6 +1,6 @@
-#include "tools/format/quadric_payloads.h"
+#include "tools/writer/quadric_payloads.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 Bytes quadricSizesChunk(const QuadricFields& q)
 {
@@ -23,4 +23,4 @@ Bytes quadricPayload(const QuadricFields& q)
     return stream.bytes();
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 // GL blend factors as signed 16-bit values, then the trailing byte (5 bytes).
 struct BlendPayload {
@@ -29,4 +29,4 @@ struct PolygonModePayload {
 };
 Bytes polygonModePayload(const PolygonModePayload& polygonMode);
 
-}  // namespace tools::format
+}  // namespace tools::writer

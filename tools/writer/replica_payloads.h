@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/format/geometry_payloads.h"
+#include "tools/writer/geometry_payloads.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 struct ReplicatorFields {
     TransformFields transform;
@@ -47,4 +47,4 @@ struct AssemblyFields {
 // 14 (seed), 352 (source), then the zero byte.
 Bytes assemblyPayload(const AssemblyFields& assembly);
 
-}  // namespace tools::format
+}  // namespace tools::writer

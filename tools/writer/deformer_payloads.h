@@ -1,9 +1,9 @@
 // Payload of the mesh deformers: the ripple (450).
 #pragma once
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 struct RippleFields {
     float startRadius = 0;
@@ -15,4 +15,4 @@ struct RippleFields {
 // 15 (start radius, speed, amplitude, width), 16 (centre), the zero byte.
 Bytes ripplePayload(const RippleFields& ripple);
 
-}  // namespace tools::format
+}  // namespace tools::writer

@@ -1,11 +1,11 @@
-#include "tools/format/file_kind.h"
+#include "tools/writer/file_kind.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
-namespace tools::format {
+namespace tools::writer {
 
 namespace {
 
@@ -377,4 +377,4 @@ std::string appearance(const Bytes& file)
     return text;
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

@@ -2,9 +2,9 @@
 // colour (3) and scale (150), written as the player reads them.
 #pragma once
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 // Chunk stream 301 position, 302 up vector, 303 centre, 304 fade colour and
 // value, 305 proximity, in that order, with the trailing byte. A group whose
@@ -36,4 +36,4 @@ struct ScalePayload {
 };
 Bytes scalePayload(const ScalePayload& scale);
 
-}  // namespace tools::format
+}  // namespace tools::writer

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace tools::format {
+namespace tools::writer {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -154,4 +154,4 @@ bool carriedSoundLibrary(const Bytes& data, Bytes* library);
 bool readFile(const std::string& path, Bytes& out);
 bool writeFile(const std::string& path, const Bytes& data, bool executable = false);
 
-}  // namespace tools::format
+}  // namespace tools::writer

@@ -1,6 +1,6 @@
-#include "tools/format/object_payloads.h"
+#include "tools/writer/object_payloads.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 namespace {
 
@@ -40,4 +40,4 @@ Bytes scalePayload(const ScalePayload& s)
     return cat({floats({s.x, s.y, s.z}), u8(0)});
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

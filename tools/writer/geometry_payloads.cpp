@@ -1,6 +1,6 @@
-#include "tools/format/geometry_payloads.h"
+#include "tools/writer/geometry_payloads.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 namespace {
 
@@ -52,4 +52,4 @@ Bytes boxPayload(const BoxFields& box)
         .bytes();
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

@@ -1,6 +1,6 @@
-#include "tools/format/blend_payloads.h"
+#include "tools/writer/blend_payloads.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 Bytes blendModePayload(const BlendPayload& b)
 {
@@ -17,4 +17,4 @@ Bytes polygonModePayload(const PolygonModePayload& p)
     return cat({s16(p.face), s16(p.mode), u8(0)});
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

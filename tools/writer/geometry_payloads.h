@@ -3,9 +3,9 @@
 
 #include <array>
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 using Vec3 = std::array<float, 3>;
 
@@ -43,4 +43,4 @@ struct BoxFields {
 // 275 then 251 (the three sizes), then the zero byte.
 Bytes boxPayload(const BoxFields& box);
 
-}  // namespace tools::format
+}  // namespace tools::writer

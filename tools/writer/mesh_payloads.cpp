@@ -1,6 +1,6 @@
-#include "tools/format/mesh_payloads.h"
+#include "tools/writer/mesh_payloads.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 namespace {
 
@@ -62,4 +62,4 @@ Bytes modelResource(const std::string& tag, const Bytes& modelPayloadBytes, cons
     return resource(109, e);
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

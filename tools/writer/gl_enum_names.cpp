@@ -1,11 +1,11 @@
-#include "tools/format/gl_enum_names.h"
+#include "tools/writer/gl_enum_names.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
 #include <cstdio>
 
-namespace tools::format {
+namespace tools::writer {
 
 #define GL_NAME(name, constant) {name, #constant, constant}
 
@@ -80,4 +80,4 @@ std::string glNameOf(const std::vector<EnumName>& names, int32_t value)
     return buffer;
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

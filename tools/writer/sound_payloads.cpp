@@ -1,6 +1,6 @@
-#include "tools/format/sound_payloads.h"
+#include "tools/writer/sound_payloads.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 Bytes musicSettings(const MusicSettings& settings)
 {
@@ -26,4 +26,4 @@ Bytes soundLibraryResource(const Bytes& library)
     return chunk(463, library);
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

@@ -1,6 +1,6 @@
-#include "tools/format/texture_payloads.h"
+#include "tools/writer/texture_payloads.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 namespace {
 
@@ -183,4 +183,4 @@ Bytes textureCopyResource(const std::string& tagText, const std::string& sourceT
     return resource(202, e);
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

@@ -1,6 +1,6 @@
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-#include "tools/format/file_kind.h"
+#include "tools/writer/file_kind.h"
 
 #include <sys/stat.h>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <fstream>
 
-namespace tools::format {
+namespace tools::writer {
 
 // ---- Primitive little-endian values
 
@@ -406,4 +406,4 @@ bool writeFile(const std::string& path, const Bytes& data, bool executable)
     return true;
 }
 
-}  // namespace tools::format
+}  // namespace tools::writer

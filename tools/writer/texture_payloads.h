@@ -8,9 +8,9 @@
 #include <optional>
 #include <vector>
 
-#include "tools/format/writer.h"
+#include "tools/writer/writer.h"
 
-namespace tools::format {
+namespace tools::writer {
 
 // ---- BMP files
 
@@ -93,4 +93,4 @@ Bytes textureResource(const std::string& tag, const Bytes& bmp, const Bytes& par
 Bytes textureCopyResource(const std::string& tag, const std::string& sourceTag,
                           const Bytes& parameters = textureParameters());
 
-}  // namespace tools::format
+}  // namespace tools::writer
