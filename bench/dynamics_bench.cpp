@@ -19,7 +19,7 @@
 #include "geometry/transform.h"
 #include "tools/writer/animation_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
 using Clock = std::chrono::steady_clock;
 
 namespace {

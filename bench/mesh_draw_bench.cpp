@@ -22,7 +22,7 @@
 #include "player/window.h"
 #include "tools/writer/mesh_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
 using Clock = std::chrono::steady_clock;
 
 namespace {

@@ -55,7 +55,7 @@
 #error "DEMOSOUND_LIBRARY must name libdemosound.so"
 #endif
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

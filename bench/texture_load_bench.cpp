@@ -22,7 +22,7 @@
 #include "tools/writer/texture_payloads.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
 using Clock = std::chrono::steady_clock;
 
 namespace {

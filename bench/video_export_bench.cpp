@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "tools/writer/render.h"
-#include "tools/writer/video.h"
+#include "tools/render/render.h"
+#include "tools/render/video.h"
 
-using namespace authoring;
+using namespace tools::render;
 using Clock = std::chrono::steady_clock;
 
 namespace {

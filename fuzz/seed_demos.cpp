@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include "demo/format.h"
-#include "tools/writer/description.h"
+#include "tools/description/description.h"
 #include "tools/writer/texture_payloads.h"
-#include "tools/writer/wav.h"
+#include "tools/media/wav.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::media;
+using namespace tools::description;
 
 namespace fuzzing {
 

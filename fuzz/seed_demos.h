@@ -12,7 +12,7 @@ namespace fuzzing {
 
 struct Seed {
     std::string name;
-    authoring::Bytes data;
+    tools::writer::Bytes data;
 };
 
 // One whole demo per resource class that has a line in the table. Empty with
@@ -22,10 +22,10 @@ std::vector<Seed> seedDemos(std::string* error);
 std::vector<std::string> classesWithoutSeed();
 // The resources of every seed demo in one resource stream (tags made unique):
 // what the timeline target plays its inputs over.
-authoring::Bytes allSeedResources();
+tools::writer::Bytes allSeedResources();
 std::vector<Seed> seedBitmaps();
 
 // The payload of the first top-level chunk `id` of demo data, or nothing.
-authoring::Bytes topLevelPayload(const authoring::Bytes& demo, int16_t id);
+tools::writer::Bytes topLevelPayload(const tools::writer::Bytes& demo, int16_t id);
 
 }  // namespace fuzzing

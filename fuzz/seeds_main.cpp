@@ -24,15 +24,15 @@ int main(int argc, char** argv)
         std::filesystem::create_directories(dir + "/" + target);
     bool ok = true;
     for (const fuzzing::Seed& demo : demos) {
-        ok &= authoring::writeFile(dir + "/container/" + demo.name + ".dat", demo.data);
-        ok &= authoring::writeFile(dir + "/resource/" + demo.name + ".dat",
-                                   fuzzing::topLevelPayload(demo.data, format::kResources));
-        authoring::Bytes timeline = fuzzing::topLevelPayload(demo.data, format::kTimeline);
+        ok &= tools::writer::writeFile(dir + "/container/" + demo.name + ".dat", demo.data);
+        ok &= tools::writer::writeFile(dir + "/resource/" + demo.name + ".dat",
+                                       fuzzing::topLevelPayload(demo.data, format::kResources));
+        tools::writer::Bytes timeline = fuzzing::topLevelPayload(demo.data, format::kTimeline);
         if (!timeline.empty())
-            ok &= authoring::writeFile(dir + "/timeline/" + demo.name + ".dat", timeline);
+            ok &= tools::writer::writeFile(dir + "/timeline/" + demo.name + ".dat", timeline);
     }
     for (const fuzzing::Seed& bitmap : fuzzing::seedBitmaps())
-        ok &= authoring::writeFile(dir + "/bmp/" + bitmap.name, bitmap.data);
+        ok &= tools::writer::writeFile(dir + "/bmp/" + bitmap.name, bitmap.data);
     for (const std::string& name : fuzzing::classesWithoutSeed())
         std::fprintf(stderr, "fuzz_seeds: no seed line for class '%s' (fuzz/seed_demos.cpp)\n", name.c_str());
     return ok ? 0 : 1;

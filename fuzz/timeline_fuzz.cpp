@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const authoring::Bytes resources = fuzzing::allSeedResources();
+    static const tools::writer::Bytes resources = fuzzing::allSeedResources();
     fuzzing::FuzzPlayer fuzz;
     Player& player = fuzz.player;
     player.resourceLoader = new ObjectLoader(resources.data(), int32_t(resources.size()));

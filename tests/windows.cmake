@@ -15,14 +15,19 @@ target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
 target_compile_options(gtest PUBLIC -include ${CMAKE_SOURCE_DIR}/tests/windows/gtest_notification.h)
 target_compile_options(gtest PRIVATE -w)
 
-# The writer's payload builders make the tests' demo data. Left out: what
-# needs libraries the cross build has not (assimp, libpng) or POSIX process
-# calls (ffmpeg for music and the timeline chart's frames, the preview's
-# file times). stb is header-only: its folder
-# alone is put on the include path, not the Linux system's headers.
-file(GLOB WINDOWS_WRITER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/writer/*.cpp)
-list(FILTER WINDOWS_WRITER_SOURCES EXCLUDE REGEX
-  "tools/writer/(model_import|png|preview|video|audio_convert|timeline_walk|timeline_chart)\\.cpp$")
+# The format's writer and payload builders make the tests' demo data, and the
+# description compiler the rest; of the tools' other parts only what reads
+# images and WAV files and plays a demo offline. Left out: what needs
+# libraries the cross build has not (assimp, libpng) or POSIX process calls
+# (ffmpeg for music and the timeline chart's frames, the preview's file
+# times, scratch files). stb is header-only: its folder alone is put on the
+# include path, not the Linux system's headers.
+file(GLOB WINDOWS_WRITER_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tools/writer/*.cpp ${CMAKE_SOURCE_DIR}/tools/description/*.cpp)
+list(APPEND WINDOWS_WRITER_SOURCES ${CMAKE_SOURCE_DIR}/tools/common/latin1.cpp
+  ${CMAKE_SOURCE_DIR}/tools/media/texture_image.cpp
+  ${CMAKE_SOURCE_DIR}/tools/media/wav.cpp
+  ${CMAKE_SOURCE_DIR}/tools/render/render.cpp)
 add_library(demowriter_windows STATIC ${WINDOWS_WRITER_SOURCES}
   ${CMAKE_SOURCE_DIR}/tests/windows/model_import_unavailable.cpp
   ${CMAKE_SOURCE_DIR}/tests/windows/audio_convert_unavailable.cpp)

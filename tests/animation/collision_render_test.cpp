@@ -10,7 +10,8 @@
 #include "tools/writer/quadric_payloads.h"
 #include "tools/writer/world_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::render;
 
 namespace {
 

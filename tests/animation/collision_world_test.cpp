@@ -19,7 +19,7 @@
 #include "tests/support/scene_loading.h"
 #include "tools/writer/world_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

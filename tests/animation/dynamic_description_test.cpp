@@ -10,10 +10,12 @@
 #include "tests/support/description.h"
 #include "tests/support/dynamics.h"
 #include "tools/writer/animation_payloads.h"
-#include "tools/writer/description.h"
-#include "tools/writer/render.h"
+#include "tools/description/description.h"
+#include "tools/render/render.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::description;
+using namespace tools::render;
 
 namespace {
 

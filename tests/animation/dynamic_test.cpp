@@ -28,7 +28,7 @@
 #include "tests/support/dynamics.h"
 #include "tools/writer/animation_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

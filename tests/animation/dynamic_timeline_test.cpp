@@ -15,7 +15,7 @@
 #include "tools/writer/animation_payloads.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "demo/envelope.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ENVELOPE_TEST_UNDER_ASAN 1

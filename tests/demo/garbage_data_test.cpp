@@ -12,7 +12,7 @@
 #include "player/player.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "sound/sound_library.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "tests/support/gl_fixture.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

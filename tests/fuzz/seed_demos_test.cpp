@@ -17,7 +17,7 @@
 #include "player/player.h"
 #include "texture/bmp_reader.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 TEST(SeedDemos, EveryResourceClassHasALineInTheSeedTable)
 {

@@ -10,10 +10,11 @@
 #include "platform/test_double.h"
 #include "tools/writer/mesh_payloads.h"
 #include "tools/writer/object_payloads.h"
-#include "tools/writer/render.h"
+#include "tools/render/render.h"
 #include "tools/writer/texture_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::render;
 
 namespace {
 

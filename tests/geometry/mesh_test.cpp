@@ -16,7 +16,7 @@
 #include "tests/support/scene_loading.h"
 #include "tools/writer/mesh_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

@@ -18,7 +18,8 @@
 #include "tools/writer/blend_payloads.h"
 #include "tools/writer/quadric_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::render;
 
 namespace {
 

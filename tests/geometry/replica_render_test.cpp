@@ -13,7 +13,8 @@
 #include "tools/writer/replica_payloads.h"
 #include "tools/writer/texture_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::render;
 
 namespace {
 

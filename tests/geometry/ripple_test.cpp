@@ -14,7 +14,7 @@
 #include "platform/test_double.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

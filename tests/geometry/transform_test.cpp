@@ -13,7 +13,7 @@
 #include "tests/support/scene_loading.h"
 #include "tools/writer/geometry_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

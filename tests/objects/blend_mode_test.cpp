@@ -13,7 +13,8 @@
 #include "tools/writer/blend_payloads.h"
 #include "tools/writer/geometry_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::render;
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "tests/objects/probe.h"
 #include "tools/writer/object_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "tests/support/scene_loading.h"
 #include "tools/writer/replica_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

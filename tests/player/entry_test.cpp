@@ -20,7 +20,7 @@
 #include "player/player.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 // The processes are the Linux player's (popen, strip, waitpid); the entry
 // point's own cases below run on both systems.

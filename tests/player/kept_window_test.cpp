@@ -16,7 +16,7 @@
 #include "player/player.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 TEST(KeptWindow, SecondRenderStateChunkRunsInTheWindowAlreadyOpen)
 {

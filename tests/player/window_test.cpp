@@ -13,7 +13,7 @@
 #include "tests/support/gl_fixture.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
 using platform::TestDouble;
 
 TEST(WindowCreation, EachFailingStepShowsItsMessageAndTearsDown)

@@ -12,8 +12,8 @@
 #include "tools/writer/writer.h"
 
 using namespace soundtest;
-using authoring::s16;
-using authoring::StreamWriter;
+using tools::writer::s16;
+using tools::writer::StreamWriter;
 using Lines = std::vector<std::string>;
 
 namespace {

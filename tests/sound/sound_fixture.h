@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sound/sound_library.h"
-#include "tools/writer/wav.h"
+#include "tools/media/wav.h"
 
 namespace soundtest {
 
@@ -71,6 +71,6 @@ SoundLibrary* libraryFromFile(const std::string& path);
 // 16-bit sine tone, the same in every channel.
 std::vector<int16_t> sine(int rate, int channels, double seconds, double frequency, double amplitude);
 Bytes encodeMp3(const std::vector<int16_t>& interleaved, int rate, int channels);
-using authoring::encodeWav;
+using tools::media::encodeWav;
 
 }  // namespace soundtest

@@ -23,10 +23,10 @@ namespace {
 
 Bytes musicSettings(const std::string& name)
 {
-    return authoring::StreamWriter()
+    return tools::writer::StreamWriter()
         .add(4, Bytes(name.begin(), name.end()))
-        .add(17, authoring::s16(20))
-        .add(8, authoring::s16(255))
+        .add(17, tools::writer::s16(20))
+        .add(8, tools::writer::s16(255))
         .bytes();
 }
 

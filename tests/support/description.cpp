@@ -2,20 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/writer/description.h"
+#include "tools/description/description.h"
 
-authoring::Bytes compiled(const std::string& text)
+tools::writer::Bytes compiled(const std::string& text)
 {
-    authoring::Bytes out;
+    tools::writer::Bytes out;
     std::string error;
-    EXPECT_TRUE(authoring::compileDescription(text, out, &error)) << error;
+    EXPECT_TRUE(tools::description::compileDescription(text, out, &error)) << error;
     return out;
 }
 
 std::string errorOf(const std::string& text)
 {
-    authoring::Bytes out;
+    tools::writer::Bytes out;
     std::string error;
-    EXPECT_FALSE(authoring::compileDescription(text, out, &error)) << "accepted:\n" << text;
+    EXPECT_FALSE(tools::description::compileDescription(text, out, &error)) << "accepted:\n" << text;
     return error;
 }

@@ -6,5 +6,5 @@
 
 #include "tools/writer/writer.h"
 
-authoring::Bytes compiled(const std::string& text);
+tools::writer::Bytes compiled(const std::string& text);
 std::string errorOf(const std::string& text);

@@ -1,6 +1,6 @@
 #include "tests/support/dynamics.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 DynamicFields fields(const std::string& parameter, bool reset, float initial, float perFrame,
                      std::array<float, 3> vector)

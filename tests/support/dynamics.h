@@ -9,10 +9,10 @@
 #include "tools/writer/animation_payloads.h"
 #include "tools/writer/writer.h"
 
-authoring::DynamicFields fields(const std::string& parameter, bool reset, float initial, float perFrame,
+tools::writer::DynamicFields fields(const std::string& parameter, bool reset, float initial, float perFrame,
                                 std::array<float, 3> vector = {0, 0, 0});
 
 // Command 1002, 1003 or 1004 with the payload of its kind.
-authoring::AttachDynamic attachDynamic(int16_t kind, const std::string& tag, const std::string& parent,
+tools::writer::AttachDynamic attachDynamic(int16_t kind, const std::string& tag, const std::string& parent,
                                        const std::string& after, int16_t start, int16_t length,
-                                       const authoring::DynamicFields& f);
+                                       const tools::writer::DynamicFields& f);

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-void loadExact(SceneObject& object, const authoring::Bytes& bytes)
+void loadExact(SceneObject& object, const tools::writer::Bytes& bytes)
 {
     std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() + (bytes.empty() ? 1 : 0)]);
     if (!bytes.empty())

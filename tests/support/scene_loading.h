@@ -5,7 +5,7 @@
 #include "tools/writer/writer.h"
 
 // Loads from an exact-size heap copy, so a read past the end is caught.
-void loadExact(SceneObject& object, const authoring::Bytes& bytes);
+void loadExact(SceneObject& object, const tools::writer::Bytes& bytes);
 
 // A child that counts its steps and passes them on.
 class Counter : public SceneObject {

@@ -9,7 +9,8 @@
 
 #include "tools/writer/object_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::render;
 
 void RenderedScene::add(int16_t id, const std::string& tag, const Bytes& body)
 {

@@ -14,7 +14,7 @@
 #include "texture/bmp_reader.h"
 #include "tools/writer/texture_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "tools/writer/geometry_payloads.h"
 #include "tools/writer/texture_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

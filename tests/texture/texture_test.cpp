@@ -18,7 +18,7 @@
 #include "texture/texture.h"
 #include "tools/writer/texture_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

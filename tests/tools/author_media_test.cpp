@@ -13,14 +13,18 @@
 #include "demo/chunk_stream.h"
 #include "demo/envelope.h"
 #include "tests/support/description.h"
-#include "tools/demotool/inspect.h"
-#include "tools/writer/audio_convert.h"
-#include "tools/writer/description.h"
+#include "tools/inspect/inspect.h"
+#include "tools/media/audio_convert.h"
+#include "tools/description/description.h"
 #include "tools/writer/texture_payloads.h"
-#include "tools/writer/video.h"
-#include "tools/writer/wav.h"
+#include "tools/render/video.h"
+#include "tools/media/wav.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::media;
+using namespace tools::description;
+using namespace tools::inspect;
+using namespace tools::render;
 namespace fs = std::filesystem;
 
 namespace {
@@ -296,7 +300,7 @@ TEST(DynamicsAsWritten, InspectDecodesThemAndNearNamesAreSuggested)
     };
     for (const Case& c : cases) {
         std::ostringstream out;
-        EXPECT_TRUE(demotool::inspect(compiled(withDynamic(c.dynamic)), out));
+        EXPECT_TRUE(tools::inspect::inspect(compiled(withDynamic(c.dynamic)), out));
         EXPECT_NE(out.str().find(c.printed), std::string::npos) << "missing: " << c.printed << "\n" << out.str();
     }
     struct Near {

@@ -12,9 +12,9 @@
 #include "objects/blend_mode.h"
 #include "platform/test_double.h"
 #include "tests/support/description.h"
-#include "tools/demotool/inspect.h"
+#include "tools/inspect/inspect.h"
 
-using namespace authoring;
+using namespace tools::inspect;
 
 namespace {
 
@@ -62,7 +62,7 @@ TEST(BlendQuadricDescription, ClassesLoadBackWithTheirFieldsAndInspectNamesThem)
     EXPECT_TRUE(quiet.boxes.empty());
 
     std::ostringstream out;
-    EXPECT_TRUE(demotool::inspect(data, out)) << out.str();
+    EXPECT_TRUE(tools::inspect::inspect(data, out)) << out.str();
     for (const char* line : {"source GL_ONE, destination GL_ONE_MINUS_SRC_ALPHA, trail length 12",
                              "face GL_BACK, mode GL_POINT", "402 cone", "405 partialDisk",
                              "8 sizes: radius 1 0, radius 2 2, height 1, start angle 0, sweep angle 90",

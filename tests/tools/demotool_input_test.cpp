@@ -11,12 +11,13 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/tools/command_output.h"
+#include "tests/support/command.h"
 #include "tests/tools/synthetic_executables.h"
-#include "tools/demotool/inspect.h"
+#include "tools/inspect/inspect.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::inspect;
 namespace fs = std::filesystem;
 
 namespace {

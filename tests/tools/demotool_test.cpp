@@ -10,12 +10,13 @@
 #include <set>
 #include <sstream>
 
-#include "tests/tools/command_output.h"
+#include "tests/support/command.h"
 #include "tests/tools/synthetic_executables.h"
-#include "tools/demotool/inspect.h"
 #include "tools/writer/writer.h"
+#include "tools/inspect/inspect.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::inspect;
 
 namespace {
 
@@ -84,7 +85,7 @@ Sample sampleDemo()
 std::string inspectText(const Bytes& bytes, bool* ok = nullptr)
 {
     std::ostringstream out;
-    bool result = demotool::inspect(bytes, out);
+    bool result = tools::inspect::inspect(bytes, out);
     if (ok)
         *ok = result;
     return out.str();
@@ -174,7 +175,7 @@ TEST(InspectOutput, PackedExecutableShowsTheSameTree)
     EXPECT_EQ(packedText.substr(packedText.find('\n')), rawText.substr(rawText.find('\n')));
 
     std::ostringstream ignored;
-    EXPECT_FALSE(demotool::inspect({0x7f, 'E', 'L', 'F', 1}, ignored))
+    EXPECT_FALSE(tools::inspect::inspect({0x7f, 'E', 'L', 'F', 1}, ignored))
         << "packed file without data";
 }
 
@@ -253,16 +254,6 @@ TEST(InspectMalformed, SurvivesGarbageAndFlippedBytes)
         }
     }
 }
-
-namespace {
-
-int run(const std::string& command)
-{
-    int status = std::system((command + " >/dev/null 2>&1").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
 
 TEST(DemotoolCommands, PackAndInspectExitCodes)
 {
@@ -354,7 +345,7 @@ TEST(DemotoolCommands, PlayRunsHeadlessAndReportsWhereADescriptionBreaks)
     fs::create_directories(dir);
     std::string tool = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + std::string(DEMOTOOL_BINARY);
     std::string good = (dir / "good.json").string(), bad = (dir / "bad.json").string();
-    Bytes text = authoring::text(R"({"window": {"width": 32, "height": 24}, "playback": {"frameRate": 50},
+    Bytes text = tools::writer::text(R"({"window": {"width": 32, "height": 24}, "playback": {"frameRate": 50},
         "renderState": [{"clearColor": [0, 0, 1, 1]}], "totalFrames": 5, "resources": [], "timeline": []})");
     ASSERT_TRUE(writeFile(good, text));
     Bytes broken = text;

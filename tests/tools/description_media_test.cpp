@@ -16,14 +16,19 @@
 #include "tests/sound/sound_fixture.h"
 #include "texture/texture.h"
 #include "tools/assets/sample_assets.h"
-#include "tools/writer/description.h"
+#include "tools/description/description.h"
 #include "tools/writer/object_payloads.h"
-#include "tools/writer/render.h"
+#include "tools/render/render.h"
 #include "tools/writer/sound_payloads.h"
 #include "tools/writer/texture_payloads.h"
-#include "tools/writer/wav.h"
+#include "tools/media/wav.h"
 
-using namespace authoring;
+namespace assets = tools::assets;
+
+using namespace tools::writer;
+using namespace tools::media;
+using namespace tools::description;
+using namespace tools::render;
 namespace fs = std::filesystem;
 
 namespace {

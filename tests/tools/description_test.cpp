@@ -18,17 +18,23 @@
 #include "demo/timeline.h"
 #include "geometry/transform.h"
 #include "platform/test_double.h"
+#include "player/demo_data.h"
 #include "player/frame_loop.h"
 #include "player/player.h"
 #include "tests/sound/sound_fixture.h"
+#include "tests/support/command.h"
 #include "tests/support/description.h"
 #include "tools/assets/sample_assets.h"
-#include "tools/writer/description.h"
-#include "tools/writer/texture_payloads.h"
+#include "tools/description/description.h"
 #include "tools/writer/geometry_payloads.h"
 #include "tools/writer/object_payloads.h"
+#include "tools/writer/texture_payloads.h"
 
-using namespace authoring;
+namespace assets = tools::assets;
+
+using namespace tools::writer;
+using namespace tools::media;
+using namespace tools::description;
 namespace fs = std::filesystem;
 
 TEST(DescriptionCompiler, EveryPartMatchesTheWriter)
@@ -488,16 +494,6 @@ TEST(DescriptionErrors, LineAndColumnPointAtTheFaultyValue)
     EXPECT_EQ(error, "5:18: resource 'b': 'size' must be a number, not a string");
 }
 
-namespace {
-
-int run(const std::string& command)
-{
-    int status = std::system((command + " >/dev/null 2>&1").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
-
 TEST(DemotoolBuild, WritesTheCompiledDataOrFailsWithTheFileName)
 {
     fs::path dir = fs::temp_directory_path() / ("demotool_build_" + std::to_string(getpid()));
@@ -525,7 +521,7 @@ TEST(DemotoolBuild, WritesTheCompiledDataOrFailsWithTheFileName)
 
     // A warning names the file, line and column, as an error does, and the data is written.
     std::string late = (dir / "late.json").string();
-    ASSERT_TRUE(writeFile(late, authoring::text("{\"totalFrames\": 2, \"resources\": [{\"class\": \"box\", \"tag\": \"b\"}],\n"
+    ASSERT_TRUE(writeFile(late, tools::writer::text("{\"totalFrames\": 2, \"resources\": [{\"class\": \"box\", \"tag\": \"b\"}],\n"
                                      " \"timeline\": [{\"frame\": 1, \"commands\": [{\"place\": \"b\"},\n"
                                      "   {\"place\": \"b\", \"as\": \"c\", \"parent\": \"b\", \"start\": 3}]}]}")));
     EXPECT_EQ(std::system((tool + " build " + late + " -o " + out + " 2>" + messages).c_str()), 0);

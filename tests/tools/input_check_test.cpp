@@ -10,11 +10,12 @@
 #include <sstream>
 
 #include "tests/tools/synthetic_executables.h"
-#include "tools/demotool/inspect.h"
+#include "tools/inspect/inspect.h"
 #include "tools/writer/file_kind.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::inspect;
 
 namespace {
 
@@ -37,7 +38,7 @@ Bytes tinyDemo()
 
 TEST(PlayerRecognition, TakesOnlyOurExecutablesThatEndBeforeTheData)
 {
-    const Bytes text = authoring::text("notes for the demo\nsecond line\n");
+    const Bytes text = tools::writer::text("notes for the demo\nsecond line\n");
     Bytes packedElf = pack(testexe::elf(1000), tinyDemo(), nullptr);
     struct Case {
         const char* what;
@@ -177,7 +178,7 @@ TEST(PlayerRecognition, RealPlayersAreTakenWhole)
     const Bytes packed = pack(exe, data, nullptr);
     EXPECT_EQ(demoDataOf(packed), data) << "a packed .exe gives its data like a packed ELF";
     std::ostringstream out;
-    EXPECT_TRUE(demotool::inspect(packed, out)) << out.str();
+    EXPECT_TRUE(tools::inspect::inspect(packed, out)) << out.str();
     EXPECT_NE(out.str().find("packed executable (PE)"), std::string::npos) << out.str();
     fs::remove_all(dir);
 }
@@ -186,15 +187,15 @@ TEST(PlayerRecognition, InspectReadsPackedPeLikeElf)
 {
     const Bytes data = tinyDemo();
     std::ostringstream raw, elf, pe;
-    ASSERT_TRUE(demotool::inspect(data, raw));
-    ASSERT_TRUE(demotool::inspect(pack(testexe::elf(100), data, nullptr), elf));
-    ASSERT_TRUE(demotool::inspect(pack(testexe::pe(100), data, nullptr), pe)) << pe.str();
+    ASSERT_TRUE(tools::inspect::inspect(data, raw));
+    ASSERT_TRUE(tools::inspect::inspect(pack(testexe::elf(100), data, nullptr), elf));
+    ASSERT_TRUE(tools::inspect::inspect(pack(testexe::pe(100), data, nullptr), pe)) << pe.str();
     auto tree = [](const std::string& text) { return text.substr(text.find('\n')); };
     EXPECT_EQ(tree(pe.str()), tree(raw.str()));
     EXPECT_EQ(tree(elf.str()), tree(raw.str()));
     EXPECT_NE(pe.str().find("packed executable (PE), 151"), std::string::npos) << pe.str();
     std::ostringstream empty;
-    EXPECT_FALSE(demotool::inspect(testexe::pe(100), empty)) << "a player without data";
+    EXPECT_FALSE(tools::inspect::inspect(testexe::pe(100), empty)) << "a player without data";
     EXPECT_NE(empty.str().find("! no demo data after offset 151552"), std::string::npos) << empty.str();
 }
 

@@ -1,7 +1,9 @@
 // The description reader: JSON with comments, and errors that say where.
 #include <gtest/gtest.h>
 
-#include "tools/writer/json.h"
+#include "tools/description/json.h"
+
+namespace json = tools::description::json;
 
 using json::Value;
 

@@ -12,9 +12,9 @@
 #include "geometry/model.h"
 #include "platform/test_double.h"
 #include "tests/support/description.h"
-#include "tools/demotool/inspect.h"
+#include "tools/inspect/inspect.h"
 
-using namespace authoring;
+using namespace tools::inspect;
 
 namespace {
 
@@ -99,7 +99,7 @@ TEST(ModelDescription, ImportsEachMeshUnderItsTagFittedAndPlaced)
     EXPECT_EQ(4 * 12, static_cast<Grid*>(resources.find("grd"))->indexCount);
 
     std::ostringstream text;
-    EXPECT_TRUE(demotool::inspect(data, text)) << text.str();
+    EXPECT_TRUE(tools::inspect::inspect(data, text)) << text.str();
     for (const char* line : {"mesh mdl0: 4 vertices, 6 indices, 4 texture coordinates, 6 texture indices\n",
                              "mesh z: 3 vertices, 3 indices, 0 texture coordinates\n", "grid 3 x 2, 3 x 4 cells\n"})
         EXPECT_NE(std::string::npos, text.str().find(line)) << line << text.str();

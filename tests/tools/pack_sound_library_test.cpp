@@ -6,12 +6,13 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/tools/command_output.h"
+#include "tests/support/command.h"
 #include "tests/tools/synthetic_executables.h"
-#include "tools/demotool/inspect.h"
+#include "tools/inspect/inspect.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::inspect;
 namespace fs = std::filesystem;
 
 TEST(InspectSoundLibrary, NamesTheLibraryAndSurvivesWhatIsNoLibrary)
@@ -41,7 +42,7 @@ TEST(InspectSoundLibrary, NamesTheLibraryAndSurvivesWhatIsNoLibrary)
     };
     for (const Case& c : cases) {
         std::ostringstream out;
-        EXPECT_TRUE(demotool::inspect(chunk(2102, StreamWriter().add(463, c.image).bytes()), out)) << c.what;
+        EXPECT_TRUE(tools::inspect::inspect(chunk(2102, StreamWriter().add(463, c.image).bytes()), out)) << c.what;
         EXPECT_NE(out.str().find("    library image: " + c.named + "\n"), std::string::npos) << c.what << "\n"
                                                                                               << out.str();
     }
@@ -49,7 +50,7 @@ TEST(InspectSoundLibrary, NamesTheLibraryAndSurvivesWhatIsNoLibrary)
     Bytes data = chunk(2102, StreamWriter().add(463, testexe::dll(400)).bytes());
     data.resize(300);
     std::ostringstream out;
-    EXPECT_FALSE(demotool::inspect(data, out));
+    EXPECT_FALSE(tools::inspect::inspect(data, out));
     EXPECT_NE(out.str().find("library image: PE32+ x86-64 DLL, 288 bytes\n"), std::string::npos) << out.str();
 }
 

@@ -12,9 +12,9 @@
 #define STBI_ONLY_PNG
 #include <stb/stb_image.h>
 
-#include "tools/writer/png.h"
+#include "tools/media/png.h"
 
-using namespace authoring;
+using namespace tools::media;
 
 namespace {
 

@@ -5,10 +5,11 @@
 
 #include <filesystem>
 
-#include "tools/writer/preview.h"
+#include "tools/render/preview.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::render;
 namespace fs = std::filesystem;
 
 TEST(PreviewWatch, DescriptionAndTheFilesItNames)

@@ -8,13 +8,19 @@
 #include <filesystem>
 
 #include "platform/test_double.h"
+#include "tests/support/command.h"
 #include "tools/assets/sample_assets.h"
-#include "tools/writer/description.h"
-#include "tools/writer/png.h"
-#include "tools/writer/render.h"
+#include "tools/description/description.h"
 #include "tools/writer/writer.h"
+#include "tools/media/png.h"
+#include "tools/render/render.h"
 
-using namespace authoring;
+namespace assets = tools::assets;
+
+using namespace tools::writer;
+using namespace tools::media;
+using namespace tools::description;
+using namespace tools::render;
 namespace fs = std::filesystem;
 
 namespace {
@@ -328,16 +334,6 @@ TEST_F(RenderThroughPlayer, SampleDemoRendersTheSameBytesTwice)
         }
     EXPECT_GT(orange, 200);
 }
-
-namespace {
-
-int run(const std::string& command)
-{
-    int status = std::system((command + " >/dev/null 2>&1").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
 
 TEST_F(RenderThroughPlayer, CommandWritesNumberedPngsOfTheFramesAsked)
 {

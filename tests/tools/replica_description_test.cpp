@@ -10,9 +10,9 @@
 #include "objects/piece_assembly.h"
 #include "platform/test_double.h"
 #include "tests/support/description.h"
-#include "tools/demotool/inspect.h"
+#include "tools/inspect/inspect.h"
 
-using namespace authoring;
+using namespace tools::inspect;
 
 namespace {
 
@@ -50,7 +50,7 @@ TEST(ReplicaDescription, LoadsAndInspectsFieldByField)
     EXPECT_EQ(4, static_cast<PieceAssembly*>(resources.find("asm"))->pieces->count());
 
     std::ostringstream text;
-    EXPECT_TRUE(demotool::inspect(data, text)) << text.str();
+    EXPECT_TRUE(tools::inspect::inspect(data, text)) << text.str();
     for (const char* line : {"351 tiles 4: spl0 spl1 spl2 spl3\n", "13 centre tiles\n", "352 source spl\n",
                              "8 start height 1, depth spread 0.35, start offset 1, phase end 1, flight fraction 0.1\n",
                              "14 seed 7\n", "328 instances 2: a b\n", "326 circle: angle 360, radius 2, face centre yes\n",

@@ -7,11 +7,13 @@
 #include "platform/test_double.h"
 #include "tests/support/description.h"
 #include "tests/support/scene_rendering.h"
-#include "tools/demotool/inspect.h"
+#include "tools/inspect/inspect.h"
 #include "tools/writer/deformer_payloads.h"
 #include "tools/writer/mesh_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::inspect;
+using namespace tools::render;
 
 TEST(RippleDescription, InspectShowsTheFieldsAndPlacementIsChecked)
 {
@@ -20,7 +22,7 @@ TEST(RippleDescription, InspectShowsTheFieldsAndPlacementIsChecked)
          "centre": [-1, 0.75]}, {"class": "box", "tag": "box"})";
     const std::string placing = R"(], "timeline": [{"frame": 1, "commands": [{"place": "grd"}, {"place": "box"}, )";
     std::ostringstream out;
-    EXPECT_TRUE(demotool::inspect(compiled(resources + placing + R"({"place": "rip", "parent": "grd"}]}]})"), out));
+    EXPECT_TRUE(tools::inspect::inspect(compiled(resources + placing + R"({"place": "rip", "parent": "grd"}]}]})"), out));
     for (const char* line : {"resource 450 Ripple", "tag rip", "ripple start radius 0.25, speed 0.5, amplitude 2, width 1.5",
                              "centre -1 0.75"})
         EXPECT_NE(std::string::npos, out.str().find(line)) << line << "\n" << out.str();

@@ -14,21 +14,19 @@
 #include <set>
 #include <sstream>
 
+#include "tests/support/command.h"
 #include "texture/bmp_reader.h"
 #include "tools/assets/sample_assets.h"
-#include "tools/writer/description.h"
-#include "tools/writer/json.h"
+#include "tools/description/description.h"
+#include "tools/description/json.h"
 
-using namespace authoring;
+namespace assets = tools::assets;
+namespace json = tools::description::json;
+
+using namespace tools::description;
 namespace fs = std::filesystem;
 
 namespace {
-
-int run(const std::string& command)
-{
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::string textOf(const std::string& path)
 {

@@ -11,10 +11,11 @@
 #include "tools/writer/animation_payloads.h"
 #include "tools/writer/geometry_payloads.h"
 #include "tools/writer/object_payloads.h"
-#include "tools/writer/render.h"
+#include "tools/render/render.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::render;
 
 namespace {
 

@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "demo/chunk_stream.h"
-#include "tools/demotool/inspect.h"
+#include "tools/inspect/inspect.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::inspect;
 
 TEST(SoundLibrarySwap, ReplacesEveryLibraryChunkAndKeepsTheRest)
 {
@@ -24,7 +25,7 @@ TEST(SoundLibrarySwap, ReplacesEveryLibraryChunkAndKeepsTheRest)
                           chunk(2104, timeline)});
     EXPECT_EQ(expected, out);
     std::ostringstream text;
-    EXPECT_TRUE(demotool::inspect(out, text)) << text.str();
+    EXPECT_TRUE(tools::inspect::inspect(out, text)) << text.str();
 }
 
 TEST(SoundLibrarySwap, DataThatCannotBeWalkedIsLeftAlone)

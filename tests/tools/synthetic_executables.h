@@ -10,7 +10,7 @@
 
 namespace testexe {
 
-inline void put(authoring::Bytes& b, size_t at, uint64_t value, int bytes)
+inline void put(tools::writer::Bytes& b, size_t at, uint64_t value, int bytes)
 {
     if (b.size() < at + size_t(bytes))
         b.resize(at + size_t(bytes), 0);
@@ -18,9 +18,9 @@ inline void put(authoring::Bytes& b, size_t at, uint64_t value, int bytes)
         b[at + size_t(i)] = uint8_t(value >> (8 * i));
 }
 
-inline authoring::Bytes sectionBody(size_t size, bool playerText)
+inline tools::writer::Bytes sectionBody(size_t size, bool playerText)
 {
-    authoring::Bytes body(size, 0x90);
+    tools::writer::Bytes body(size, 0x90);
     const char* text = playerText ? "ID DESCONEGUDA: %i" : "usage: ls [OPTION]...";
     std::memcpy(body.data(), text, std::min(size, std::strlen(text)));
     return body;
@@ -29,9 +29,9 @@ inline authoring::Bytes sectionBody(size_t size, bool playerText)
 // A 64-bit little-endian ELF: header, the section's bytes, then the section
 // header table (a null section and the one holding the body): it ends at
 // 64 + bodySize + 128.
-inline authoring::Bytes elf(size_t bodySize, bool playerText = true)
+inline tools::writer::Bytes elf(size_t bodySize, bool playerText = true)
 {
-    authoring::Bytes b(64, 0);
+    tools::writer::Bytes b(64, 0);
     std::memcpy(b.data(), "\x7f" "ELF\x02\x01\x01", 7);
     put(b, 16, 2, 2);       // executable
     put(b, 18, 0x3E, 2);    // x86-64
@@ -41,7 +41,7 @@ inline authoring::Bytes elf(size_t bodySize, bool playerText = true)
     put(b, 0x34, 64, 2);
     put(b, 0x3A, 64, 2);
     put(b, 0x3C, 2, 2);
-    authoring::append(b, sectionBody(bodySize, playerText));
+    tools::writer::append(b, sectionBody(bodySize, playerText));
     b.resize(shoff + 128, 0);
     put(b, shoff + 64 + 4, 1, 4);         // PROGBITS
     put(b, shoff + 64 + 0x18, 64, 8);     // offset
@@ -52,9 +52,9 @@ inline authoring::Bytes elf(size_t bodySize, bool playerText = true)
 // A PE32+ file: DOS header pointing at "PE\0\0" at 64, a 240-byte optional
 // header, one section whose raw bytes start at 512: it ends at 512 + bodySize.
 // `signature` replaces "PE\0\0" to make a broken one.
-inline authoring::Bytes pe(size_t bodySize, bool playerText = true, const char* signature = "PE\0\0")
+inline tools::writer::Bytes pe(size_t bodySize, bool playerText = true, const char* signature = "PE\0\0")
 {
-    authoring::Bytes b(512, 0);
+    tools::writer::Bytes b(512, 0);
     b[0] = 'M';
     b[1] = 'Z';
     put(b, 0x3C, 64, 4);
@@ -68,22 +68,22 @@ inline authoring::Bytes pe(size_t bodySize, bool playerText = true, const char* 
     std::memcpy(b.data() + section, ".text", 5);
     put(b, section + 16, bodySize, 4);
     put(b, section + 20, 512, 4);
-    authoring::append(b, sectionBody(bodySize, playerText));
+    tools::writer::append(b, sectionBody(bodySize, playerText));
     return b;
 }
 
 // Libraries of the same making: an ELF shared object; a DLL, PE32+ x86-64 or
 // PE32 i386.
-inline authoring::Bytes elfLibrary(size_t bodySize)
+inline tools::writer::Bytes elfLibrary(size_t bodySize)
 {
-    authoring::Bytes b = elf(bodySize, false);
+    tools::writer::Bytes b = elf(bodySize, false);
     put(b, 16, 3, 2);
     return b;
 }
 
-inline authoring::Bytes dll(size_t bodySize, bool wide = true)
+inline tools::writer::Bytes dll(size_t bodySize, bool wide = true)
 {
-    authoring::Bytes b = pe(bodySize, false);
+    tools::writer::Bytes b = pe(bodySize, false);
     put(b, 64 + 22, 0x2022, 2);  // DLL, executable image, large addresses
     if (!wide) {
         put(b, 64 + 4, 0x14C, 2);

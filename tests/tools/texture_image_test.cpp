@@ -8,10 +8,11 @@
 #include <stb/stb_image_write.h>  // built in tests/support/stb_image_write.cpp
 
 #include "texture/bmp_reader.h"
-#include "tools/writer/texture_image.h"
+#include "tools/media/texture_image.h"
 #include "tools/writer/texture_payloads.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::media;
 
 namespace {
 
@@ -143,6 +144,9 @@ TEST(TextureImage, EveryFormatComesOutInThePlayersLayout)
         layout.compression = bits == 8 ? 1 : 2;
         expectQuadrants(bmpFile(16, 8, bits, rle, palette, layout), 16, 8, 0,
                         "RLE" + std::to_string(bits));
+        layout.headerSize = 124;
+        expectQuadrants(bmpFile(16, 8, bits, rle, palette, layout), 16, 8, 0,
+                        "RLE" + std::to_string(bits) + ", 124-byte header");
     }
 
     // 1 bit per pixel: left half the first colour, right half the second.
@@ -173,6 +177,21 @@ TEST(TextureImage, EveryFormatComesOutInThePlayersLayout)
     BmpLayout topDown;
     topDown.topDown = true;
     expectQuadrants(bmpFile(16, 8, 24, topDownRows, {}, topDown), 16, 8, 0, "rows top first");
+
+    // RGB files carrying the optional colour table (the colours-used field
+    // counts it): the table is passed over and the pixels read as they are.
+    const std::vector<Rgb8> optionalTable(256, Rgb8{1, 2, 3});
+    BmpLayout withTable;
+    withTable.colorsUsed = 256;
+    expectQuadrants(bmpFile(16, 8, 24, bottomUp, optionalTable, withTable), 16, 8, 0, "24-bit, colour table");
+    Bytes words;  // 5-5-5, little-endian
+    for (int y = 7; y >= 0; --y)
+        for (int x = 0; x < 16; ++x) {
+            const Rgb8 c = quadrantAt(x, y, 16, 8);
+            const unsigned w = unsigned(c[0] >> 3) << 10 | unsigned(c[1] >> 3) << 5 | unsigned(c[2] >> 3);
+            words.insert(words.end(), {uint8_t(w), uint8_t(w >> 8)});
+        }
+    expectQuadrants(bmpFile(16, 8, 16, words, optionalTable, withTable), 16, 8, 8, "16-bit, colour table");
 
     // Widths whose rows are not a multiple of 4 bytes are stretched.
     TextureImage odd;

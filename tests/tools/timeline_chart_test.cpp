@@ -15,166 +15,28 @@
 #include <sstream>
 
 #include "tests/sound/sound_fixture.h"
+#include "tests/support/command.h"
+#include "tests/support/xml_reader.h"
 #include "tools/assets/sample_assets.h"
-#include "tools/demotool/inspect.h"
 #include "tools/writer/animation_payloads.h"
 #include "tools/writer/deformer_payloads.h"
 #include "tools/writer/geometry_payloads.h"
 #include "tools/writer/mesh_payloads.h"
 #include "tools/writer/object_payloads.h"
 #include "tools/writer/sound_payloads.h"
-#include "tools/writer/timeline_chart.h"
 #include "tools/writer/writer.h"
+#include "tools/inspect/inspect.h"
+#include "tools/render/timeline_chart.h"
 
-using namespace authoring;
+namespace assets = tools::assets;
+
+using namespace tools::writer;
+using namespace tools::media;
+using namespace tools::inspect;
+using namespace tools::render;
 namespace fs = std::filesystem;
 
 namespace {
-
-// ---- A small XML reader: enough to check that the chart is well-formed and
-// to find its elements by their attributes.
-struct Element {
-    std::string name;
-    std::map<std::string, std::string> attributes;
-    std::string text;  // the character data directly inside
-    std::vector<Element> children;
-
-    std::string operator[](const std::string& key) const
-    {
-        auto it = attributes.find(key);
-        return it == attributes.end() ? "" : it->second;
-    }
-    void collect(const std::function<bool(const Element&)>& wanted, std::vector<const Element*>& out) const
-    {
-        if (wanted(*this))
-            out.push_back(this);
-        for (const Element& child : children)
-            child.collect(wanted, out);
-    }
-};
-
-class XmlReader {
-public:
-    explicit XmlReader(const std::string& text) : s_(text) {}
-
-    // The root element; *error says what broke the document.
-    bool read(Element& root, std::string* error)
-    {
-        try {
-            skipSpace();
-            if (s_.compare(at_, 5, "<?xml") == 0)
-                at_ = need(s_.find("?>", at_)) + 2;
-            skipSpace();
-            element(root);
-            skipSpace();
-            if (at_ != s_.size())
-                fail("text after the root element");
-            return true;
-        } catch (const std::string& what) {
-            *error = what + " at byte " + std::to_string(at_);
-            return false;
-        }
-    }
-
-private:
-    const std::string& s_;
-    size_t at_ = 0;
-
-    [[noreturn]] void fail(const std::string& what) { throw what; }
-    size_t need(size_t position)
-    {
-        if (position == std::string::npos)
-            fail("unexpected end");
-        return position;
-    }
-    void skipSpace()
-    {
-        while (at_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[at_])))
-            ++at_;
-    }
-    std::string name()
-    {
-        const size_t from = at_;
-        while (at_ < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[at_])) || s_[at_] == '-' ||
-                                   s_[at_] == ':' || s_[at_] == '_' || s_[at_] == '.'))
-            ++at_;
-        if (at_ == from)
-            fail("a name expected");
-        return s_.substr(from, at_ - from);
-    }
-    std::string decode(const std::string& raw)
-    {
-        std::string out;
-        for (size_t i = 0; i < raw.size(); ++i) {
-            if (raw[i] == '<')
-                fail("'<' in text");
-            if (raw[i] != '&') {
-                out += raw[i];
-                continue;
-            }
-            const size_t end = raw.find(';', i);
-            if (end == std::string::npos)
-                fail("unterminated entity");
-            const std::string entity = raw.substr(i + 1, end - i - 1);
-            static const std::map<std::string, char> known = {
-                {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
-            auto it = known.find(entity);
-            if (it == known.end())
-                fail("unknown entity &" + entity + ";");
-            out += it->second;
-            i = end;
-        }
-        return out;
-    }
-    void element(Element& e)
-    {
-        if (at_ >= s_.size() || s_[at_] != '<')
-            fail("'<' expected");
-        ++at_;
-        e.name = name();
-        for (;;) {
-            skipSpace();
-            if (s_.compare(at_, 2, "/>") == 0) {
-                at_ += 2;
-                return;
-            }
-            if (at_ < s_.size() && s_[at_] == '>') {
-                ++at_;
-                break;
-            }
-            const std::string key = name();
-            skipSpace();
-            if (at_ >= s_.size() || s_[at_] != '=')
-                fail("'=' expected after " + key);
-            ++at_;
-            skipSpace();
-            if (at_ >= s_.size() || s_[at_] != '"')
-                fail("a quoted value expected for " + key);
-            const size_t end = need(s_.find('"', at_ + 1));
-            if (e.attributes.count(key))
-                fail("attribute " + key + " twice");
-            e.attributes[key] = decode(s_.substr(at_ + 1, end - at_ - 1));
-            at_ = end + 1;
-        }
-        for (;;) {
-            const size_t lt = need(s_.find('<', at_));
-            e.text += decode(s_.substr(at_, lt - at_));
-            at_ = lt;
-            if (s_.compare(at_, 2, "</") == 0) {
-                at_ += 2;
-                if (name() != e.name)
-                    fail("</" + e.name + "> expected");
-                skipSpace();
-                if (at_ >= s_.size() || s_[at_] != '>')
-                    fail("'>' expected");
-                ++at_;
-                return;
-            }
-            e.children.emplace_back();
-            element(e.children.back());
-        }
-    }
-};
 
 struct Scratch {
     Scratch() : dir(fs::temp_directory_path() / ("timeline_chart_test_" + std::to_string(getpid())))
@@ -185,20 +47,6 @@ struct Scratch {
     std::string path(const std::string& name) const { return (dir / name).string(); }
     fs::path dir;
 };
-
-// Exit status of a shell command; its standard error into *err.
-int run(const std::string& command, std::string* err = nullptr)
-{
-    const std::string errPath = fs::temp_directory_path() / ("timeline_chart_err_" + std::to_string(getpid()));
-    const int status = std::system((command + " 2>" + errPath).c_str());
-    if (err) {
-        Bytes bytes;
-        readFile(errPath, bytes);
-        err->assign(bytes.begin(), bytes.end());
-    }
-    std::remove(errPath.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 constexpr int16_t kFrames = 60;
 constexpr int16_t kRate = 10;
@@ -613,7 +461,7 @@ TEST_F(TimelineChart, DamagedDataIsReportedAsInspectReportsItAndWritesNothing)
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.name);
         std::ostringstream report;
-        ASSERT_FALSE(demotool::inspect(damage.data, report)) << "the damage is real";
+        ASSERT_FALSE(tools::inspect::inspect(damage.data, report)) << "the damage is real";
         std::vector<std::string> inspectLines;
         std::istringstream lines(report.str());
         for (std::string line; std::getline(lines, line);) {

@@ -9,10 +9,12 @@
 
 #include "platform/test_double.h"
 #include "tools/writer/sound_payloads.h"
-#include "tools/writer/video.h"
-#include "tools/writer/wav.h"
+#include "tools/render/video.h"
+#include "tools/media/wav.h"
 
-using namespace authoring;
+using namespace tools::writer;
+using namespace tools::media;
+using namespace tools::render;
 namespace fs = std::filesystem;
 
 namespace {

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "tests/support/description.h"
-#include "tools/demotool/inspect.h"
+#include "tools/inspect/inspect.h"
 
 TEST(WorldDescription, InspectShowsForcesSpawnersAndRollingAndTagsAreResources)
 {
@@ -16,7 +16,7 @@ TEST(WorldDescription, InspectShowsForcesSpawnersAndRollingAndTagsAreResources)
         {"place": "flor", "parent": "wld"}, {"place": "grav", "parent": "wld"}, {"place": "ball", "parent": "grav"},
         {"place": "hit", "parent": "flor"}, )";
     std::ostringstream out;
-    EXPECT_TRUE(demotool::inspect(compiled(resources + placing + R"({"place": "drop", "parent": "hit"}]}]})"), out));
+    EXPECT_TRUE(tools::inspect::inspect(compiled(resources + placing + R"({"place": "drop", "parent": "hit"}]}]})"), out));
     for (const char* line : {"resource 420 CollisionWorld", "force grav strength 0.5, direction 0 0 -2", "spawner hit",
                              "rolling"})
         EXPECT_NE(std::string::npos, out.str().find(line)) << line << "\n" << out.str();

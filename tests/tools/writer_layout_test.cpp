@@ -9,7 +9,7 @@
 #include "demo/chunk_stream.h"
 #include "tools/writer/writer.h"
 
-using namespace authoring;
+using namespace tools::writer;
 
 namespace {
 

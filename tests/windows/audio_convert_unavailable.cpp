@@ -2,9 +2,11 @@
 // it is when it is MP3 or WAV, and anything else is refused with the reason.
 #include <cstring>
 
-#include "tools/writer/audio_convert.h"
+#include "tools/media/audio_convert.h"
 
-namespace authoring {
+namespace tools::media {
+
+using namespace tools::writer;
 
 bool carriedAudio(const Bytes& file, const std::string& name, CarriedAudio& out, std::string* error)
 {
@@ -21,4 +23,4 @@ bool carriedAudio(const Bytes& file, const std::string& name, CarriedAudio& out,
     return true;
 }
 
-}  // namespace authoring
+}  // namespace tools::media

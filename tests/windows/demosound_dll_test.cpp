@@ -13,7 +13,7 @@
 #include "demo/chunk_stream.h"
 #include "platform/platform.h"
 #include "sound/sound_library.h"
-#include "tools/writer/wav.h"
+#include "tools/media/wav.h"
 #include "tools/writer/writer.h"
 
 namespace {
@@ -49,8 +49,8 @@ TEST(DemosoundDll, WithoutAnAudioDeviceChannelsStillKeepTime)
 {
     const char* dll = std::getenv("DEMOSOUND_DLL");
     ASSERT_NE(nullptr, dll);
-    authoring::Bytes image;
-    ASSERT_TRUE(authoring::readFile(dll, image)) << dll;
+    tools::writer::Bytes image;
+    ASSERT_TRUE(tools::writer::readFile(dll, image)) << dll;
     ChunkStream stream(image.data(), int32_t(image.size()));
     SoundLibrary library(stream, uint32_t(image.size()));
     ASSERT_NE(nullptr, library.api);
@@ -59,7 +59,7 @@ TEST(DemosoundDll, WithoutAnAudioDeviceChannelsStillKeepTime)
     for (size_t i = 0; i < tone.size(); ++i)
         tone[i] = int16_t(std::lround(16000 * std::sin(2 * 3.14159265358979 * 440.0 * double(i) / 44100)));
     const std::string music = library.directory + std::string("tone.wav");
-    ASSERT_TRUE(authoring::writeFile(music, authoring::encodeWav(tone, 44100, 1)));
+    ASSERT_TRUE(tools::writer::writeFile(music, tools::media::encodeWav(tone, 44100, 1)));
 
     const SoundApi& api = *library.api;
     SoundSample sample = api.fn<FnSampleLoad>(kSampleLoad)(-1, music.c_str(), 304, 0, 0);

@@ -1,8 +1,10 @@
 // The Windows test build has no Open Asset Import Library: descriptions that
 // name a model file are refused there with the reason, as a broken file is.
-#include "tools/writer/model_import.h"
+#include "tools/media/model_import.h"
 
-namespace authoring {
+namespace tools::media {
+
+using namespace tools::writer;
 
 bool importModel(const std::string& path, std::vector<MeshFields>&, std::string* error)
 {
@@ -14,4 +16,4 @@ bool importModel(const std::string& path, std::vector<MeshFields>&, std::string*
 // Only ever called on meshes a successful import gave.
 void fitModel(std::vector<MeshFields>&, float) {}
 
-}  // namespace authoring
+}  // namespace tools::media

@@ -12,9 +12,12 @@
 #include <string>
 
 #include "tools/writer/texture_payloads.h"
-#include "tools/writer/wav.h"
+#include "tools/media/wav.h"
 
-namespace assets {
+namespace tools::assets {
+
+using namespace tools::writer;
+using namespace tools::media;
 
 namespace {
 
@@ -55,7 +58,7 @@ Bytes texture(int size, const std::function<Color(double u, double v)>& shade)
                 rgb.push_back(uint8_t(std::lround(clamp01(channel) * 255)));
         }
     }
-    return authoring::bmp24(size, size, rgb);
+    return writer::bmp24(size, size, rgb);
 }
 
 // Orange and deep violet squares, 8 to a side, each with a lighter rim.
@@ -357,7 +360,7 @@ std::vector<Asset> sampleAssets(const AssetOptions& options)
     };
     std::vector<int16_t> music = sampleMusic(options.musicSeconds);
     if (options.wav)
-        out.push_back({"music.wav", authoring::encodeWav(music, kSampleRate, 1)});
+        out.push_back({"music.wav", media::encodeWav(music, kSampleRate, 1)});
     else
         out.push_back({"music.mp3", encodeMp3(music, kSampleRate)});
     return out;
@@ -378,7 +381,7 @@ bool writeSampleAssets(const std::string& directory, const AssetOptions& options
     }
     for (const Asset& asset : sampleAssets(options)) {
         std::string path = directory + "/" + asset.name;
-        if (asset.bytes.empty() || !authoring::writeFile(path, asset.bytes)) {
+        if (asset.bytes.empty() || !writer::writeFile(path, asset.bytes)) {
             if (error)
                 *error = "cannot write " + path;
             return false;
@@ -387,4 +390,4 @@ bool writeSampleAssets(const std::string& directory, const AssetOptions& options
     return true;
 }
 
-}  // namespace assets
+}  // namespace tools::assets

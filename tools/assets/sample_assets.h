@@ -9,9 +9,11 @@
 
 #include "tools/writer/writer.h"
 
-namespace assets {
+namespace tools::assets {
 
-using authoring::Bytes;
+using namespace tools::writer;
+
+using writer::Bytes;
 
 struct Asset {
     std::string name;  // file name, no folder
@@ -34,7 +36,7 @@ std::vector<Asset> sampleAssets(const AssetOptions& options = {});
 std::vector<int16_t> sampleMusic(double seconds);
 
 // Mono 16-bit samples as a 128 kbit/s MP3 file (LAME, with an Info frame
-// that gives decoders the exact length). authoring::encodeWav writes them as
+// that gives decoders the exact length). media::encodeWav writes them as
 // a PCM WAV file.
 Bytes encodeMp3(const std::vector<int16_t>& samples, int rate);
 
@@ -42,4 +44,4 @@ Bytes encodeMp3(const std::vector<int16_t>& samples, int rate);
 // reason in *error when a file cannot be written.
 bool writeSampleAssets(const std::string& directory, const AssetOptions& options, std::string* error);
 
-}  // namespace assets
+}  // namespace tools::assets

@@ -6,7 +6,9 @@
 #include "tools/assets/sample_assets.h"
 #include "tools/demotool/commands.h"
 
-namespace demotool {
+namespace tools::demotool {
+
+using namespace tools::assets;
 
 int runAssets(const std::string& directory, const assets::AssetOptions& options);
 
@@ -34,4 +36,4 @@ int runAssets(const std::string& directory, const assets::AssetOptions& options)
     return 0;
 }
 
-}  // namespace demotool
+}  // namespace tools::demotool

@@ -4,9 +4,11 @@
 #include <memory>
 
 #include "tools/demotool/commands.h"
-#include "tools/writer/description.h"
+#include "tools/description/description.h"
 
-namespace demotool {
+namespace tools::demotool {
+
+using namespace tools::description;
 
 int runBuild(const std::string& input, const std::string& output);
 
@@ -21,28 +23,28 @@ Run addBuild(CLI::App& command)
 
 int runBuild(const std::string& input, const std::string& output)
 {
-    authoring::Bytes text;
-    if (!authoring::readFile(input, text)) {
+    writer::Bytes text;
+    if (!writer::readFile(input, text)) {
         std::cerr << "demotool build: cannot read " << input << "\n";
         return 1;
     }
     // Files the description names are found next to it.
-    authoring::DescriptionOptions options;
+    description::DescriptionOptions options;
     size_t slash = input.rfind('/');
     options.baseDirectory = slash == std::string::npos ? "." : slash == 0 ? "/" : input.substr(0, slash);
     options.soundLibrary = defaultSoundLibrary();
-    options.note = [&](const std::string& line) { std::cerr << authoring::noteLine(input, line) << "\n"; };
-    authoring::Bytes data;
+    options.note = [&](const std::string& line) { std::cerr << description::noteLine(input, line) << "\n"; };
+    writer::Bytes data;
     std::string error;
-    if (!authoring::compileDescription(std::string(text.begin(), text.end()), options, data, &error)) {
+    if (!description::compileDescription(std::string(text.begin(), text.end()), options, data, &error)) {
         std::cerr << input << ":" << error << "\n";
         return 1;
     }
-    if (!authoring::writeFile(output, data)) {
+    if (!writer::writeFile(output, data)) {
         std::cerr << "demotool build: cannot write " << output << "\n";
         return 1;
     }
     return 0;
 }
 
-}  // namespace demotool
+}  // namespace tools::demotool

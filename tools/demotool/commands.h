@@ -12,7 +12,7 @@ class App;
 class Option;
 }
 
-namespace demotool {
+namespace tools::demotool {
 
 using Run = std::function<int()>;
 
@@ -33,4 +33,4 @@ CLI::Option* addSizeOption(CLI::App& command, std::string& text, const std::stri
 // print a range up to the largest double).
 CLI::Option* checkFrameNumber(CLI::Option* option);
 
-}  // namespace demotool
+}  // namespace tools::demotool

@@ -9,17 +9,22 @@
 #include <sstream>
 
 #include "tools/demotool/commands.h"
-#include "tools/demotool/inspect.h"
 #include "tools/demotool/web_page.h"
-#include "tools/writer/description.h"
+#include "tools/inspect/inspect.h"
+#include "tools/description/description.h"
 #include "tools/writer/file_kind.h"
-#include "tools/writer/preview.h"
+#include "tools/render/preview.h"
 
-namespace demotool {
+namespace tools::demotool {
+
+using namespace tools::writer;
+using namespace tools::description;
+using namespace tools::inspect;
+using namespace tools::render;
 
 namespace {
 
-bool blank(const authoring::Bytes& file)
+bool blank(const writer::Bytes& file)
 {
     for (uint8_t c : file) {
         if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
@@ -45,50 +50,50 @@ std::string readDemoInput(const std::string& command, const std::string& path, D
                           const std::string& soundLibrary)
 {
     const std::string prefix = "demotool " + command + ": ";
-    authoring::Bytes file;
+    writer::Bytes file;
     out = DemoInput();
     out.watched = {path};
-    if (!authoring::readFile(path, file))
+    if (!writer::readFile(path, file))
         return prefix + "cannot read " + path;
-    if (description || authoring::looksLikeDescription(file) || (blank(file) && endsWith(path, ".json"))) {
+    if (description || writer::looksLikeDescription(file) || (blank(file) && endsWith(path, ".json"))) {
         out.description = true;
         std::string text(file.begin(), file.end());
-        out.watched = authoring::filesNamedBy(path, text);
-        authoring::DescriptionOptions options;
+        out.watched = render::filesNamedBy(path, text);
+        description::DescriptionOptions options;
         options.baseDirectory = folderOf(path);
         options.soundLibrary = soundLibrary.empty() ? defaultSoundLibrary() : soundLibrary;
         // A preview rebuilds on every save: each note is said once a run.
         options.note = [&](const std::string& line) {
             static std::set<std::string> said;
             if (said.insert(line).second)
-                std::cerr << authoring::noteLine(path, line) << "\n";
+                std::cerr << description::noteLine(path, line) << "\n";
         };
         std::string error;
-        if (!authoring::compileDescription(text, options, out.data, &error))
+        if (!description::compileDescription(text, options, out.data, &error))
             return path + ":" + error;
         return "";
     }
     // A one-file web page carries its demo data inside.
     if (demoDataOfPage(file, &out.data))
         return "";
-    if (authoring::isExecutable(file)) {
-        out.data = authoring::demoDataOf(file);
+    if (writer::isExecutable(file)) {
+        out.data = writer::demoDataOf(file);
         if (out.data.empty())
             return prefix + path + ": a player executable with no demo data after byte " +
-                   std::to_string(authoring::kDataOffset);
+                   std::to_string(writer::kDataOffset);
         return "";
     }
-    if (!authoring::looksLikeDemoData(file))
-        return prefix + path + ": " + authoring::appearance(file) + ", not demo data or a description";
+    if (!writer::looksLikeDemoData(file))
+        return prefix + path + ": " + writer::appearance(file) + ", not demo data or a description";
     out.data = std::move(file);
     return "";
 }
 
-Damage damageOf(const authoring::Bytes& data)
+Damage damageOf(const writer::Bytes& data)
 {
     Damage damage;
     std::ostringstream text;
-    if (!inspect(data, text)) {
+    if (!tools::inspect::inspect(data, text)) {
         std::istringstream lines(text.str());
         std::string line;
         while (std::getline(lines, line)) {
@@ -130,31 +135,6 @@ bool reportDamage(const std::string& command, const std::string& path, const Dam
     return true;
 }
 
-TemporaryDataFile::~TemporaryDataFile()
-{
-    if (!path_.empty())
-        std::remove(path_.c_str());
-}
-
-bool TemporaryDataFile::write(const authoring::Bytes& data, std::string* error)
-{
-    if (path_.empty()) {
-        char name[] = "/tmp/demotool-XXXXXX";
-        int fd = mkstemp(name);
-        if (fd < 0) {
-            *error = "cannot make a temporary file in /tmp";
-            return false;
-        }
-        close(fd);
-        path_ = name;
-    }
-    if (!authoring::writeFile(path_, data)) {
-        *error = "cannot write " + path_;
-        return false;
-    }
-    return true;
-}
-
 bool prepareDemo(const std::string& command, const std::string& path, DemoInput& input, TemporaryDataFile& file)
 {
     std::string error = readDemoInput(command, path, input);
@@ -178,4 +158,4 @@ bool prepareDemo(const std::string& command, const std::string& path, DemoInput&
     return true;
 }
 
-}  // namespace demotool
+}  // namespace tools::demotool

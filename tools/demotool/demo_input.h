@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/temporary_file.h"
 #include "tools/writer/writer.h"
 
-namespace demotool {
+namespace tools::demotool {
+
+using namespace tools::writer;
 
 struct DemoInput {
-    authoring::Bytes data;
+    writer::Bytes data;
     bool description = false;
     std::vector<std::string> watched;  // the description and the files it names
 };
@@ -33,7 +36,7 @@ struct Damage {
     bool cutShort = false;
     std::string cutAt;  // "chunk 2104 (timeline) at offset 120"
 };
-Damage damageOf(const authoring::Bytes& data);
+Damage damageOf(const writer::Bytes& data);
 
 // Prints the damage under "demotool COMMAND: FILE: damaged demo data (N
 // problems):" to stderr; false when there is none.
@@ -43,18 +46,9 @@ bool reportDamage(const std::string& command, const std::string& path, const Dam
 std::string folderOf(const std::string& path);
 
 // The player reads demo data from a file: a temporary one, removed with this.
-class TemporaryDataFile {
+class TemporaryDataFile : public common::TemporaryFile {
 public:
-    TemporaryDataFile() = default;
-    TemporaryDataFile(const TemporaryDataFile&) = delete;
-    TemporaryDataFile& operator=(const TemporaryDataFile&) = delete;
-    ~TemporaryDataFile();
-    // Makes the file on the first call; false with the reason in *error.
-    bool write(const authoring::Bytes& data, std::string* error);
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
+    TemporaryDataFile() : TemporaryFile("demotool-") {}
 };
 
 // For render and play: the input as demo data in a temporary file, damage
@@ -64,4 +58,4 @@ private:
 bool prepareDemo(const std::string& command, const std::string& path, DemoInput& input,
                  TemporaryDataFile& file);
 
-}  // namespace demotool
+}  // namespace tools::demotool

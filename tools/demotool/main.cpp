@@ -12,23 +12,23 @@ namespace {
 struct Command {
     const char* name;
     const char* summary;
-    demotool::Run (*add)(CLI::App& command);
+    tools::demotool::Run (*add)(CLI::App& command);
 };
 
 // New subcommands go here; `demotool --help` lists them in this order.
 const Command kCommands[] = {
-    {"pack", "put demo data (a description, raw or packed data) behind a player executable", demotool::addPack},
+    {"pack", "put demo data (a description, raw or packed data) behind a player executable", tools::demotool::addPack},
     {"inspect", "print the chunk tree of demo data or a packed executable; exit 1 if malformed",
-     demotool::addInspect},
+     tools::demotool::addInspect},
     {"render", "play a description, demo data or a packed demo offscreen and write its frames as PNG files or a video",
-     demotool::addRender},
-    {"build", "compile a JSON demo description into demo data", demotool::addBuild},
+     tools::demotool::addRender},
+    {"build", "compile a JSON demo description into demo data", tools::demotool::addBuild},
     {"assets", "write the sample demo's textures and music (made from code, the same every time) into DIR",
-     demotool::addAssets},
+     tools::demotool::addAssets},
     {"play", "play a description or demo data in a window, rebuilding it on every edit with --watch",
-     demotool::addPlay},
+     tools::demotool::addPlay},
     {"timeline", "chart a demo's timeline (instances, dynamics, entries, music, frames) as an SVG file",
-     demotool::addTimeline},
+     tools::demotool::addTimeline},
 };
 
 }  // namespace
@@ -37,7 +37,7 @@ int main(int argc, char** argv)
 {
     CLI::App app("demotool: authoring commands around demo data", "demotool");
     app.require_subcommand(1);
-    std::vector<std::pair<CLI::App*, demotool::Run>> runs;
+    std::vector<std::pair<CLI::App*, tools::demotool::Run>> runs;
     for (const Command& command : kCommands) {
         CLI::App* sub = app.add_subcommand(command.name, command.summary);
         runs.emplace_back(sub, command.add(*sub));

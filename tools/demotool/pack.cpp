@@ -12,7 +12,9 @@
 #include "tools/writer/file_kind.h"
 #include "tools/writer/writer.h"
 
-namespace demotool {
+namespace tools::demotool {
+
+using namespace tools::writer;
 
 int runPack(const std::string& playerPath, const std::string& dataPath, const std::string& output,
             const std::string& soundLibrary, bool keepLibrary, bool asIs);
@@ -41,16 +43,16 @@ std::string absolute(const std::string& path)
 
 // A Windows player finds its library where scripts/build-windows puts it,
 // beside the player; a Linux player's is built next to demotool.
-std::string defaultLibraryFor(authoring::ExecutableFormat player, const std::string& playerPath)
+std::string defaultLibraryFor(writer::ExecutableFormat player, const std::string& playerPath)
 {
-    if (player == authoring::ExecutableFormat::Pe)
+    if (player == writer::ExecutableFormat::Pe)
         return absolute(folderOf(playerPath) + "/demosound.dll");
     return defaultSoundLibrary();
 }
 
-const char* libraryHint(authoring::ExecutableFormat player)
+const char* libraryHint(writer::ExecutableFormat player)
 {
-    return player == authoring::ExecutableFormat::Pe
+    return player == writer::ExecutableFormat::Pe
                ? "a Windows player takes demosound.dll, which scripts/build-windows builds beside demoplayer.exe"
                : "a Linux player takes libdemosound.so, built next to demotool";
 }
@@ -91,19 +93,19 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
 {
     if (isWebPage(playerPath))
         return packWebPage(playerPath, dataPath, output, asIs);
-    authoring::Bytes playerFile, player;
-    if (!authoring::readFile(playerPath, playerFile)) {
+    writer::Bytes playerFile, player;
+    if (!writer::readFile(playerPath, playerFile)) {
         std::cerr << "demotool pack: cannot read " << playerPath << "\n";
         return 1;
     }
     // A shell refuses to run what is not an executable, and the player
     // reads its data at a fixed offset: anything else would fail only later.
-    std::string problem = authoring::playerProblem(playerFile, &player);
+    std::string problem = writer::playerProblem(playerFile, &player);
     if (!problem.empty()) {
         std::cerr << "demotool pack: " << playerPath << ": " << problem << "\n";
         return 1;
     }
-    const authoring::BinaryKind playerKind = authoring::binaryKind(player);
+    const writer::BinaryKind playerKind = writer::binaryKind(player);
     const bool ownLibrary = soundLibrary.empty();
     const std::string libraryPath =
         ownLibrary ? defaultLibraryFor(playerKind.format, playerPath) : absolute(soundLibrary);
@@ -115,7 +117,7 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
         std::cerr << error << "\n";
         return 1;
     }
-    authoring::Bytes data = std::move(input.data);
+    writer::Bytes data = std::move(input.data);
     if (!input.description && reportDamage("pack", dataPath, damageOf(data))) {
         if (!asIs) {
             std::cerr << "demotool pack: refused; --as-is packs it all the same\n";
@@ -126,19 +128,19 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
 
     // The player loads the first library the data carries; one it cannot
     // load means a silent demo, which nothing at run time explains.
-    authoring::Bytes library, carried;
-    const bool carries = authoring::carriedSoundLibrary(data, &carried);
+    writer::Bytes library, carried;
+    const bool carries = writer::carriedSoundLibrary(data, &carried);
     bool keeps = keepLibrary;
     if (carries && !keepLibrary) {
-        if (!authoring::readFile(libraryPath, library)) {
+        if (!writer::readFile(libraryPath, library)) {
             std::cerr << "demotool pack: warning: cannot read the sound library " << libraryName
-                      << (ownLibrary && playerKind.format == authoring::ExecutableFormat::Pe
+                      << (ownLibrary && playerKind.format == writer::ExecutableFormat::Pe
                               ? ", which a Windows player takes from beside it"
                               : "")
                       << "; the demo keeps the one it carries\n";
             keeps = true;
         } else {
-            const std::string mismatch = authoring::libraryMismatch(playerKind, authoring::binaryKind(library));
+            const std::string mismatch = writer::libraryMismatch(playerKind, writer::binaryKind(library));
             if (!mismatch.empty()) {
                 std::cerr << "demotool pack: the sound library " << libraryName << " is " << mismatch
                           << ", so the music would not play; " << libraryHint(playerKind.format) << "\n";
@@ -149,11 +151,11 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
                 std::cerr << "demotool pack: packing it all the same (--as-is)\n";
             }
             int replaced = 0;
-            data = authoring::replaceSoundLibrary(data, library, &replaced);
+            data = writer::replaceSoundLibrary(data, library, &replaced);
         }
     }
     if (carries && keeps) {
-        const std::string mismatch = authoring::libraryMismatch(playerKind, authoring::binaryKind(carried));
+        const std::string mismatch = writer::libraryMismatch(playerKind, writer::binaryKind(carried));
         if (!mismatch.empty()) {
             std::cerr << "demotool pack: the sound library the demo carries is " << mismatch
                       << ", so the music would not play; " << libraryHint(playerKind.format) << "\n";
@@ -165,16 +167,16 @@ int runPack(const std::string& playerPath, const std::string& dataPath, const st
         }
     }
 
-    authoring::Bytes packed = authoring::pack(player, data, &error);
+    writer::Bytes packed = writer::pack(player, data, &error);
     if (packed.empty()) {
         std::cerr << "demotool pack: " << playerPath << ": " << error << "\n";
         return 1;
     }
-    if (!authoring::writeFile(output, packed, true)) {
+    if (!writer::writeFile(output, packed, true)) {
         std::cerr << "demotool pack: cannot write " << output << "\n";
         return 1;
     }
     return 0;
 }
 
-}  // namespace demotool
+}  // namespace tools::demotool

@@ -19,10 +19,13 @@
 #include "player/player.h"
 #include "tools/demotool/commands.h"
 #include "tools/demotool/demo_input.h"
-#include "tools/writer/description.h"
-#include "tools/writer/preview.h"
+#include "tools/description/description.h"
+#include "tools/render/preview.h"
 
-namespace demotool {
+namespace tools::demotool {
+
+using namespace tools::description;
+using namespace tools::render;
 
 namespace {
 
@@ -153,7 +156,7 @@ int runPlay(const PlayArguments& a)
         if (a.from > 1)
             session.seek(a.from, &error);
     }
-    authoring::ReloadDecision reload(authoring::stampsOf(watched));
+    render::ReloadDecision reload(render::stampsOf(watched));
     using Clock = std::chrono::steady_clock;
     auto nextFrame = Clock::now();
     auto nextPoll = Clock::now();
@@ -207,7 +210,7 @@ int runPlay(const PlayArguments& a)
 
         if (watch && Clock::now() >= nextPoll) {
             nextPoll = Clock::now() + std::chrono::milliseconds(200);
-            if (reload.poll(authoring::stampsOf(watched))) {
+            if (reload.poll(render::stampsOf(watched))) {
                 DemoInput fresh;
                 std::string buildError = readDemoInput("play", a.input, fresh, true);
                 if (buildError.empty() && !data.write(fresh.data, &buildError))
@@ -222,7 +225,7 @@ int runPlay(const PlayArguments& a)
                     std::cerr << "reloaded at frame " << seekTo << "\n";
                 }
                 // A failed build keeps the files of the last good one watched.
-                reload.rebuilt(authoring::stampsOf(watched));
+                reload.rebuilt(render::stampsOf(watched));
             }
         }
         if (seekTo > 0) {
@@ -275,4 +278,4 @@ Run addPlay(CLI::App& command)
     return [a] { return runPlay(*a); };
 }
 
-}  // namespace demotool
+}  // namespace tools::demotool

@@ -12,11 +12,14 @@
 
 #include "tools/demotool/commands.h"
 #include "tools/demotool/demo_input.h"
-#include "tools/writer/png.h"
-#include "tools/writer/render.h"
-#include "tools/writer/video.h"
+#include "tools/media/png.h"
+#include "tools/render/render.h"
+#include "tools/render/video.h"
 
-namespace demotool {
+namespace tools::demotool {
+
+using namespace tools::media;
+using namespace tools::render;
 
 namespace {
 
@@ -104,7 +107,7 @@ Run addRender(CLI::App& command)
     command.add_option("--frames", a->frames, "frames to write, such as 1,10,20-25 (default: every frame)")
         ->check(CLI::Validator(
             [](std::string& text) {
-                authoring::FrameList list;
+                render::FrameList list;
                 std::string error;
                 return list.parse(text, &error) ? std::string() : error;
             },
@@ -135,7 +138,7 @@ int runRender(const RenderArguments& a)
 {
     const std::string& demo = a.demo;
     const std::string& outDir = a.outDir;
-    authoring::RenderOptions options;
+    render::RenderOptions options;
     if (!a.frames.empty())
         options.frames.parse(a.frames, nullptr);
     if (!a.size.empty())
@@ -164,18 +167,18 @@ int runRender(const RenderArguments& a)
         progressShown = true;
     };
     std::string writeError;
-    auto save = [&](const authoring::RenderedFrame& frame) {
+    auto save = [&](const render::RenderedFrame& frame) {
         char name[32];
         std::snprintf(name, sizeof name, "frame-%05d.png", int(frame.frame));
         std::string path = (std::filesystem::path(outDir) / name).string();
-        if (!authoring::writeFile(path, authoring::encodePng(frame.width, frame.height, frame.rgb))) {
+        if (!writer::writeFile(path, media::encodePng(frame.width, frame.height, frame.rgb))) {
             writeError = "cannot write " + path;
             return false;
         }
         return true;
     };
     std::string error;
-    bool ok = authoring::renderDemo(data.path(), options, save, &error);
+    bool ok = render::renderDemo(data.path(), options, save, &error);
     if (progressShown)
         std::cerr << "\n";
     if (!ok) {
@@ -216,7 +219,7 @@ int runVideo(const RenderArguments& a)
     TemporaryDataFile data;
     if (!prepareDemo("render", a.demo, input, data))
         return 1;
-    authoring::VideoOptions options;
+    render::VideoOptions options;
     options.output = a.video;
     options.from = a.from;
     options.to = a.to;
@@ -240,9 +243,9 @@ int runVideo(const RenderArguments& a)
     struct sigaction handler {}, previous {};
     handler.sa_handler = onInterrupt;
     sigaction(SIGINT, &handler, &previous);
-    authoring::VideoResult result;
+    render::VideoResult result;
     std::string error;
-    bool ok = authoring::exportVideo(data.path(), options, result, &error);
+    bool ok = render::exportVideo(data.path(), options, result, &error);
     sigaction(SIGINT, &previous, nullptr);
     if (progressShown)
         std::cerr << "\n";
@@ -261,4 +264,4 @@ int runVideo(const RenderArguments& a)
 
 }  // namespace
 
-}  // namespace demotool
+}  // namespace tools::demotool

@@ -9,12 +9,17 @@
 #include <memory>
 #include <sstream>
 
+#include "tools/common/temporary_file.h"
 #include "tools/demotool/commands.h"
-#include "tools/demotool/inspect.h"
-#include "tools/writer/description.h"
-#include "tools/writer/timeline_chart.h"
+#include "tools/inspect/inspect.h"
+#include "tools/description/description.h"
+#include "tools/render/timeline_chart.h"
 
-namespace demotool {
+namespace tools::demotool {
+
+using namespace tools::description;
+using namespace tools::inspect;
+using namespace tools::render;
 
 namespace {
 
@@ -23,7 +28,7 @@ struct TimelineArguments {
     int thumbnails = 8;
 };
 
-bool looksLikeDescription(const authoring::Bytes& file)
+bool looksLikeDescription(const writer::Bytes& file)
 {
     for (uint8_t c : file) {
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
@@ -33,55 +38,37 @@ bool looksLikeDescription(const authoring::Bytes& file)
     return false;
 }
 
-// Removes the file it names when it goes.
-struct ScratchFile {
-    std::string path;
-    ~ScratchFile()
-    {
-        if (!path.empty())
-            unlink(path.c_str());
-    }
-};
-
 int runTimeline(const TimelineArguments& a)
 {
-    authoring::Bytes file;
-    if (!authoring::readFile(a.input, file)) {
+    writer::Bytes file;
+    if (!writer::readFile(a.input, file)) {
         std::cerr << "demotool timeline: cannot read " << a.input << "\n";
         return 1;
     }
-    ScratchFile built;
+    common::TemporaryFile built("demotool-timeline-");
     std::string dataPath = a.input;
     if (looksLikeDescription(file)) {
-        authoring::DescriptionOptions options;
+        description::DescriptionOptions options;
         const size_t slash = a.input.rfind('/');
         options.baseDirectory = slash == std::string::npos ? "." : slash == 0 ? "/" : a.input.substr(0, slash);
         options.soundLibrary = defaultSoundLibrary();
-        authoring::Bytes data;
+        writer::Bytes data;
         std::string error;
-        if (!authoring::compileDescription(std::string(file.begin(), file.end()), options, data, &error)) {
+        if (!description::compileDescription(std::string(file.begin(), file.end()), options, data, &error)) {
             std::cerr << a.input << ":" << error << "\n";
             return 1;
         }
-        char name[] = "/tmp/demotool-timeline-XXXXXX";
-        const int fd = mkstemp(name);
-        if (fd < 0) {
-            std::cerr << "demotool timeline: cannot make a scratch file in /tmp\n";
-            return 1;
-        }
-        close(fd);
-        built.path = name;
-        if (!authoring::writeFile(built.path, data)) {
-            std::cerr << "demotool timeline: cannot write " << built.path << "\n";
+        if (!built.write(data, &error)) {
+            std::cerr << "demotool timeline: " << error << "\n";
             return 1;
         }
         file = std::move(data);
-        dataPath = built.path;
+        dataPath = built.path();
     }
 
     // Damaged data is told as `demotool inspect` tells it, and charted not at all.
     std::ostringstream report;
-    if (!inspect(file, report)) {
+    if (!tools::inspect::inspect(file, report)) {
         std::istringstream lines(report.str());
         std::string line;
         while (std::getline(lines, line)) {
@@ -98,18 +85,18 @@ int runTimeline(const TimelineArguments& a)
     // Nothing is shown or heard: the pass runs offscreen and silent.
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    authoring::ChartOptions options;
+    render::ChartOptions options;
     if (!a.size.empty())
         parseSize(a.size, options.width, options.height);
     options.thumbnails = a.thumbnails;
     const size_t slash = a.input.rfind('/');
     options.title = slash == std::string::npos ? a.input : a.input.substr(slash + 1);
     std::string svg, error;
-    if (!authoring::chartTimeline(dataPath, options, svg, &error)) {
+    if (!render::chartTimeline(dataPath, options, svg, &error)) {
         std::cerr << "demotool timeline: " << a.input << ": " << error << "\n";
         return 1;
     }
-    if (!authoring::writeFile(a.output, authoring::Bytes(svg.begin(), svg.end()))) {
+    if (!writer::writeFile(a.output, writer::Bytes(svg.begin(), svg.end()))) {
         std::cerr << "demotool timeline: cannot write " << a.output << "\n";
         unlink(a.output.c_str());
         return 1;
@@ -131,4 +118,4 @@ Run addTimeline(CLI::App& command)
     return [a] { return runTimeline(*a); };
 }
 
-}  // namespace demotool
+}  // namespace tools::demotool

@@ -3,9 +3,9 @@
 #include <iostream>
 
 #include "tools/demotool/demo_input.h"
-#include "tools/writer/timeline_chart.h"
+#include "tools/render/timeline_chart.h"
 
-namespace demotool {
+namespace tools::demotool {
 
 namespace {
 
@@ -35,9 +35,9 @@ int decoded(char c)
 }
 
 // Skips blanks; stops at '=' or anything else that is not base64.
-authoring::Bytes fromBase64(const std::string& text, size_t begin, size_t end)
+writer::Bytes fromBase64(const std::string& text, size_t begin, size_t end)
 {
-    authoring::Bytes out;
+    writer::Bytes out;
     uint32_t bits = 0;
     int count = 0;
     for (size_t i = begin; i < end; ++i) {
@@ -87,9 +87,9 @@ bool isWebPage(const std::string& player)
 int packWebPage(const std::string& pagePath, const std::string& dataPath, const std::string& output, bool asIs)
 {
     const std::string stem = pagePath.substr(0, pagePath.size() - 5);
-    authoring::Bytes pageFile, script, wasm;
+    writer::Bytes pageFile, script, wasm;
     for (auto [path, bytes] : {std::pair{pagePath, &pageFile}, {stem + ".js", &script}, {stem + ".wasm", &wasm}}) {
-        if (!authoring::readFile(path, *bytes)) {
+        if (!writer::readFile(path, *bytes)) {
             std::cerr << "demotool pack: cannot read " << path
                       << (path == pagePath ? "" : " (the web player's page takes it from beside the page)") << "\n";
             return 1;
@@ -119,19 +119,19 @@ int packWebPage(const std::string& pagePath, const std::string& dataPath, const 
     for (size_t at = 0; (at = code.find("</script", at)) != std::string::npos; at += 2)
         code.replace(at, 2, "<\\/");
     const std::string embedded = kDataOpen + " data-name=\"" + escapedName(dataPath) + "\">" +
-                                 authoring::base64(input.data) +
+                                 render::base64(input.data) +
                                  "</script>\n<script type=\"application/octet-stream\" id=\"demoplayer-wasm\">" +
-                                 authoring::base64(wasm) + "</script>";
+                                 render::base64(wasm) + "</script>";
     page.replace(tag, kScriptTag.size(), "<script>\n" + code + "\n</script>");
     page.replace(mark, kEmbedMark.size(), embedded);
-    if (!authoring::writeFile(output, authoring::Bytes(page.begin(), page.end()))) {
+    if (!writer::writeFile(output, writer::Bytes(page.begin(), page.end()))) {
         std::cerr << "demotool pack: cannot write " << output << "\n";
         return 1;
     }
     return 0;
 }
 
-bool demoDataOfPage(const authoring::Bytes& file, authoring::Bytes* data)
+bool demoDataOfPage(const writer::Bytes& file, writer::Bytes* data)
 {
     const std::string text(file.begin(), file.end());
     const size_t open = text.find(kDataOpen);
@@ -145,4 +145,4 @@ bool demoDataOfPage(const authoring::Bytes& file, authoring::Bytes* data)
     return true;
 }
 
-}  // namespace demotool
+}  // namespace tools::demotool

@@ -7,7 +7,7 @@
 
 #include "tools/writer/writer.h"
 
-namespace demotool {
+namespace tools::demotool {
 
 // Whether `player` names the web player's page (it ends in ".html").
 bool isWebPage(const std::string& player);
@@ -18,6 +18,6 @@ bool isWebPage(const std::string& player);
 int packWebPage(const std::string& pagePath, const std::string& dataPath, const std::string& output, bool asIs);
 
 // The demo data a packed page carries; false when `file` is not one.
-bool demoDataOfPage(const authoring::Bytes& file, authoring::Bytes* data);
+bool demoDataOfPage(const writer::Bytes& file, writer::Bytes* data);
 
-}  // namespace demotool
+}  // namespace tools::demotool

@@ -1,25 +1,11 @@
 #include "tools/writer/animation_payloads.h"
 
 #include "animation/dynamic.h"
+#include "tools/common/latin1.h"
 
-namespace authoring {
+namespace tools::writer {
 
 namespace {
-
-// UTF-8 "ó" (as JSON files hold it) becomes the Latin-1 byte of the data.
-std::string latin1(const std::string& name)
-{
-    std::string out;
-    for (size_t i = 0; i < name.size(); ++i) {
-        if (uint8_t(name[i]) == 0xc3 && i + 1 < name.size() && uint8_t(name[i + 1]) == 0xb3) {
-            out += '\xf3';
-            ++i;
-        } else {
-            out += name[i];
-        }
-    }
-    return out;
-}
 
 std::string withoutAccent(std::string name)
 {
@@ -34,7 +20,8 @@ std::string withoutAccent(std::string name)
 
 int16_t dynamicParameterIndex(const std::string& name)
 {
-    const std::string exact = latin1(name);
+    // UTF-8 "ó" (as JSON files hold it) becomes the Latin-1 byte of the data.
+    const std::string exact = common::latin1FromUtf8(name);
     if (exact.find('\0') != std::string::npos)
         return 0;
     if (int16_t index = Dynamic::indexOfParameter(exact.c_str()))
@@ -66,4 +53,4 @@ Bytes vectorDynamicPayload(const DynamicFields& d)
     return cat({scalarDynamicPayload(d), f32(d.vector[0]), f32(d.vector[1]), f32(d.vector[2])});
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -8,7 +8,7 @@
 
 #include "tools/writer/writer.h"
 
-namespace authoring {
+namespace tools::writer {
 
 // The parameter table index (1 to 82) of a name, or 0 when the table has no
 // such name. Names are matched as the data holds them (Latin-1, "Posici\xf3
@@ -31,4 +31,4 @@ Bytes scalarDynamicPayload(const DynamicFields& dynamic);
 // The same followed by the vector: 23 bytes.
 Bytes vectorDynamicPayload(const DynamicFields& dynamic);
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -1,6 +1,6 @@
 #include "tools/writer/blend_payloads.h"
 
-namespace authoring {
+namespace tools::writer {
 
 Bytes blendModePayload(const BlendPayload& b)
 {
@@ -17,4 +17,4 @@ Bytes polygonModePayload(const PolygonModePayload& p)
     return cat({s16(p.face), s16(p.mode), u8(0)});
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -6,7 +6,7 @@
 
 #include "tools/writer/writer.h"
 
-namespace authoring {
+namespace tools::writer {
 
 // GL blend factors as signed 16-bit values, then the trailing byte (5 bytes).
 struct BlendPayload {
@@ -29,4 +29,4 @@ struct PolygonModePayload {
 };
 Bytes polygonModePayload(const PolygonModePayload& polygonMode);
 
-}  // namespace authoring
+}  // namespace tools::writer

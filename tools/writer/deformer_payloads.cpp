@@ -2,7 +2,7 @@
 
 #include "demo/format.h"
 
-namespace authoring {
+namespace tools::writer {
 
 Bytes ripplePayload(const RippleFields& r)
 {
@@ -12,4 +12,4 @@ Bytes ripplePayload(const RippleFields& r)
         .bytes();
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -3,7 +3,7 @@
 
 #include "tools/writer/writer.h"
 
-namespace authoring {
+namespace tools::writer {
 
 struct RippleFields {
     float startRadius = 0;
@@ -15,4 +15,4 @@ struct RippleFields {
 // 15 (start radius, speed, amplitude, width), 16 (centre), the zero byte.
 Bytes ripplePayload(const RippleFields& ripple);
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -7,7 +7,7 @@
 
 #include "demo/format.h"
 
-namespace authoring {
+namespace tools::writer {
 
 namespace {
 
@@ -379,4 +379,4 @@ std::string appearance(const Bytes& file)
     return text;
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

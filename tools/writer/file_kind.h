@@ -8,7 +8,7 @@
 
 #include "tools/writer/writer.h"
 
-namespace authoring {
+namespace tools::writer {
 
 enum class ExecutableFormat { None, Elf, Pe };
 
@@ -62,4 +62,4 @@ std::string lookOf(const Bytes& file);
 // "looks like X" or "starts with the bytes 12 34 56 78".
 std::string appearance(const Bytes& file);
 
-}  // namespace authoring
+}  // namespace tools::writer

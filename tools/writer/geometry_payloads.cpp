@@ -2,7 +2,7 @@
 
 #include "demo/format.h"
 
-namespace authoring {
+namespace tools::writer {
 
 namespace {
 
@@ -54,4 +54,4 @@ Bytes boxPayload(const BoxFields& box)
         .bytes();
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -5,7 +5,7 @@
 
 #include "tools/writer/writer.h"
 
-namespace authoring {
+namespace tools::writer {
 
 using Vec3 = std::array<float, 3>;
 
@@ -43,4 +43,4 @@ struct BoxFields {
 // 275 then 251 (the three sizes), then the zero byte.
 Bytes boxPayload(const BoxFields& box);
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -7,7 +7,7 @@
 
 #include "demo/format.h"
 
-namespace authoring {
+namespace tools::writer {
 
 #define GL_NAME(name, constant) {name, #constant, constant}
 
@@ -82,4 +82,4 @@ std::string glNameOf(const std::vector<EnumName>& names, int32_t value)
     return buffer;
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace authoring {
+namespace tools::writer {
 
 struct EnumName {
     const char* name;    // as descriptions write it
@@ -27,4 +27,4 @@ const EnumName* enumNameOf(const std::vector<EnumName>& names, int32_t value);
 // Its GL name, or the value in hexadecimal when the list has none.
 std::string glNameOf(const std::vector<EnumName>& names, int32_t value);
 
-}  // namespace authoring
+}  // namespace tools::writer

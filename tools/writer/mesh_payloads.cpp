@@ -2,7 +2,7 @@
 
 #include "demo/format.h"
 
-namespace authoring {
+namespace tools::writer {
 
 namespace {
 
@@ -68,4 +68,4 @@ Bytes modelResource(const std::string& tag, const Bytes& modelPayloadBytes, cons
     return resource(format::kModel, e);
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -8,7 +8,7 @@
 
 #include "tools/writer/geometry_payloads.h"
 
-namespace authoring {
+namespace tools::writer {
 
 struct GridFields {
     TransformFields transform;
@@ -36,4 +36,4 @@ Bytes modelPayload(const std::vector<std::pair<std::string, MeshFields>>& meshes
 // Resource 109: tag, the placement (110, a transform payload), the body (8).
 Bytes modelResource(const std::string& tag, const Bytes& modelPayloadBytes, const TransformFields& placement = {});
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -2,7 +2,7 @@
 
 #include "demo/format.h"
 
-namespace authoring {
+namespace tools::writer {
 
 namespace {
 
@@ -42,4 +42,4 @@ Bytes scalePayload(const ScalePayload& s)
     return cat({floats({s.x, s.y, s.z}), u8(0)});
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -4,7 +4,7 @@
 
 #include "tools/writer/writer.h"
 
-namespace authoring {
+namespace tools::writer {
 
 // Chunk stream 301 position, 302 up vector, 303 centre, 304 fade colour and
 // value, 305 proximity, in that order, with the trailing byte. A group whose
@@ -36,4 +36,4 @@ struct ScalePayload {
 };
 Bytes scalePayload(const ScalePayload& scale);
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -2,7 +2,7 @@
 
 #include "demo/format.h"
 
-namespace authoring {
+namespace tools::writer {
 
 Bytes quadricSizesChunk(const QuadricFields& q)
 {
@@ -25,4 +25,4 @@ Bytes quadricPayload(const QuadricFields& q)
     return stream.bytes();
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

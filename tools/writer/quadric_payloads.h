@@ -6,7 +6,7 @@
 #include "demo/format.h"
 #include "tools/writer/geometry_payloads.h"
 
-namespace authoring {
+namespace tools::writer {
 
 struct QuadricFields {
     TransformFields transform;
@@ -30,4 +30,4 @@ Bytes quadricStyleChunk(const QuadricFields& quadric);
 // 275, 8, 15, then the kind chunk (none for kind 0), then the zero byte.
 Bytes quadricPayload(const QuadricFields& quadric);
 
-}  // namespace authoring
+}  // namespace tools::writer

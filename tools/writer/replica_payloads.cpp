@@ -2,7 +2,7 @@
 
 #include "demo/format.h"
 
-namespace authoring {
+namespace tools::writer {
 
 Bytes circleChunk(float angle, float radius, bool faceCentre)
 {
@@ -60,4 +60,4 @@ Bytes assemblyPayload(const AssemblyFields& a)
         .bytes();
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -7,7 +7,7 @@
 
 #include "tools/writer/geometry_payloads.h"
 
-namespace authoring {
+namespace tools::writer {
 
 struct ReplicatorFields {
     TransformFields transform;
@@ -47,4 +47,4 @@ struct AssemblyFields {
 // 14 (seed), 352 (source), then the zero byte.
 Bytes assemblyPayload(const AssemblyFields& assembly);
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -2,7 +2,7 @@
 
 #include "demo/format.h"
 
-namespace authoring {
+namespace tools::writer {
 
 Bytes musicSettings(const MusicSettings& settings)
 {
@@ -28,4 +28,4 @@ Bytes soundLibraryResource(const Bytes& library)
     return chunk(format::kSoundLibrary, library);
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

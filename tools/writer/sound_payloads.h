@@ -7,7 +7,7 @@
 
 #include "tools/writer/writer.h"
 
-namespace authoring {
+namespace tools::writer {
 
 // Settings block of a music track: 4 file name, 17 frames per second,
 // 8 volume, in the order the authoring tool writes them, with the trailing byte.
@@ -24,4 +24,4 @@ Bytes musicResource(const std::string& tag, const MusicSettings& settings, const
 // Resource 463: the library file's bytes, bare (no envelope).
 Bytes soundLibraryResource(const Bytes& library);
 
-}  // namespace authoring
+}  // namespace tools::writer

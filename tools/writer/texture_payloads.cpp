@@ -2,7 +2,7 @@
 
 #include "demo/format.h"
 
-namespace authoring {
+namespace tools::writer {
 
 namespace {
 
@@ -185,4 +185,4 @@ Bytes textureCopyResource(const std::string& tagText, const std::string& sourceT
     return resource(format::kTextureCopy, e);
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

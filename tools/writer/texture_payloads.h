@@ -10,7 +10,7 @@
 
 #include "tools/writer/writer.h"
 
-namespace authoring {
+namespace tools::writer {
 
 // ---- BMP files
 
@@ -93,4 +93,4 @@ Bytes textureResource(const std::string& tag, const Bytes& bmp, const Bytes& par
 Bytes textureCopyResource(const std::string& tag, const std::string& sourceTag,
                           const Bytes& parameters = textureParameters());
 
-}  // namespace authoring
+}  // namespace tools::writer

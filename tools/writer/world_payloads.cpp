@@ -2,7 +2,7 @@
 
 #include "demo/format.h"
 
-namespace authoring {
+namespace tools::writer {
 
 Bytes forcePayload(const ForceFields& f)
 {
@@ -21,4 +21,4 @@ Bytes worldPayload(const WorldFields& world)
     return w.bytes();
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -8,7 +8,7 @@
 
 #include "tools/writer/writer.h"
 
-namespace authoring {
+namespace tools::writer {
 
 struct ForceFields {
     std::string tag;
@@ -25,4 +25,4 @@ Bytes forcePayload(const ForceFields& force);
 // 421 per force, 423 per spawner, 422 when rolling, then the zero byte.
 Bytes worldPayload(const WorldFields& world);
 
-}  // namespace authoring
+}  // namespace tools::writer

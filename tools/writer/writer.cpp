@@ -9,7 +9,7 @@
 #include <cstring>
 #include <fstream>
 
-namespace authoring {
+namespace tools::writer {
 
 // ---- Primitive little-endian values
 
@@ -411,4 +411,4 @@ bool writeFile(const std::string& path, const Bytes& data, bool executable)
     return true;
 }
 
-}  // namespace authoring
+}  // namespace tools::writer

@@ -8,7 +8,7 @@
 
 #include "demo/format.h"
 
-namespace authoring {
+namespace tools::writer {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -156,4 +156,4 @@ bool carriedSoundLibrary(const Bytes& data, Bytes* library);
 bool readFile(const std::string& path, Bytes& out);
 bool writeFile(const std::string& path, const Bytes& data, bool executable = false);
 
-}  // namespace authoring
+}  // namespace tools::writer
