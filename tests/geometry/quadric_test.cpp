@@ -89,6 +89,13 @@ TEST(CraftedPayloads, CutsKeepTheFieldsTheyDoNotHoldWhole)
     Quadric q;
     loadExact(q, StreamWriter().add(402).add(15, Bytes(4, 0)).add(9, Bytes(3, 1)).add(404).bytes());
     EXPECT_EQ((std::vector<int32_t>{404, 0, GLU_NONE}), (std::vector<int32_t>{q.kind, q.drawStyle, q.normals}));
+    // Only the low byte of the texture flag counts: 0x0100 is false.
+    Bytes style(14, 0);
+    style[13] = 1;
+    Quadric high;
+    high.textured = 1;
+    loadExact(high, StreamWriter().add(15, style).bytes());
+    EXPECT_EQ(0, high.textured);
     ASSERT_EQ(1u, quiet.boxes.size());
     EXPECT_EQ("ID DESCONEGUDA", quiet.boxes[0].text);
     EXPECT_EQ("ERROR", quiet.boxes[0].caption);
