@@ -154,6 +154,8 @@ public:
     // "unregisterWindowClass", "deleteContext", "releaseContext"): true makes
     // that step fail.
     virtual bool failStep(const char* step) = 0;
+    // Told of every message handed to the system's default handling.
+    virtual void defaultHandled(unsigned message, uintptr_t wParam) { (void)message, (void)wParam; }
 };
 void installHooks(Hooks* hooks);
 Hooks* installedHooks();

@@ -507,6 +507,7 @@ intptr_t dispatchMessage(const Message& message) {
 }
 
 intptr_t defWindowProc(unsigned message, uintptr_t wParam, intptr_t) {
+    if (g_hooks) g_hooks->defaultHandled(message, wParam);
     // The low four bits of a system command are used by the system itself.
     if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) postMessage({WM_CLOSE, 0, 0});
     return 0;

@@ -42,4 +42,6 @@ bool TestDouble::failStep(const char* step) {
     return failSteps.count(step) != 0;
 }
 
+void TestDouble::defaultHandled(unsigned message, uintptr_t wParam) { defaulted.push_back({message, wParam}); }
+
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -49,12 +50,15 @@ public:
     // Window steps that fail, and every step asked about, in order.
     std::set<std::string> failSteps;
     std::vector<std::string> stepsSeen;
+    // Every message handed to the default handling (message, wParam), in order.
+    std::vector<std::pair<unsigned, uintptr_t>> defaulted;
 
     int messageBox(const char* text, const char* caption, unsigned type) override;
     bool queryPerformanceFrequency(int64_t* frequency) override;
     bool queryPerformanceCounter(int64_t* count) override;
     uint32_t timeGetTime() override;
     bool failStep(const char* step) override;
+    void defaultHandled(unsigned message, uintptr_t wParam) override;
 
 private:
     Hooks* previous_;

@@ -318,6 +318,7 @@ intptr_t dispatchMessage(const Message& message) {
 }
 
 intptr_t defWindowProc(unsigned message, uintptr_t wParam, intptr_t lParam) {
+    if (g_hooks) g_hooks->defaultHandled(message, wParam);
     // Outside a dispatch the message is taken as one for the last window.
     HWND window = g_currentWindow ? g_currentWindow : g_lastWindow;
     return intptr_t(DefWindowProcA(window, message, wParam, lParam));

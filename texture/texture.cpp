@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -28,6 +30,37 @@ void uploadImage(GLint level, GLint internalFormat, const ImageRecord& image, GL
     TightPixelStore tight;
     glTexImage2D(GL_TEXTURE_2D, level, internalFormat, image.width, image.height, border, GL_RGB,
                  GL_UNSIGNED_BYTE, image.pixels.get());
+}
+
+// The power of two GLU's mipmap builder scales a side to: the lower one,
+// unless the side is at least three quarters of the higher one.
+GLint nearestPowerOfTwo(GLint side)
+{
+    GLint power = 1;
+    while (side > 3) {
+        side >>= 1;
+        power <<= 1;
+    }
+    return side == 3 ? power * 4 : power * side;
+}
+
+// gluBuild2DMipmaps scales an image whose sides are not powers of two, and
+// some builds of GLU (Debian's) leave the top row of the scaled level 0
+// black. gluScaleImage scales whole, so the builder is handed an image it
+// need not scale; where that cannot be had it scales as before.
+void buildMipmaps(const ImageRecord& image)
+{
+    TightPixelStore tight;
+    const GLint width = nearestPowerOfTwo(image.width), height = nearestPowerOfTwo(image.height);
+    if (width != image.width || height != image.height) {
+        std::unique_ptr<uint8_t[]> scaled(new (std::nothrow) uint8_t[size_t(width) * size_t(height) * 3]);
+        if (scaled && gluScaleImage(GL_RGB, image.width, image.height, GL_UNSIGNED_BYTE, image.pixels.get(), width,
+                                    height, GL_UNSIGNED_BYTE, scaled.get()) == 0) {
+            gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_RGB, GL_UNSIGNED_BYTE, scaled.get());
+            return;
+        }
+    }
+    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, image.pixels.get());
 }
 
 }  // namespace
@@ -107,11 +140,8 @@ void TextureNode::loadExtra(const void* data, int32_t size)
             break;
         }
         case kBuildMipmaps:
-            if (!kept.empty()) {
-                TightPixelStore tight;
-                gluBuild2DMipmaps(GL_TEXTURE_2D, 3, kept.width, kept.height, GL_RGB, GL_UNSIGNED_BYTE,
-                                  kept.pixels.get());
-            }
+            if (!kept.empty())
+                buildMipmaps(kept);
             break;
         case kUpload:
             if (!kept.empty())

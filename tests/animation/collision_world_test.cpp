@@ -102,33 +102,39 @@ TEST_F(CollisionWorldGL, GridBouncesAndPushesOutOnlyInsideItsRectangle)
     // The floor turned so that its normal is +Y, as a parent transform puts
     // it: 5 wide along X, 3 high along its own Y (world -Z). A centre within
     // the rectangle is pushed to 1 and moves by the bounce; one beyond any
-    // of its four sides falls on by -1.
+    // of its four sides falls on by -1. A floor moved down by its parent's
+    // transform meets the sphere where it now lies.
     const struct {
         float x, z;
         bool contact;
+        float floorY = 0;
     } places[] = {{0, 0, true},      {2.4f, 0, true},   {-2.4f, 0, true},  {0, 1.4f, true},  {0, -1.4f, true},
-                  {2.6f, 0, false},  {-2.6f, 0, false}, {0, 1.6f, false},  {0, -1.6f, false}, {2.4f, 1.4f, true}};
+                  {2.6f, 0, false},  {-2.6f, 0, false}, {0, 1.6f, false},  {0, -1.6f, false}, {2.4f, 1.4f, true},
+                  {0, 0, true, -3},  {2.6f, 0, false, -3}};
     for (const auto& at : places) {
         CollisionWorld world(nullptr);
         world.length = 50;
+        auto* lowered = new Transform;
+        lowered->position[1] = at.floorY;
+        world.children->add(lowered);
         auto* floor = new Transform;
         floor->angles[0] = -90;  // about X: the grid's +Z becomes +Y
-        world.children->add(floor);
+        lowered->children->add(floor);
         auto* grid = new Grid;
         grid->gridWidth = 5;
         grid->gridHeight = 3;
         floor->children->add(grid);
-        Quadric* s = sphere(&world, at.x, 0.5f);
+        Quadric* s = sphere(&world, at.x, at.floorY + 0.5f);
         s->position[2] = at.z;
         giveVelocity(s, {0, -1, 0});
         world.step(true);
         if (at.contact) {
-            EXPECT_NEAR(1.0f + 0.9f, s->position[1], 1e-5) << at.x << ", " << at.z;
+            EXPECT_NEAR(at.floorY + 1.0f + 0.9f, s->position[1], 1e-5) << at.x << ", " << at.z << ", " << at.floorY;
             std::vector<float> v = velocity(s);
             EXPECT_NEAR(0.9f, v[1], 1e-6);
             EXPECT_NEAR(0, v[0], 1e-6);
         } else {
-            EXPECT_FLOAT_EQ(-0.5f, s->position[1]) << at.x << ", " << at.z;
+            EXPECT_FLOAT_EQ(at.floorY - 0.5f, s->position[1]) << at.x << ", " << at.z << ", " << at.floorY;
         }
     }
     // A force moving its target inside the target's step leaves the matrix
@@ -155,12 +161,19 @@ TEST(CollisionWorld, ForcesAccelerateRestartAndMarkOnlyTheirSubtree)
     force.strength = 0.5f;
     force.direction[1] = -1;
     std::unique_ptr<Force> bound(force.bindTo(&target));
-    std::vector<float> ys;
+    // The velocity a contact reads is the move the next step makes.
+    std::vector<float> ys, told, moved;
     for (int i = 0; i < 3; ++i) {
+        float v[3];
+        bound->currentVelocity(v);
+        told.push_back(v[1]);
+        const float before = target.position[1];
         bound->step(true);
         ys.push_back(target.position[1]);
+        moved.push_back(target.position[1] - before);
     }
     EXPECT_EQ((std::vector<float>{0, -0.5f, -1.5f}), ys);
+    EXPECT_EQ(moved, told);
     bound->stepCount = 10;
     bound->restart();
     bound->step(true);
@@ -220,6 +233,7 @@ TEST(CollisionWorld, RollingTurnsBySpeedOverRadiusInDegrees)
 TEST(CollisionWorld, SpawnersCloneTheirTemplatesPerContact)
 {
     Pair p(1.5f);
+    p.a->position[1] = p.b->position[1] = 2;  // the contact at (-1, 2, 0)
     giveVelocity(p.a, {0, 0, 0});
     auto* spawner = new ImpactSpawner;
     p.a->children->add(spawner);
@@ -255,7 +269,7 @@ TEST(CollisionWorld, SpawnersCloneTheirTemplatesPerContact)
     auto* ripple = static_cast<Ripple*>(found);
     // Centred one radius from A's centre along the line from B to A;
     // started at the spawner's count.
-    EXPECT_FLOAT_EQ(-1, ripple->centre[0]);
+    EXPECT_EQ((std::vector<float>{-1, 2}), (std::vector<float>{ripple->centre[0], ripple->centre[1]}));
     EXPECT_EQ((std::vector<int>{10, 10}), (std::vector<int>{ripple->start, ripple->frame}));
     EXPECT_EQ(2, spawner->children->count());
     // Never placed under an object: nothing to add to.

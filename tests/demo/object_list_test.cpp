@@ -76,8 +76,9 @@ TEST(ObjectList, RemoveRelinksEnds)
     EXPECT_TRUE(list.remove(item(3)));
     EXPECT_EQ(0, list.count());
     EXPECT_EQ(nullptr, list.first());
-    list.append("D", item(4));  // empty again: the new node is the first
-    EXPECT_EQ((std::vector<int>{4}), walk(list));
+    // Empty again: the new node is the first; appending tells the new count.
+    EXPECT_EQ((std::vector<int>{1, 2}), (std::vector<int>{list.append("D", item(4)), list.add(item(5))}));
+    EXPECT_EQ((std::vector<int>{4, 5}), walk(list));
 }
 
 TEST(ObjectList, WalkRemovingEveryOtherItemVisitsEachOnce)

@@ -177,6 +177,22 @@ TEST(Envelope, SubChunksNeverReachPastTheEnvelope)
     EXPECT_STREQ("AAAA", out.tag.text);
     EXPECT_EQ(nullptr, out.body);
     EXPECT_EQ(int32_t(inner.size()), stream.position());
+    // A whole envelope ends where its length says: a body or an extra block
+    // that follows it belongs to the next chunk and replaces nothing.
+    Envelope e;
+    e.body = {4, 5};
+    e.extraId = 201;
+    e.extra = {6};
+    for (int16_t next : {8, 201}) {
+        Bytes whole = envelope(e);
+        Bytes following = cat({whole, chunk(next, {1, 2, 3})});
+        ChunkStream after(following.data(), int32_t(following.size()));
+        EnvelopeContents kept;
+        readEnvelope(after, uint32_t(whole.size()), 201, kept);
+        EXPECT_EQ((std::vector<int32_t>{2, 1, int32_t(whole.size())}),
+                  (std::vector<int32_t>{kept.bodySize, kept.extraSize, after.position()}))
+            << next;
+    }
 }
 
 TEST(ObjectLoader, UnknownIdsAreReportedAndSkipped)

@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -89,6 +90,13 @@ TEST(CraftedPayloads, CutsKeepTheFieldsTheyDoNotHoldWhole)
     Quadric q;
     loadExact(q, StreamWriter().add(402).add(15, Bytes(4, 0)).add(9, Bytes(3, 1)).add(404).bytes());
     EXPECT_EQ((std::vector<int32_t>{404, 0, GLU_NONE}), (std::vector<int32_t>{q.kind, q.drawStyle, q.normals}));
+    // Only the low byte of the texture flag counts: 0x0100 is false.
+    Bytes style(14, 0);
+    style[13] = 1;
+    Quadric high;
+    high.textured = 1;
+    loadExact(high, StreamWriter().add(15, style).bytes());
+    EXPECT_EQ(0, high.textured);
     ASSERT_EQ(1u, quiet.boxes.size());
     EXPECT_EQ("ID DESCONEGUDA", quiet.boxes[0].text);
     EXPECT_EQ("ERROR", quiet.boxes[0].caption);
@@ -239,4 +247,117 @@ TEST_F(QuadricDraw, PolygonModeRefillsBothFacesAndStepOnlyPassesLeaveTheState)
     EXPECT_EQ((std::vector<GLint>{GL_LINE, GL_LINE, GL_ZERO, GL_SRC_COLOR, 1}), state());
     points.step(false);
     EXPECT_EQ((std::vector<GLint>{GL_FILL, GL_FILL, GL_ZERO, GL_SRC_COLOR, 1}), state());
+}
+
+// What sub-chunk 15 and the sizes ask of GLU, seen in pixels and state: each
+// row draws one quadric 5 units in front of the eye (11.6 pixels a unit).
+TEST_F(QuadricDraw, SizesAndGluStateShowAsTheDataSays)
+{
+    const int cx = kWidth / 2, cy = kHeight / 2;
+    auto lit = [](const Picture& p, int x, int y) { return p.at(x, y)[0] + p.at(x, y)[1] + p.at(x, y)[2] > 300; };
+    auto litCount = [&](const Picture& p, int y0, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                n += lit(p, x, y);
+        return n;
+    };
+    auto rgb = [](const Picture& p, int x, int y) {
+        return std::vector<int>{p.at(x, y)[0] > 127, p.at(x, y)[1] > 127, p.at(x, y)[2] > 127};
+    };
+    const GLfloat tilted[3] = {0.6f, 0, 0.8f};
+    const struct Row {
+        const char* what;
+        int16_t kind;
+        float radius1, radius2, height;
+        int32_t slices, stacks, drawStyle, normals, orientation;
+        uint8_t textured;
+        void (*setUp)();
+        std::function<void(const Picture&)> check;
+    } rows[] = {
+        // Four slices: seen down its axis a diamond, not a disk.
+        {"coarse sphere", Quadric::kSphere, 1, 0, 0, 4, 32, GLU_FILL, GLU_NONE, GLU_OUTSIDE, 0, nullptr,
+         [&](const Picture& p) {
+             EXPECT_EQ((std::vector<bool>{true, true, false, false}),
+                       (std::vector<bool>{lit(p, cx + 9, cy), lit(p, cx, cy + 9), lit(p, cx + 7, cy + 7),
+                                          lit(p, cx - 7, cy - 7)}));
+         }},
+        // The base (radius 1) lies away from the eye, the apex towards it.
+        {"cone", Quadric::kCone, 1, 0, 2, 16, 1, GLU_FILL, GLU_NONE, GLU_OUTSIDE, 0, nullptr,
+         [&](const Picture& p) { EXPECT_NEAR(24, litCount(p, cy, cy + 1), 2); }},
+        {"filled disk", Quadric::kDisk, 0, 1.5f, 0, 16, 2, GLU_FILL, GLU_NONE, GLU_OUTSIDE, 0, nullptr,
+         [&](const Picture& p) { EXPECT_GT(litCount(p, 0, kHeight), 800); }},
+        // Only the loops and spokes, then only the 33 distinct vertices.
+        {"wire disk", Quadric::kDisk, 0, 1.5f, 0, 16, 2, GLU_LINE, GLU_NONE, GLU_OUTSIDE, 0, nullptr,
+         [&](const Picture& p) {
+             const int n = litCount(p, 0, kHeight);
+             EXPECT_TRUE(n > 60 && n < 500) << n;
+         }},
+        {"point disk", Quadric::kDisk, 0, 1.5f, 0, 16, 2, GLU_POINT, GLU_NONE, GLU_OUTSIDE, 0, nullptr,
+         [&](const Picture& p) {
+             const int n = litCount(p, 0, kHeight);
+             EXPECT_TRUE(n > 10 && n <= 33) << n;
+         }},
+        // Turned inwards, the disk shows its back to the eye and is culled.
+        {"inside, culled", Quadric::kDisk, 0, 1.5f, 0, 16, 2, GLU_FILL, GLU_NONE, GLU_INSIDE, 0,
+         [] { glEnable(GL_CULL_FACE); }, [&](const Picture& p) { EXPECT_EQ(0, litCount(p, 0, kHeight)); }},
+        {"outside, culled", Quadric::kDisk, 0, 1.5f, 0, 16, 2, GLU_FILL, GLU_NONE, GLU_OUTSIDE, 0,
+         [] { glEnable(GL_CULL_FACE); }, [&](const Picture& p) { EXPECT_GT(litCount(p, 0, kHeight), 800); }},
+        // Texture coordinates spread the corner texture over the disk;
+        // without them the whole disk takes one texel.
+        {"textured", Quadric::kDisk, 0, 1.5f, 0, 16, 2, GLU_FILL, GLU_NONE, GLU_OUTSIDE, 1,
+         [] { bindCornerTexture(); },
+         [&](const Picture& p) {
+             EXPECT_EQ((std::vector<std::vector<int>>{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}}),
+                       (std::vector<std::vector<int>>{rgb(p, cx - 8, cy - 8), rgb(p, cx + 8, cy - 8),
+                                                      rgb(p, cx - 8, cy + 8), rgb(p, cx + 8, cy + 8)}));
+         }},
+        {"untextured under a texture", Quadric::kDisk, 0, 1.5f, 0, 16, 2, GLU_FILL, GLU_NONE, GLU_OUTSIDE, 0,
+         [] { bindCornerTexture(); },
+         [&](const Picture& p) {
+             const std::vector<int> one = rgb(p, cx - 8, cy - 8);
+             EXPECT_EQ((std::vector<std::vector<int>>{one, one, one}),
+                       (std::vector<std::vector<int>>{rgb(p, cx + 8, cy - 8), rgb(p, cx - 8, cy + 8),
+                                                      rgb(p, cx + 8, cy + 8)}));
+         }},
+        // Without normals of its own the quadric leaves the current normal.
+        {"no normals", Quadric::kSphere, 1, 0, 0, 8, 8, GLU_FILL, GLU_NONE, GLU_OUTSIDE, 0, nullptr,
+         [&](const Picture&) {
+             GLfloat n[4];
+             glGetFloatv(GL_CURRENT_NORMAL, n);
+             EXPECT_EQ((std::vector<float>{tilted[0], tilted[1], tilted[2]}), (std::vector<float>{n[0], n[1], n[2]}));
+         }},
+        {"smooth normals", Quadric::kSphere, 1, 0, 0, 8, 8, GLU_FILL, GLU_SMOOTH, GLU_OUTSIDE, 0, nullptr,
+         [&](const Picture&) {
+             GLfloat n[4];
+             glGetFloatv(GL_CURRENT_NORMAL, n);
+             EXPECT_NE((std::vector<float>{tilted[0], tilted[1], tilted[2]}), (std::vector<float>{n[0], n[1], n[2]}));
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        glDisable(GL_CULL_FACE);
+        glDisable(GL_TEXTURE_2D);
+        glColor3f(1, 1, 1);
+        glNormal3fv(tilted);
+        GLuint texture = 0;
+        if (row.setUp)
+            row.setUp();
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, reinterpret_cast<GLint*>(&texture));
+        Quadric q;
+        q.kind = row.kind;
+        q.radius1 = row.radius1, q.radius2 = row.radius2, q.height = row.height;
+        q.slices = row.slices, q.stacks = row.stacks;
+        q.drawStyle = row.drawStyle, q.normals = row.normals, q.orientation = row.orientation;
+        q.textured = row.textured;
+        q.position[2] = -5;
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glLoadIdentity();
+        q.step(false);
+        row.check(Picture::read(kWidth, kHeight));
+        glDisable(GL_CULL_FACE);
+        glDisable(GL_TEXTURE_2D);
+        if (texture)
+            glDeleteTextures(1, &texture);
+    }
 }

@@ -135,6 +135,9 @@ TEST_F(WindowProcedureTest, KeysSizeCloseAndSystemCommands)
     EXPECT_EQ(30, viewport[2]);
     EXPECT_EQ(20, viewport[3]);
 
+    // The screen saver and monitor power-down never reach the system's
+    // handling, which would blank the screen; other commands do.
+    platform_.defaulted.clear();
     EXPECT_EQ(0, windowProcedure(&window_, WM_SYSCOMMAND, SC_SCREENSAVE, 0));
     EXPECT_EQ(0, windowProcedure(&window_, WM_SYSCOMMAND, SC_MONITORPOWER, 0));
     // The frame loop's own pump empties the queue through the window
@@ -145,6 +148,11 @@ TEST_F(WindowProcedureTest, KeysSizeCloseAndSystemCommands)
     EXPECT_EQ(-1, quitCode);
     // SC_CLOSE reaches the default handling, which closes the window: a quit.
     windowProcedure(&window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    std::vector<uintptr_t> commands;
+    for (const auto& [message, command] : platform_.defaulted)
+        if (message == WM_SYSCOMMAND)
+            commands.push_back(command);
+    EXPECT_EQ(std::vector<uintptr_t>{SC_CLOSE}, commands);
     EXPECT_FALSE(pumpMessages(&quitCode));
     EXPECT_EQ(0, quitCode);
     EXPECT_TRUE(pumpMessages(&quitCode));

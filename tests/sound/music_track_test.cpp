@@ -188,6 +188,8 @@ TEST_F(MusicTrackCalls, SettingsBlockReadsItsSubChunksAndReportsUnknownOnes)
     platform::TestDouble boxes;
     auto track = resource(StreamWriter()
                               .add(17, s16(25))
+                              .add(17, s16(0))  // no rate: the one before stays
+                              .add(17, s16(-4))
                               .add(99, text("xyz"))
                               .add(4, text("song.mp3"))
                               .add(8, s16(-3))

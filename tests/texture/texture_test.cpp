@@ -4,8 +4,10 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -271,6 +273,41 @@ TEST_F(TextureParameterStream, MipmapChunkBuildsEveryLevelFromTheImage)
     GLint components = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &components);
     EXPECT_TRUE(components == 3 || components == GL_RGB || components == GL_RGB8) << components;
+
+    // Sides that are not powers of two go to the nearest ones, and level 0
+    // still shows the whole picture upright: every texel a mix of the
+    // image's two colours (GLU's scaling blends across the edges, as for a
+    // tiling texture), never a black row, the first row nearer the image's
+    // first row and the last nearer its last.
+    const Rgb8 first = {200, 40, 40}, rest = {40, 200, 120};
+    const struct {
+        int width, height, levelWidth, levelHeight;
+    } sizes[] = {{6, 4, 8, 4}, {12, 4, 16, 4}, {300, 200, 256, 256}, {5, 3, 4, 4}};
+    for (const auto& s : sizes) {
+        Bytes image;
+        for (int y = 0; y < s.height; ++y)
+            for (int x = 0; x < s.width; ++x)
+                image.insert(image.end(), (y ? rest : first).begin(), (y ? rest : first).end());
+        Texture scaled;
+        loadResource(scaled, bmp24(s.width, s.height, image), textureParameters(fields));
+        ASSERT_EQ((std::array<GLint, 2>{s.levelWidth, s.levelHeight}), levelSize(scaled.textureName, 0)) << s.width;
+        const Bytes level = levelImage(scaled.textureName, 0);
+        const size_t row = size_t(s.levelWidth) * 3;
+        auto distance = [&](size_t texel, const Rgb8& c) {
+            int d = 0;
+            for (size_t i = 0; i < 3; ++i)
+                d += std::abs(level[texel + i] - c[i]);
+            return d;
+        };
+        int outside = 0, misplaced = 0;
+        for (size_t i = 0; i < level.size(); ++i)
+            outside += level[i] + 1 < std::min(first[i % 3], rest[i % 3]) || level[i] > std::max(first[i % 3], rest[i % 3]) + 1;
+        for (size_t x = 0; x < row; x += 3) {
+            misplaced += distance(x, first) >= distance(x, rest);
+            misplaced += distance(level.size() - row + x, rest) >= distance(level.size() - row + x, first);
+        }
+        EXPECT_EQ((std::vector<int>{0, 0}), (std::vector<int>{outside, misplaced})) << s.width << "x" << s.height;
+    }
 }
 
 TEST_F(TextureParameterStream, UnknownIdsAreReportedAndSkippedAndTheStreamGoesOn)
