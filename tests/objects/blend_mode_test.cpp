@@ -196,8 +196,9 @@ TEST_F(TrailDraw, QueueHoldsLengthPlusOneAndANegativeLengthKeepsOne)
         // The child once a step, and the snapshots of the last 255 steps of
         // the fast-forward once a step since they were made: no more.
         EXPECT_LE(CountingProbe::all, c.skip + 6 + 255 * 256 / 2 + 6 * 255) << c.length << " " << c.skip;
-        if (int64_t(c.skip) * (c.length < 255 ? c.length + 1 : 255) <= 200000)
+        if (int64_t(c.skip) * (c.length < 255 ? c.length + 1 : 255) <= 200000) {
             EXPECT_EQ(run(false), fastForwarded) << c.length << " " << c.skip;
+        }
     }
 }
 
