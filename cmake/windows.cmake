@@ -51,7 +51,7 @@ target_link_options(demoplayer PRIVATE $<$<CONFIG:Release>:-Wl,--gc-sections -s>
 include(${CMAKE_SOURCE_DIR}/cmake/demosound_def.cmake)
 demosound_def(${CMAKE_BINARY_DIR}/demosound.def demosound.dll)
 add_library(demosound SHARED sound/demosound/demosound.cpp sound/demosound/output_waveout.cpp
-  sound/demosound/decoder_acm.cpp ${CMAKE_BINARY_DIR}/demosound.def)
+  sound/demosound/decoder_acm.cpp sound/demosound/audio_reading.cpp ${CMAKE_BINARY_DIR}/demosound.def)
 set_target_properties(demosound PROPERTIES PREFIX "")
 target_link_libraries(demosound PRIVATE winmm msacm32)
 target_link_options(demosound PRIVATE -static-libgcc -static-libstdc++ -Wl,--no-undefined

@@ -1,10 +1,11 @@
 // Writes the seed corpora of the fuzz targets: fuzz_seeds DIR makes
-// DIR/container, DIR/resource, DIR/timeline and DIR/bmp.
+// DIR/container, DIR/resource, DIR/timeline, DIR/bmp and DIR/audio.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "demo/format.h"
+#include "fuzz/seed_audio.h"
 #include "fuzz/seed_demos.h"
 
 int main(int argc, char** argv)
@@ -20,7 +21,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string dir = argv[1];
-    for (const char* target : {"container", "resource", "timeline", "bmp"})
+    for (const char* target : {"container", "resource", "timeline", "bmp", "audio"})
         std::filesystem::create_directories(dir + "/" + target);
     bool ok = true;
     for (const fuzzing::Seed& demo : demos) {
@@ -33,6 +34,8 @@ int main(int argc, char** argv)
     }
     for (const fuzzing::Seed& bitmap : fuzzing::seedBitmaps())
         ok &= tools::writer::writeFile(dir + "/bmp/" + bitmap.name, bitmap.data);
+    for (const fuzzing::Seed& file : fuzzing::seedAudio())
+        ok &= tools::writer::writeFile(dir + "/audio/" + file.name, file.data);
     for (const std::string& name : fuzzing::classesWithoutSeed())
         std::fprintf(stderr, "fuzz_seeds: no seed line for class '%s' (fuzz/seed_demos.cpp)\n", name.c_str());
     return ok ? 0 : 1;

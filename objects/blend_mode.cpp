@@ -123,15 +123,24 @@ void MotionTrail::load(const void* data, int32_t size)
     readWidened(data, size, 4, trailLength);
 }
 
+bool MotionTrail::plainStep(int64_t steps, int64_t at) const
+{
+    // A negative length widens this test and, in step, pops whenever there
+    // is a snapshot: the queue then keeps the newest one alone.
+    // (In 64 bits: a length set beyond 16 bits cannot overflow it.)
+    return start + steps < at - int64_t(trailLength) - steps;
+}
+
+int32_t MotionTrail::keptLength() const
+{
+    return trailLength < kVisibleLength ? trailLength : kVisibleLength;
+}
+
 int MotionTrail::step(bool stepOnly)
 {
-    // A negative length widens this test and, below, pops whenever there is
-    // a snapshot: the queue then keeps the newest one alone.
-    // (In 64 bits: a length set beyond 16 bits cannot overflow it.)
-    const int64_t kept = trailLength;
-    const int64_t steps = stepCount;
-    if (start + steps < frame - kept - steps)
+    if (plainStep(stepCount, frame))
         return SceneObject::step(stepOnly);
+    const int64_t kept = keptLength();
 
     float saved[4];
     glGetFloatv(GL_CURRENT_COLOR, saved);
@@ -160,6 +169,44 @@ int MotionTrail::step(bool stepOnly)
     int result = SceneObject::step(stepOnly);
     glColor4fv(saved);
     return result;
+}
+
+void MotionTrail::skipFrames(int count)
+{
+    // The queue ends holding the snapshots of the last kept + 1 trail steps
+    // (older ones pop one a step), so the trail steps before those would make
+    // snapshots that are stepped without drawing and popped unseen: c frames
+    // would cost c x kept snapshot steps. Count the trail steps on the
+    // counters as the base step moves them, then let the early ones step
+    // only the children, as the plain path does.
+    int64_t trailSteps = 0;
+    int16_t steps = stepCount, at = frame;
+    for (int i = 0; i < count; ++i) {
+        if (!plainStep(steps, at))
+            ++trailSteps;
+        ++steps;
+        if (length > 0)
+            at = steps >= length ? 0 : int16_t(at + 1);
+    }
+    // A step pops only while the queue holds more than the kept length, so
+    // it ends with the last `left` snapshots (more only if the length was
+    // lowered under a fuller queue: then every step counts).
+    const int64_t left = keptLength() < 0 ? 1 : int64_t(keptLength()) + 1;
+    int64_t unseen = trailSteps - left;
+    if (unseen <= 0 || snapshots->count > left) {
+        SceneObject::skipFrames(count);
+        return;
+    }
+    while (void* snapshot = snapshots->pop())
+        delete static_cast<BlendMode*>(snapshot);
+    int i = 0;
+    for (; unseen > 0; ++i) {
+        if (!plainStep(stepCount, frame))
+            --unseen;
+        SceneObject::step(true);
+    }
+    for (; i < count; ++i)
+        step(true);
 }
 
 SceneObject* MotionTrail::clone()

@@ -58,9 +58,23 @@ public:
     int step(bool stepOnly) override;
     // Factors, length and clones of the kept snapshots; no children.
     SceneObject* clone() override;
+    // As the base's steps, without making the snapshots that the fast-forward
+    // itself would pop before it ends.
+    void skipFrames(int count) override;
 
-    // Snapshots kept besides the newest; a negative length counts as 0.
+    // Snapshots whose alpha steps apart by less than one 8-bit level (1/255)
+    // cannot be told apart, so a longer trail keeps no more than this many
+    // besides the newest: that bounds what one step costs.
+    static constexpr int32_t kVisibleLength = 254;
+
+    // Snapshots kept besides the newest; a negative length counts as 0, one
+    // past kVisibleLength as kVisibleLength.
     int32_t trailLength = 0;
     // Blend modes holding clones of the children, oldest first; owned.
     TrailQueue* snapshots;
+
+private:
+    // Whether a step with these counters takes the plain path (no snapshot).
+    bool plainStep(int64_t stepCount, int64_t frame) const;
+    int32_t keptLength() const;
 };

@@ -105,7 +105,7 @@ set(DEMOPLAYER_WINDOWS_SOUND ${CMAKE_SOURCE_DIR}/build/windows/demosound.dll CAC
   "the Release demosound.dll that scripts/build-windows makes")
 # The Windows decoder alone, to compare with the Linux one (decode_dump there).
 add_executable(demosound_decode ${CMAKE_SOURCE_DIR}/tests/windows/decode_dump.cpp
-  ${CMAKE_SOURCE_DIR}/sound/demosound/decoder_acm.cpp)
+  ${CMAKE_SOURCE_DIR}/sound/demosound/decoder_acm.cpp ${CMAKE_SOURCE_DIR}/sound/demosound/audio_reading.cpp)
 target_link_libraries(demosound_decode PRIVATE msacm32)
 target_link_options(demosound_decode PRIVATE -static)
 add_test(NAME windows_sound_decoder_matches_linux

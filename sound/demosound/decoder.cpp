@@ -3,18 +3,52 @@
 #include <SDL.h>
 #include <mpg123.h>
 
+#include <algorithm>
 #include <cstring>
+
+#include "sound/demosound/audio_reading.h"
 
 namespace demosound {
 
 namespace {
 
-constexpr size_t kMaxFrames = size_t(1) << 31;  // keeps positions within 32 bits
+// A copy of a WAV file whose data chunk says, and holds, no more than what a
+// sample keeps, with a frame or so to spare (so that the result is still
+// seen as cut): SDL reads and converts the whole chunk before anything could
+// be dropped. Empty when the file needs no cut or cannot be cut so.
+std::vector<uint8_t> cutWave(const uint8_t* data, size_t size)
+{
+    WaveFile wave;
+    if (!readWave(data, size, wave) || wave.format > wave.body)
+        return {};
+    // Bytes per frame as the format counts them; compressed formats give
+    // their bits per sample (4 for ADPCM), and their block headers take a
+    // few per cent more.
+    const size_t bits = std::max<size_t>(wave.bits, 1);
+    const size_t frames = maxFrames(wave.rate) + 1;
+    size_t keep = (frames * size_t(wave.channels) * bits + 7) / 8;
+    keep = ((keep + keep / 16) / wave.blockAlign + 2) * wave.blockAlign;
+    if (keep >= wave.bodySize)
+        return {};
+    std::vector<uint8_t> cut(data, data + wave.bodyAt + keep);
+    auto put32 = [&](size_t at, size_t value) {
+        for (int i = 0; i < 4; ++i)
+            cut[at + size_t(i)] = uint8_t(value >> (8 * i));
+    };
+    put32(wave.bodyAt - 4, keep);
+    put32(4, cut.size() - 8);
+    return cut;
+}
 
 }  // namespace
 
 bool decodeWave(const uint8_t* data, size_t size, Pcm& out)
 {
+    const std::vector<uint8_t> cut = cutWave(data, size);
+    if (!cut.empty()) {
+        data = cut.data();
+        size = cut.size();
+    }
     if (size > size_t(INT32_MAX))
         return false;
     SDL_RWops* rw = SDL_RWFromConstMem(data, int(size));
@@ -38,13 +72,11 @@ bool decodeWave(const uint8_t* data, size_t size, Pcm& out)
             cvt.buf = work.data();
             if (built == 0 || SDL_ConvertAudio(&cvt) == 0) {
                 size_t bytes = built == 0 ? length : size_t(cvt.len_cvt);
-                size_t count = bytes / sizeof(int16_t);
-                count -= count % size_t(channels);
-                out.samples.resize(count);
-                std::memcpy(out.samples.data(), work.data(), count * sizeof(int16_t));
-                out.channels = channels;
-                out.rate = wavFormat.freq;
-                ok = out.frames() > 0 && out.frames() < kMaxFrames;
+                std::vector<int16_t> samples(bytes / sizeof(int16_t));
+                std::memcpy(samples.data(), work.data(), samples.size() * sizeof(int16_t));
+                work = std::vector<Uint8>();
+                keepStereo(samples, channels, wavFormat.freq, out);
+                ok = out.frames() > 0;
             }
         }
     }
@@ -70,6 +102,7 @@ bool decodeMpeg(const uint8_t* data, size_t size, Pcm& out)
     bool ok = false;
     if (mpg123_open_feed(handle) == MPG123_OK && mpg123_feed(handle, data, size) == MPG123_OK) {
         std::vector<int16_t> chunk(16384);
+        size_t limit = 0;  // samples, with a frame to spare to tell a cut
         for (;;) {
             size_t done = 0;
             int result = mpg123_read(handle, chunk.data(), chunk.size() * sizeof(int16_t), &done);
@@ -82,18 +115,25 @@ bool decodeMpeg(const uint8_t* data, size_t size, Pcm& out)
                     break;
                 out.channels = channels;
                 out.rate = int(rate);
+                limit = (maxFrames(out.rate) + 1) * size_t(channels);
             }
             if (done > 0 && out.channels) {
-                size_t count = done / sizeof(int16_t);
-                if ((out.samples.size() + count) / size_t(out.channels) >= kMaxFrames)
-                    break;
+                // Never more than the limit: the vector doubles, but not past it.
+                const size_t had = out.samples.size();
+                const size_t count = std::min(done / sizeof(int16_t), limit - had);
+                if (had + count > out.samples.capacity())
+                    out.samples.reserve(std::min(std::max(had + count, out.samples.capacity() * 2), limit));
                 out.samples.insert(out.samples.end(), chunk.begin(), chunk.begin() + long(count));
+                if (out.samples.size() >= limit)
+                    break;
             }
             if (result != MPG123_OK && result != MPG123_NEW_FORMAT)
                 break;  // the end of the data (or a damaged stream): keep what came out
         }
-        if (out.channels)
-            out.samples.resize(out.samples.size() - out.samples.size() % size_t(out.channels));
+        if (out.channels == 1 || out.channels == 2) {
+            std::vector<int16_t> samples = std::move(out.samples);
+            keepStereo(samples, out.channels, out.rate, out);
+        }
         ok = (out.channels == 1 || out.channels == 2) && out.rate > 0 && out.frames() > 0;
     }
     mpg123_delete(handle);

@@ -13,12 +13,14 @@ struct Pcm {
     std::vector<int16_t> samples;  // interleaved
     int channels = 0;              // 1 or 2
     int rate = 0;                  // Hz
+    bool cut = false;              // the sound went on past what a sample keeps
     uint32_t frames() const { return channels ? uint32_t(samples.size() / size_t(channels)) : 0; }
 };
 
 // Each system's decoder: RIFF/WAVE files and MPEG audio (SDL and libmpg123
 // on Linux, the system's codecs on Windows). False when the bytes give no
-// sound at all.
+// sound at all. Past what a sample keeps (audio_reading.h) the rest is
+// dropped and `cut` set.
 bool decodeWave(const uint8_t* data, size_t size, Pcm& out);
 bool decodeMpeg(const uint8_t* data, size_t size, Pcm& out);
 

@@ -236,8 +236,17 @@ DEMOSOUND_EXPORT void* FSOUND_Sample_Load(int, const char* path, unsigned, int o
     }
     std::fclose(file);
     auto sample = std::make_unique<Sample>();
-    if (!demosound::decode(bytes.data(), bytes.size(), sample->pcm))
+    const bool decoded = demosound::decode(bytes.data(), bytes.size(), sample->pcm);
+    bytes = std::vector<uint8_t>();
+    if (!decoded)
         return nullptr;
+    if (sample->pcm.cut) {
+        const Pcm& pcm = sample->pcm;
+        const unsigned seconds = unsigned(pcm.frames() / unsigned(pcm.rate));
+        char line[64];
+        std::snprintf(line, sizeof line, "%u:%02u", seconds / 60, seconds % 60);
+        tell(std::string("demosound: ") + path + " is longer than a sample may be; it plays its first " + line);
+    }
     Sample* result = sample.get();
     MixLock hold;
     engine.samples.push_back(std::move(sample));

@@ -30,6 +30,25 @@ public:
 };
 int Tracked::alive = 0;
 
+// A probe that counts the steps of all its kind, clones included.
+class CountingProbe : public Probe {
+public:
+    int step(bool stepOnly) override
+    {
+        ++all;
+        return Probe::step(stepOnly);
+    }
+    SceneObject* clone() override
+    {
+        auto* copy = new CountingProbe;
+        copy->half = half;
+        copyInto(copy);
+        return copy;
+    }
+    static int64_t all;
+};
+int64_t CountingProbe::all = 0;
+
 // The first child of each snapshot, oldest first.
 std::vector<Probe*> snapshotProbes(MotionTrail& trail)
 {
@@ -127,21 +146,60 @@ TEST_F(TrailDraw, QueueHoldsLengthPlusOneAndANegativeLengthKeepsOne)
     // A negative length widens the first test (start + count < frame - n -
     // count) and pops one snapshot whenever there is one: with frame 1 and
     // n = -5 the plain path takes the steps at counts 0 to 2, then the queue
-    // holds the newest snapshot alone.
+    // holds the newest snapshot alone. A length past 254 keeps 255: their
+    // alphas are then one 8-bit level apart. Each trail first fast-forwards
+    // `skip` frames (with a lifetime of `life`), which must leave what as
+    // many single steps leave, at a bounded cost.
     const struct {
         int32_t length;
+        int16_t life;
+        int skip;
         std::vector<int32_t> counts;
-    } cases[] = {{0, {0, 1, 1, 1, 1, 1}}, {2, {1, 2, 3, 3, 3, 3}}, {-5, {0, 0, 0, 1, 1, 1}}, {-1, {0, 1, 1, 1, 1, 1}}};
+    } cases[] = {{0, 0, 0, {0, 1, 1, 1, 1, 1}},
+                 {2, 0, 0, {1, 2, 3, 3, 3, 3}},
+                 {-5, 0, 0, {0, 0, 0, 1, 1, 1}},
+                 {-1, 0, 0, {0, 1, 1, 1, 1, 1}},
+                 {2, 0, 1, {2, 3, 3, 3, 3, 3}},
+                 {2, 0, 40, {3, 3, 3, 3, 3, 3}},
+                 {2, 10, 40, {3, 3, 3, 3, 3, 3}},
+                 {-5, 0, 40, {1, 1, 1, 1, 1, 1}},
+                 {300, 0, 0, {1, 2, 3, 4, 5, 6}},
+                 {300, 0, 700, {255, 255, 255, 255, 255, 255}},
+                 {12288, 0, 29300, {255, 255, 255, 255, 255, 255}}};
     for (const auto& c : cases) {
-        MotionTrail trail;
-        trail.trailLength = c.length;
-        trail.frame = 1;  // as the timeline places it
-        std::vector<int32_t> counts;
-        for (size_t i = 0; i < c.counts.size(); ++i) {
-            trail.step(false);
-            counts.push_back(trail.snapshots->count);
+        // What the snapshots hold: the step counts of their cloned probes.
+        auto run = [&](bool fastForward) {
+            MotionTrail trail;
+            trail.trailLength = c.length;
+            trail.length = c.life;
+            trail.frame = 1;  // as the timeline places it
+            auto* probe = new CountingProbe;
+            probe->half = 0;
+            trail.children->append("PRB", probe);
+            if (fastForward) {
+                trail.skipFrames(c.skip);
+            } else {
+                for (int i = 0; i < c.skip; ++i)
+                    trail.step(true);
+            }
+            std::vector<int32_t> counts, stepCounts;
+            for (size_t i = 0; i < c.counts.size(); ++i) {
+                trail.step(false);
+                counts.push_back(trail.snapshots->count);
+            }
+            for (Probe* p : snapshotProbes(trail))
+                stepCounts.push_back(p->stepCount);
+            EXPECT_EQ(c.counts, counts) << c.length << " " << c.skip;
+            return stepCounts;
+        };
+        CountingProbe::all = 0;
+        std::vector<int32_t> fastForwarded = run(true);
+        // The child once a step, and the snapshots of the last 255 steps of
+        // the fast-forward once a step since they were made: no more.
+        EXPECT_LE(CountingProbe::all, c.skip + 6 + 255 * 256 / 2 + 6 * 255) << c.length << " " << c.skip;
+        if (int64_t(c.skip) * (c.length < 255 ? c.length + 1 : 255) <= 200000) {
+            EXPECT_EQ(run(false), fastForwarded) << c.length << " " << c.skip;
         }
-        EXPECT_EQ(c.counts, counts) << c.length;
     }
 }
 

@@ -334,3 +334,56 @@ TEST(SoundEngine, ChannelHandlesEndWithTheirSoundAndNeverComeBack)
     EXPECT_EQ(0u, api.length(sample));
     EXPECT_EQ(0, api.play(-1, sample, nullptr, 0));
 }
+
+TEST(SoundEngine, ASampleKeepsFifteenMinutesWhateverTheFileOrItsHeadersSay)
+{
+    TempDir dir;
+    ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
+    std::unique_ptr<SoundLibrary> library(libraryFromFile(DEMOSOUND_LIBRARY));
+    ASSERT_NE(nullptr, library->api);
+    Api api(*library);
+    auto patched = [](Bytes bytes, const char* field, size_t offset, uint32_t value) {
+        for (size_t at = 0; at + 4 <= bytes.size(); ++at) {
+            if (std::memcmp(&bytes[at], field, 4) == 0) {
+                for (int i = 0; i < 4; ++i)
+                    bytes[at + offset + size_t(i)] = uint8_t(value >> (8 * i));
+                break;
+            }
+        }
+        return bytes;
+    };
+    const Bytes second = encodeWav(sine(8000, 1, 1.0, 440, 0.5), 8000, 1);
+    const struct {
+        const char* name;
+        Bytes file;
+        unsigned frames;
+        bool cut;
+    } cases[] = {
+        // 16 minutes at 8 kbit/s: 960 kB of MP3 for 15 MB of samples.
+        {"long.mp3", encodeMp3(sine(8000, 1, 16 * 60.0, 300, 0.5), 8000, 1, 8), 15 * 60 * 8000, true},
+        {"long.wav", encodeWav(sine(1000, 1, 16 * 60.0, 100, 0.5), 1000, 1), 15 * 60 * 1000, true},
+        {"whole.wav", encodeWav(sine(1000, 2, 15 * 60.0, 100, 0.5), 1000, 2), 15 * 60 * 1000, false},
+        {"data-claims-4-GB.wav", patched(second, "data", 4, 0xFFFFFFF0u), 8000, false},
+        {"riff-claims-4-GB.wav", patched(second, "RIFF", 4, 0xFFFFFFF0u), 8000, false},
+        {"info-claims-4-G-frames.mp3", patched(encodeMp3(sine(8000, 1, 1.0, 300, 0.5), 8000, 1, 8), "Info", 8, 0xFFFFFFFFu), 8000, false},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.path() + c.name;
+        writeFile(path, c.file);
+        testing::internal::CaptureStderr();
+        SoundSample sample = api.load(-1, path.c_str(), 304, 0, 0);
+        const std::string said = testing::internal::GetCapturedStderr();
+        ASSERT_NE(nullptr, sample) << c.name;
+        if (std::strstr(c.name, ".mp3") && !c.cut) {
+            // A frame count that cannot be leaves the encoder's delay and
+            // padding in: a couple of MPEG frames, no more.
+            EXPECT_GE(api.length(sample), c.frames) << c.name;
+            EXPECT_LE(api.length(sample), c.frames + 2 * 1152) << c.name;
+        } else {
+            EXPECT_EQ(c.frames, api.length(sample)) << c.name;
+        }
+        EXPECT_EQ(c.cut ? "demosound: " + path + " is longer than a sample may be; it plays its first 15:00\n" : "", said)
+            << c.name;
+        api.free(sample);
+    }
+}

@@ -131,15 +131,15 @@ std::vector<int16_t> sine(int rate, int channels, double seconds, double frequen
     return out;
 }
 
-Bytes encodeMp3(const std::vector<int16_t>& interleaved, int rate, int channels)
+Bytes encodeMp3(const std::vector<int16_t>& interleaved, int rate, int channels, int kbps)
 {
     lame_global_flags* lame = lame_init();
     lame_set_num_channels(lame, channels);
     lame_set_in_samplerate(lame, rate);
     lame_set_out_samplerate(lame, rate);
     lame_set_mode(lame, channels == 1 ? MONO : JOINT_STEREO);
-    lame_set_brate(lame, 192);
-    lame_set_quality(lame, 2);
+    lame_set_brate(lame, kbps);
+    lame_set_quality(lame, kbps < 32 ? 9 : 2);  // the low rates only for length: fast
     lame_set_bWriteVbrTag(lame, 1);  // the Info frame tells decoders the exact length
     lame_init_params(lame);
     const int frames = int(interleaved.size() / size_t(channels));

@@ -70,7 +70,7 @@ SoundLibrary* libraryFromFile(const std::string& path);
 
 // 16-bit sine tone, the same in every channel.
 std::vector<int16_t> sine(int rate, int channels, double seconds, double frequency, double amplitude);
-Bytes encodeMp3(const std::vector<int16_t>& interleaved, int rate, int channels);
+Bytes encodeMp3(const std::vector<int16_t>& interleaved, int rate, int channels, int kbps = 192);
 using tools::media::encodeWav;
 
 }  // namespace soundtest
