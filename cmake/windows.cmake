@@ -13,8 +13,8 @@ target_compile_definitions(demogl INTERFACE
   "WINGDIAPI=__declspec(dllimport)" "APIENTRY=__stdcall" "CALLBACK=__stdcall")
 target_link_libraries(demogl INTERFACE opengl32 glu32)
 
-# The Win32 layer: the only code that sees windows.h.
-add_library(demoplatform STATIC platform/win32_platform.cpp)
+# The shared platform core over the Win32 layer, the only code that sees windows.h.
+add_library(demoplatform STATIC platform/platform_core.cpp platform/win32_platform.cpp)
 target_link_libraries(demoplatform PUBLIC opengl32 gdi32 user32 winmm)
 
 file(GLOB ENGINE_SOURCES CONFIGURE_DEPENDS

@@ -1,8 +1,10 @@
 // The player's view of the operating system: window and GL context, message
 // pump, message boxes, clocks, temporary directory, own executable path and
-// module loading. The engine reaches the system only through this header; the
-// SDL2 implementation (Linux) is the only code that knows SDL, the Win32 one
-// (Windows) the only code that includes windows.h.
+// module loading. The engine reaches the system only through this header.
+// platform_core.cpp implements what every system shares (the test hooks,
+// forced step failures, name undecoration) over the system layer's own calls
+// (system.h); the SDL2 layer (Linux) is the only code that knows SDL, the
+// Win32 one (Windows) the only code that includes windows.h.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,15 @@
-// SDL2 implementation of platform.h. The player was written against a
-// Win32-style model (window class + procedure, pixel formats, message queue),
-// so this file translates that model onto SDL without leaking SDL types.
-#include "platform/platform.h"
+// SDL2 system layer (Linux), behind the shared core (platform_core.cpp).
+// Implements: the player's Win32-style model (window class and procedure,
+// pixel formats, message queue) translated onto SDL without leaking SDL
+// types; message boxes, falling back to one "CAPTION: text" line on stderr
+// without a display; the offscreen driver when there is no display.
+// Lacks: more than one pixel format (the one SDL gives for the request);
+// messages other than WM_CLOSE, WM_SIZE, WM_KEYDOWN and WM_KEYUP, which reach
+// the most recently registered class; translateMessage does nothing, and
+// defWindowProc only turns SC_CLOSE into WM_CLOSE.
+// Depends on: SDL2 (video, GL, timers), libdl, and POSIX files
+// (/proc/self/exe, mkdtemp, TMPDIR).
+#include "platform/system.h"
 
 #include <SDL.h>
 
@@ -10,7 +18,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -44,8 +51,6 @@ struct WindowClass {
     void* user = nullptr;
 };
 
-Hooks* g_hooks = nullptr;
-
 // Registration order matters: dispatchMessage carries no window, so messages go
 // to the most recently registered class still alive.
 std::vector<WindowClass> g_classes;
@@ -60,11 +65,6 @@ PixelFormatRequest g_request;
 
 std::mutex g_queueMutex;
 std::deque<Message> g_queue;
-
-bool stepFails(const char* step)
-{
-    return g_hooks && g_hooks->failStep(step);
-}
 
 WindowClass* findClass(const char* name)
 {
@@ -280,7 +280,13 @@ bool haveDisplay()
     return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY");
 }
 
-int systemMessageBox(const char* text, const char* caption, unsigned type)
+}  // namespace
+
+namespace sys {
+
+// ---- Message boxes
+
+int messageBox(const char* text, const char* caption, unsigned type)
 {
     const bool yesNo = (type & 0xF) == MB_YESNO;
     if (haveDisplay()) {
@@ -324,27 +330,10 @@ int systemMessageBox(const char* text, const char* caption, unsigned type)
     return yesNo ? IDYES : IDOK;
 }
 
-}  // namespace
-
-// ---- Message boxes
-
-int messageBox(const char* text, const char* caption, unsigned type)
-{
-    if (!text)
-        text = "";
-    if (!caption)
-        caption = "Error";  // what Windows shows for a null caption
-    if (g_hooks)
-        return g_hooks->messageBox(text, caption, type);
-    return systemMessageBox(text, caption, type);
-}
-
 // ---- Window class, window and rendering context
 
 bool registerWindowClass(const char* className, WindowProc proc, void* user)
 {
-    if (stepFails("registerWindowClass"))
-        return false;
     if (!className || findClass(className))
         return false;
 
@@ -396,8 +385,6 @@ bool registerWindowClass(const char* className, WindowProc proc, void* user)
 
 bool unregisterWindowClass(const char* className)
 {
-    if (stepFails("unregisterWindowClass"))
-        return false;
     WindowClass* c = findClass(className);
     if (!c)
         return false;
@@ -410,8 +397,6 @@ bool unregisterWindowClass(const char* className)
 
 bool changeDisplayMode(int width, int height, int bitsPerPixel)
 {
-    if (stepFails("changeDisplayMode"))
-        return false;
     g_haveMode = false;
     if (!videoUp())
         return false;
@@ -436,16 +421,8 @@ bool changeDisplayMode(int width, int height, int bitsPerPixel)
     return true;
 }
 
-void showCursor(bool show)
-{
-    if (videoUp())
-        SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
-}
-
 Window* createWindow(const char* className, const char* title, int width, int height, bool popup)
 {
-    if (stepFails("createWindow"))
-        return nullptr;
     if (!findClass(className) || !videoUp())
         return nullptr;
     // A client area of 0 (no size in the settings) is still a window; SDL
@@ -484,8 +461,6 @@ Window* createWindow(const char* className, const char* title, int width, int he
 
 bool destroyWindow(Window* window)
 {
-    if (stepFails("destroyWindow"))
-        return false;
     if (!isLive(window))
         return false;
     SDL_DestroyWindow(window->sdl);
@@ -494,25 +469,13 @@ bool destroyWindow(Window* window)
     return true;
 }
 
-void showWindow(Window* window)
-{
-    if (!isLive(window))
-        return;
-    SDL_ShowWindow(window->sdl);
-    SDL_RaiseWindow(window->sdl);
-}
-
 DeviceContext* getDC(Window* window)
 {
-    if (stepFails("getDC"))
-        return nullptr;
     return isLive(window) ? &window->dc : nullptr;
 }
 
 int choosePixelFormat(DeviceContext* dc, const PixelFormatRequest& request)
 {
-    if (stepFails("choosePixelFormat"))
-        return 0;
     (void)dc;
     g_request = request;
     g_haveRequest = true;
@@ -524,16 +487,12 @@ int choosePixelFormat(DeviceContext* dc, const PixelFormatRequest& request)
 
 bool setPixelFormat(DeviceContext* dc, int format, const PixelFormatRequest& request)
 {
-    if (stepFails("setPixelFormat"))
-        return false;
     (void)request;
     return format == 1 && windowOf(dc) != nullptr;
 }
 
 GLContext* createContext(DeviceContext* dc)
 {
-    if (stepFails("createContext"))
-        return nullptr;
     Window* window = windowOf(dc);
     if (!window)
         return nullptr;
@@ -551,17 +510,15 @@ GLContext* createContext(DeviceContext* dc)
     return context;
 }
 
+bool releaseContext()
+{
+    if (!videoUp())
+        return true;
+    return SDL_GL_MakeCurrent(nullptr, nullptr) == 0;
+}
+
 bool makeCurrent(DeviceContext* dc, GLContext* context)
 {
-    if (!dc && !context) {
-        if (stepFails("releaseContext"))
-            return false;
-        if (!videoUp())
-            return true;
-        return SDL_GL_MakeCurrent(nullptr, nullptr) == 0;
-    }
-    if (stepFails("makeCurrent"))
-        return false;
     Window* window = windowOf(dc);
     if (!window || !isLive(context))
         return false;
@@ -570,14 +527,49 @@ bool makeCurrent(DeviceContext* dc, GLContext* context)
 
 bool deleteContext(GLContext* context)
 {
-    if (stepFails("deleteContext"))
-        return false;
     if (!isLive(context))
         return false;
     SDL_GL_DeleteContext(context->sdl);
     g_contexts.erase(std::find(g_contexts.begin(), g_contexts.end(), context));
     delete context;
     return true;
+}
+
+// ---- Clocks
+
+bool queryPerformanceFrequency(int64_t* frequency)
+{
+    *frequency = int64_t(SDL_GetPerformanceFrequency());
+    return *frequency > 0;
+}
+
+bool queryPerformanceCounter(int64_t* count)
+{
+    *count = int64_t(SDL_GetPerformanceCounter());
+    return true;
+}
+
+uint32_t timeGetTime()
+{
+    return SDL_GetTicks();
+}
+
+}  // namespace sys
+
+// ---- Window and rendering context
+
+void showCursor(bool show)
+{
+    if (videoUp())
+        SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void showWindow(Window* window)
+{
+    if (!isLive(window))
+        return;
+    SDL_ShowWindow(window->sdl);
+    SDL_RaiseWindow(window->sdl);
 }
 
 void swapBuffers(DeviceContext* dc)
@@ -640,31 +632,6 @@ void postMessage(const Message& message)
 {
     std::lock_guard<std::mutex> lock(g_queueMutex);
     g_queue.push_back(message);
-}
-
-// ---- Clocks
-
-bool queryPerformanceFrequency(int64_t* frequency)
-{
-    if (g_hooks)
-        return g_hooks->queryPerformanceFrequency(frequency);
-    *frequency = int64_t(SDL_GetPerformanceFrequency());
-    return *frequency > 0;
-}
-
-bool queryPerformanceCounter(int64_t* count)
-{
-    if (g_hooks)
-        return g_hooks->queryPerformanceCounter(count);
-    *count = int64_t(SDL_GetPerformanceCounter());
-    return true;
-}
-
-uint32_t timeGetTime()
-{
-    if (g_hooks)
-        return g_hooks->timeGetTime();
-    return SDL_GetTicks();
 }
 
 // ---- Command line
@@ -758,32 +725,6 @@ void* getProcAddress(void* module, const char* name)
 bool freeLibrary(void* module)
 {
     return module && dlclose(module) == 0;
-}
-
-std::string undecorateName(const char* name)
-{
-    if (!name)
-        return std::string();
-    std::string s = name;
-    // stdcall decoration: "_Name@<argument bytes>".
-    const size_t at = s.rfind('@');
-    if (at != std::string::npos && at + 1 < s.size() &&
-        std::all_of(s.begin() + at + 1, s.end(), [](unsigned char c) { return std::isdigit(c); }))
-        s.erase(at);
-    if (!s.empty() && s[0] == '_')
-        s.erase(0, 1);
-    return s;
-}
-
-// ---- Test seam
-
-void installHooks(Hooks* hooks)
-{
-    g_hooks = hooks;
-}
-Hooks* installedHooks()
-{
-    return g_hooks;
 }
 
 }  // namespace platform

@@ -1,8 +1,14 @@
-// Win32 implementation of platform.h: the player's window class, window,
-// pixel format, WGL context, message queue, timers, files and modules are the
-// system's own. Handles are handed out as the opaque platform types, so a
-// stale handle is refused by the system rather than by bookkeeping here.
-#include "platform/platform.h"
+// Win32 system layer (Windows), behind the shared core (platform_core.cpp).
+// Implements: the player's window class, window, pixel format, WGL context,
+// message queue, display mode, timers, files and modules with the system's
+// own calls, one for one. Handles are handed out as the opaque platform
+// types, so a stale handle is refused by the system rather than by
+// bookkeeping here.
+// Lacks: undecorated lookup (a Windows library exports the decorated names);
+// videoDriver is always "windows".
+// Depends on: kernel32, user32, gdi32, opengl32, winmm and msvcrt, DLLs every
+// Windows has.
+#include "platform/system.h"
 
 // The platform header's constants, taken before windows.h turns the same
 // names into macros, so that their values can be checked against the system's.
@@ -54,8 +60,6 @@ namespace platform {
 
 namespace {
 
-Hooks* g_hooks = nullptr;
-
 struct WindowClass {
     char name[64];
     ATOM atom;
@@ -75,11 +79,6 @@ HWND g_currentWindow = nullptr;
 HWND g_lastWindow = nullptr;
 // The message peekMessage returned last, with the fields a Message drops.
 MSG g_lastPeeked{};
-
-bool stepFails(const char* step)
-{
-    return g_hooks && g_hooks->failStep(step);
-}
 
 HINSTANCE instance()
 {
@@ -154,16 +153,12 @@ PIXELFORMATDESCRIPTOR descriptorOf(const PixelFormatRequest& request)
 
 }  // namespace
 
+namespace sys {
+
 // ---- Message boxes
 
 int messageBox(const char* text, const char* caption, unsigned type)
 {
-    if (!text)
-        text = "";
-    if (!caption)
-        caption = "Error";  // what the system shows for a null caption
-    if (g_hooks)
-        return g_hooks->messageBox(text, caption, type);
     return MessageBoxA(nullptr, text, caption, type);
 }
 
@@ -171,8 +166,6 @@ int messageBox(const char* text, const char* caption, unsigned type)
 
 bool registerWindowClass(const char* className, WindowProc proc, void* user)
 {
-    if (stepFails("registerWindowClass"))
-        return false;
     if (!className || findClass(className) || g_classCount == kMaxClasses ||
         std::strlen(className) >= sizeof g_classes[0].name)
         return false;
@@ -197,8 +190,6 @@ bool registerWindowClass(const char* className, WindowProc proc, void* user)
 
 bool unregisterWindowClass(const char* className)
 {
-    if (stepFails("unregisterWindowClass"))
-        return false;
     WindowClass* c = findClass(className);
     if (!c || !UnregisterClassA(className, instance()))
         return false;
@@ -211,8 +202,6 @@ bool unregisterWindowClass(const char* className)
 
 bool changeDisplayMode(int width, int height, int bitsPerPixel)
 {
-    if (stepFails("changeDisplayMode"))
-        return false;
     DEVMODEA mode;
     std::memset(&mode, 0, sizeof mode);
     // The record as the classic headers declare it, without the panning fields.
@@ -224,15 +213,8 @@ bool changeDisplayMode(int width, int height, int bitsPerPixel)
     return ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL;
 }
 
-void showCursor(bool show)
-{
-    ShowCursor(show ? TRUE : FALSE);
-}
-
 Window* createWindow(const char* className, const char* title, int width, int height, bool popup)
 {
-    if (stepFails("createWindow"))
-        return nullptr;
     RECT rect = {0, 0, width, height};
     const DWORD exStyle = popup ? WS_EX_APPWINDOW : WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
     const DWORD style = popup ? WS_POPUP : WS_OVERLAPPEDWINDOW;
@@ -247,8 +229,6 @@ Window* createWindow(const char* className, const char* title, int width, int he
 
 bool destroyWindow(Window* window)
 {
-    if (stepFails("destroyWindow"))
-        return false;
     if (!window || !DestroyWindow(hwndOf(window)))
         return false;
     if (hwndOf(window) == g_lastWindow)
@@ -256,6 +236,85 @@ bool destroyWindow(Window* window)
     if (hwndOf(window) == g_lastPeeked.hwnd)
         g_lastPeeked = MSG{};
     return true;
+}
+
+DeviceContext* getDC(Window* window)
+{
+    if (!window)
+        return nullptr;
+    return reinterpret_cast<DeviceContext*>(GetDC(hwndOf(window)));
+}
+
+int choosePixelFormat(DeviceContext* dc, const PixelFormatRequest& request)
+{
+    if (!dc)
+        return 0;
+    const PIXELFORMATDESCRIPTOR pfd = descriptorOf(request);
+    return ChoosePixelFormat(hdcOf(dc), &pfd);
+}
+
+bool setPixelFormat(DeviceContext* dc, int format, const PixelFormatRequest& request)
+{
+    if (!dc)
+        return false;
+    const PIXELFORMATDESCRIPTOR pfd = descriptorOf(request);
+    return SetPixelFormat(hdcOf(dc), format, &pfd) != FALSE;
+}
+
+GLContext* createContext(DeviceContext* dc)
+{
+    if (!dc)
+        return nullptr;
+    return reinterpret_cast<GLContext*>(wglCreateContext(hdcOf(dc)));
+}
+
+bool releaseContext()
+{
+    return wglMakeCurrent(nullptr, nullptr) != FALSE;
+}
+
+bool makeCurrent(DeviceContext* dc, GLContext* context)
+{
+    if (!dc || !context)
+        return false;
+    return wglMakeCurrent(hdcOf(dc), hglrcOf(context)) != FALSE;
+}
+
+bool deleteContext(GLContext* context)
+{
+    return context && wglDeleteContext(hglrcOf(context)) != FALSE;
+}
+
+// ---- Clocks
+
+bool queryPerformanceFrequency(int64_t* frequency)
+{
+    LARGE_INTEGER f;
+    const bool ok = QueryPerformanceFrequency(&f) != FALSE;
+    *frequency = ok ? int64_t(f.QuadPart) : 0;
+    return ok && *frequency > 0;
+}
+
+bool queryPerformanceCounter(int64_t* count)
+{
+    LARGE_INTEGER c;
+    const bool ok = QueryPerformanceCounter(&c) != FALSE;
+    *count = ok ? int64_t(c.QuadPart) : 0;
+    return ok;
+}
+
+uint32_t timeGetTime()
+{
+    return uint32_t(::timeGetTime());
+}
+
+}  // namespace sys
+
+// ---- Window and rendering context
+
+void showCursor(bool show)
+{
+    ShowCursor(show ? TRUE : FALSE);
 }
 
 void showWindow(Window* window)
@@ -266,65 +325,6 @@ void showWindow(Window* window)
     ShowWindow(hwnd, SW_SHOW);
     SetForegroundWindow(hwnd);
     SetFocus(hwnd);
-}
-
-DeviceContext* getDC(Window* window)
-{
-    if (stepFails("getDC"))
-        return nullptr;
-    if (!window)
-        return nullptr;
-    return reinterpret_cast<DeviceContext*>(GetDC(hwndOf(window)));
-}
-
-int choosePixelFormat(DeviceContext* dc, const PixelFormatRequest& request)
-{
-    if (stepFails("choosePixelFormat"))
-        return 0;
-    if (!dc)
-        return 0;
-    const PIXELFORMATDESCRIPTOR pfd = descriptorOf(request);
-    return ChoosePixelFormat(hdcOf(dc), &pfd);
-}
-
-bool setPixelFormat(DeviceContext* dc, int format, const PixelFormatRequest& request)
-{
-    if (stepFails("setPixelFormat"))
-        return false;
-    if (!dc)
-        return false;
-    const PIXELFORMATDESCRIPTOR pfd = descriptorOf(request);
-    return SetPixelFormat(hdcOf(dc), format, &pfd) != FALSE;
-}
-
-GLContext* createContext(DeviceContext* dc)
-{
-    if (stepFails("createContext"))
-        return nullptr;
-    if (!dc)
-        return nullptr;
-    return reinterpret_cast<GLContext*>(wglCreateContext(hdcOf(dc)));
-}
-
-bool makeCurrent(DeviceContext* dc, GLContext* context)
-{
-    if (!dc && !context) {
-        if (stepFails("releaseContext"))
-            return false;
-        return wglMakeCurrent(nullptr, nullptr) != FALSE;
-    }
-    if (stepFails("makeCurrent"))
-        return false;
-    if (!dc || !context)
-        return false;
-    return wglMakeCurrent(hdcOf(dc), hglrcOf(context)) != FALSE;
-}
-
-bool deleteContext(GLContext* context)
-{
-    if (stepFails("deleteContext"))
-        return false;
-    return context && wglDeleteContext(hglrcOf(context)) != FALSE;
 }
 
 void swapBuffers(DeviceContext* dc)
@@ -409,35 +409,6 @@ void postMessage(const Message& message)
         PostMessageA(g_lastWindow, message.message, message.wParam, message.lParam);
     else
         PostThreadMessageA(GetCurrentThreadId(), message.message, message.wParam, message.lParam);
-}
-
-// ---- Clocks
-
-bool queryPerformanceFrequency(int64_t* frequency)
-{
-    if (g_hooks)
-        return g_hooks->queryPerformanceFrequency(frequency);
-    LARGE_INTEGER f;
-    const bool ok = QueryPerformanceFrequency(&f) != FALSE;
-    *frequency = ok ? int64_t(f.QuadPart) : 0;
-    return ok && *frequency > 0;
-}
-
-bool queryPerformanceCounter(int64_t* count)
-{
-    if (g_hooks)
-        return g_hooks->queryPerformanceCounter(count);
-    LARGE_INTEGER c;
-    const bool ok = QueryPerformanceCounter(&c) != FALSE;
-    *count = ok ? int64_t(c.QuadPart) : 0;
-    return ok;
-}
-
-uint32_t timeGetTime()
-{
-    if (g_hooks)
-        return g_hooks->timeGetTime();
-    return uint32_t(::timeGetTime());
 }
 
 // ---- Command line
@@ -582,37 +553,6 @@ void* getProcAddress(void* module, const char* name)
 bool freeLibrary(void* module)
 {
     return module && FreeLibrary(static_cast<HMODULE>(module)) != FALSE;
-}
-
-std::string undecorateName(const char* name)
-{
-    if (!name)
-        return std::string();
-    std::string s = name;
-    // stdcall decoration: "_Name@<argument bytes>".
-    const size_t at = s.rfind('@');
-    if (at != std::string::npos && at + 1 < s.size()) {
-        bool digits = true;
-        for (size_t i = at + 1; i < s.size(); ++i)
-            if (s[i] < '0' || s[i] > '9')
-                digits = false;
-        if (digits)
-            s.erase(at);
-    }
-    if (!s.empty() && s[0] == '_')
-        s.erase(0, 1);
-    return s;
-}
-
-// ---- Test seam
-
-void installHooks(Hooks* hooks)
-{
-    g_hooks = hooks;
-}
-Hooks* installedHooks()
-{
-    return g_hooks;
 }
 
 }  // namespace platform
