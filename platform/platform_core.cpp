@@ -3,8 +3,6 @@
 // goes to the layer's sys:: functions (system.h).
 #include "platform/system.h"
 
-#include <string>
-
 namespace platform {
 
 namespace {
@@ -99,9 +97,7 @@ GLContext* createContext(DeviceContext* dc)
 bool makeCurrent(DeviceContext* dc, GLContext* context)
 {
     // Releasing is a step of its own: the player releases before it deletes.
-    if (!dc && !context)
-        return !stepFails("releaseContext") && sys::releaseContext();
-    if (stepFails("makeCurrent"))
+    if (stepFails(!dc && !context ? "releaseContext" : "makeCurrent"))
         return false;
     return sys::makeCurrent(dc, context);
 }
@@ -134,29 +130,6 @@ uint32_t timeGetTime()
     if (g_hooks)
         return g_hooks->timeGetTime();
     return sys::timeGetTime();
-}
-
-// ---- Modules
-
-std::string undecorateName(const char* name)
-{
-    if (!name)
-        return std::string();
-    std::string s = name;
-    // stdcall decoration: "_Name@<argument bytes>". Digits are compared as
-    // characters, not through the C library's locale-dependent isdigit.
-    const size_t at = s.rfind('@');
-    if (at != std::string::npos && at + 1 < s.size()) {
-        bool digits = true;
-        for (size_t i = at + 1; i < s.size(); ++i)
-            if (s[i] < '0' || s[i] > '9')
-                digits = false;
-        if (digits)
-            s.erase(at);
-    }
-    if (!s.empty() && s[0] == '_')
-        s.erase(0, 1);
-    return s;
 }
 
 // ---- Test seam

@@ -510,15 +510,13 @@ GLContext* createContext(DeviceContext* dc)
     return context;
 }
 
-bool releaseContext()
-{
-    if (!videoUp())
-        return true;
-    return SDL_GL_MakeCurrent(nullptr, nullptr) == 0;
-}
-
 bool makeCurrent(DeviceContext* dc, GLContext* context)
 {
+    if (!dc && !context) {
+        if (!videoUp())
+            return true;
+        return SDL_GL_MakeCurrent(nullptr, nullptr) == 0;
+    }
     Window* window = windowOf(dc);
     if (!window || !isLive(context))
         return false;

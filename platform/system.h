@@ -1,10 +1,11 @@
 // The seam between the shared core (platform_core.cpp) and a system layer.
 // The core defines the entry points of platform.h that every system treats
-// alike: the test hooks, the forced failure of window steps, the defaults of
-// a message box and name undecoration. For the system's own part it calls
-// the functions below. A system layer defines these and every function of
-// platform.h the core does not: showCursor, showWindow, swapBuffers,
-// videoDriver, the message pump, commandLine and the files and modules.
+// alike: the test hooks, the forced failure of window steps and the defaults
+// of a message box (name undecoration, shared too, is inline in platform.h).
+// For the system's own part it calls the functions below. A system layer
+// defines these and every function of platform.h the core does not:
+// showCursor, showWindow, swapBuffers, videoDriver, the message pump,
+// commandLine and the files and modules.
 #pragma once
 
 #include <cstdint>
@@ -26,9 +27,7 @@ DeviceContext* getDC(Window* window);
 int choosePixelFormat(DeviceContext* dc, const PixelFormatRequest& request);
 bool setPixelFormat(DeviceContext* dc, int format, const PixelFormatRequest& request);
 GLContext* createContext(DeviceContext* dc);
-// makeCurrent(nullptr, nullptr) of platform.h.
-bool releaseContext();
-// Never given both null.
+// makeCurrent(nullptr, nullptr) releases the current context.
 bool makeCurrent(DeviceContext* dc, GLContext* context);
 bool deleteContext(GLContext* context);
 

@@ -193,10 +193,9 @@ bool unregisterWindowClass(const char* className)
     WindowClass* c = findClass(className);
     if (!c || !UnregisterClassA(className, instance()))
         return false;
-    const int index = int(c - g_classes);
-    for (int i = index; i + 1 < g_classCount; ++i)
-        g_classes[i] = g_classes[i + 1];
+    // The later ones move up one place, keeping their order.
     --g_classCount;
+    std::memmove(c, c + 1, size_t(g_classes + g_classCount - c) * sizeof *c);
     return true;
 }
 
@@ -268,14 +267,10 @@ GLContext* createContext(DeviceContext* dc)
     return reinterpret_cast<GLContext*>(wglCreateContext(hdcOf(dc)));
 }
 
-bool releaseContext()
-{
-    return wglMakeCurrent(nullptr, nullptr) != FALSE;
-}
-
 bool makeCurrent(DeviceContext* dc, GLContext* context)
 {
-    if (!dc || !context)
+    // Both null releases; one of them alone is refused.
+    if (!dc != !context)
         return false;
     return wglMakeCurrent(hdcOf(dc), hglrcOf(context)) != FALSE;
 }
