@@ -1,7 +1,9 @@
 // The player's view of the operating system: window and GL context, message
 // pump, message boxes, clocks, temporary directory, own executable path and
-// module loading. The engine reaches the system only through this header; the
-// SDL2 implementation (Linux) is the only code that knows SDL, the Win32 one
+// module loading. The engine reaches the system only through this header.
+// platform_core.cpp implements what every system shares (the test hooks,
+// forced step failures) over the system layer's own calls (system.h); the
+// SDL2 layer (Linux) is the only code that knows SDL, the Win32 one
 // (Windows) the only code that includes windows.h.
 #pragma once
 
@@ -136,7 +138,27 @@ bool removePrivateDirectory(const char* path);
 void* loadLibrary(const char* path);
 void* getProcAddress(void* module, const char* name);
 bool freeLibrary(void* module);
-std::string undecorateName(const char* name);
+// Inline, so that only what looks names up undecorated carries it.
+inline std::string undecorateName(const char* name)
+{
+    if (!name)
+        return std::string();
+    std::string s = name;
+    // stdcall decoration: "_Name@<argument bytes>". Digits are compared as
+    // characters, not through the C library's locale-dependent isdigit.
+    const size_t at = s.rfind('@');
+    if (at != std::string::npos && at + 1 < s.size()) {
+        bool digits = true;
+        for (size_t i = at + 1; i < s.size(); ++i)
+            if (s[i] < '0' || s[i] > '9')
+                digits = false;
+        if (digits)
+            s.erase(at);
+    }
+    if (!s.empty() && s[0] == '_')
+        s.erase(0, 1);
+    return s;
+}
 
 // ---- Test seam
 // When installed, message boxes, clocks and the window steps go through these

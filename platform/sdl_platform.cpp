@@ -1,7 +1,15 @@
-// SDL2 implementation of platform.h. The player was written against a
-// Win32-style model (window class + procedure, pixel formats, message queue),
-// so this file translates that model onto SDL without leaking SDL types.
-#include "platform/platform.h"
+// SDL2 system layer (Linux), behind the shared core (platform_core.cpp).
+// Implements: the player's Win32-style model (window class and procedure,
+// pixel formats, message queue) translated onto SDL without leaking SDL
+// types; message boxes, falling back to one "CAPTION: text" line on stderr
+// without a display; the offscreen driver when there is no display.
+// Lacks: more than one pixel format (the one SDL gives for the request);
+// messages other than WM_CLOSE, WM_SIZE, WM_KEYDOWN and WM_KEYUP, which reach
+// the most recently registered class; translateMessage does nothing, and
+// defWindowProc only turns SC_CLOSE into WM_CLOSE.
+// Depends on: SDL2 (video, GL, timers), libdl, and POSIX files
+// (/proc/self/exe, mkdtemp, TMPDIR).
+#include "platform/system.h"
 
 #include <SDL.h>
 
@@ -10,7 +18,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -44,8 +51,6 @@ struct WindowClass {
     void* user = nullptr;
 };
 
-Hooks* g_hooks = nullptr;
-
 // Registration order matters: dispatchMessage carries no window, so messages go
 // to the most recently registered class still alive.
 std::vector<WindowClass> g_classes;
@@ -61,52 +66,66 @@ PixelFormatRequest g_request;
 std::mutex g_queueMutex;
 std::deque<Message> g_queue;
 
-bool stepFails(const char* step) { return g_hooks && g_hooks->failStep(step); }
-
-WindowClass* findClass(const char* name) {
-    if (!name) return nullptr;
+WindowClass* findClass(const char* name)
+{
+    if (!name)
+        return nullptr;
     for (auto& c : g_classes)
-        if (c.name == name) return &c;
+        if (c.name == name)
+            return &c;
     return nullptr;
 }
 
-bool isLive(const Window* window) {
+bool isLive(const Window* window)
+{
     return window && std::find(g_windows.begin(), g_windows.end(), window) != g_windows.end();
 }
 
 // Compared, never dereferenced: callers may hold a DC of a destroyed window.
-Window* windowOf(DeviceContext* dc) {
+Window* windowOf(DeviceContext* dc)
+{
     for (Window* w : g_windows)
-        if (dc && &w->dc == dc) return w;
+        if (dc && &w->dc == dc)
+            return w;
     return nullptr;
 }
 
-bool isLive(const GLContext* context) {
+bool isLive(const GLContext* context)
+{
     return context && std::find(g_contexts.begin(), g_contexts.end(), context) != g_contexts.end();
 }
 
-bool videoUp() { return SDL_WasInit(SDL_INIT_VIDEO) != 0; }
+bool videoUp()
+{
+    return SDL_WasInit(SDL_INIT_VIDEO) != 0;
+}
 
-bool isHeadlessDriver(const char* name) {
+bool isHeadlessDriver(const char* name)
+{
     return name && (std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0);
 }
 
-bool envSet(const char* name) {
+bool envSet(const char* name)
+{
     const char* v = std::getenv(name);
     return v && *v;
 }
 
 // SDL tears every window down with the video subsystem; forget ours so stale
 // handles are refused instead of used.
-void forgetVideoObjects() {
-    for (Window* w : g_windows) delete w;
+void forgetVideoObjects()
+{
+    for (Window* w : g_windows)
+        delete w;
     g_windows.clear();
-    for (GLContext* c : g_contexts) delete c;
+    for (GLContext* c : g_contexts)
+        delete c;
     g_contexts.clear();
     g_haveMode = false;
 }
 
-void setGLAttributes(const PixelFormatRequest& request, bool exactColour) {
+void setGLAttributes(const PixelFormatRequest& request, bool exactColour)
+{
     SDL_GL_ResetAttributes();
     int r = 0, g = 0, b = 0;
     if (exactColour) {
@@ -125,7 +144,8 @@ void setGLAttributes(const PixelFormatRequest& request, bool exactColour) {
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, (request.flags & PFD_DOUBLEBUFFER) ? 1 : 0);
 }
 
-PixelFormatRequest defaultRequest() {
+PixelFormatRequest defaultRequest()
+{
     PixelFormatRequest r;
     r.size = 40;
     r.version = 1;
@@ -137,47 +157,79 @@ PixelFormatRequest defaultRequest() {
 }
 
 // Windows virtual-key code for an SDL key, 0 for keys the player never sees.
-int virtualKey(SDL_Keycode key) {
-    if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
-    if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
-    if (key >= SDLK_F1 && key <= SDLK_F12) return 0x70 + (key - SDLK_F1);
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return 0x61 + (key - SDLK_KP_1);
+int virtualKey(SDL_Keycode key)
+{
+    if (key >= SDLK_a && key <= SDLK_z)
+        return 'A' + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9)
+        return '0' + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12)
+        return 0x70 + (key - SDLK_F1);
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9)
+        return 0x61 + (key - SDLK_KP_1);
     switch (key) {
-    case SDLK_ESCAPE: return VK_ESCAPE;
+    case SDLK_ESCAPE:
+        return VK_ESCAPE;
     case SDLK_RETURN:
-    case SDLK_KP_ENTER: return VK_RETURN;
-    case SDLK_SPACE: return VK_SPACE;
-    case SDLK_BACKSPACE: return 8;
-    case SDLK_TAB: return 9;
+    case SDLK_KP_ENTER:
+        return VK_RETURN;
+    case SDLK_SPACE:
+        return VK_SPACE;
+    case SDLK_BACKSPACE:
+        return 8;
+    case SDLK_TAB:
+        return 9;
     case SDLK_LSHIFT:
-    case SDLK_RSHIFT: return 16;
+    case SDLK_RSHIFT:
+        return 16;
     case SDLK_LCTRL:
-    case SDLK_RCTRL: return 17;
+    case SDLK_RCTRL:
+        return 17;
     case SDLK_LALT:
-    case SDLK_RALT: return 18;
-    case SDLK_PAUSE: return 19;
-    case SDLK_PAGEUP: return 33;
-    case SDLK_PAGEDOWN: return 34;
-    case SDLK_END: return 35;
-    case SDLK_HOME: return 36;
-    case SDLK_LEFT: return 37;
-    case SDLK_UP: return 38;
-    case SDLK_RIGHT: return 39;
-    case SDLK_DOWN: return 40;
-    case SDLK_INSERT: return 45;
-    case SDLK_DELETE: return 46;
-    case SDLK_KP_0: return 0x60;
-    case SDLK_KP_MULTIPLY: return 0x6A;
-    case SDLK_KP_PLUS: return 0x6B;
-    case SDLK_KP_MINUS: return 0x6D;
-    case SDLK_KP_PERIOD: return 0x6E;
-    case SDLK_KP_DIVIDE: return 0x6F;
-    default: return 0;
+    case SDLK_RALT:
+        return 18;
+    case SDLK_PAUSE:
+        return 19;
+    case SDLK_PAGEUP:
+        return 33;
+    case SDLK_PAGEDOWN:
+        return 34;
+    case SDLK_END:
+        return 35;
+    case SDLK_HOME:
+        return 36;
+    case SDLK_LEFT:
+        return 37;
+    case SDLK_UP:
+        return 38;
+    case SDLK_RIGHT:
+        return 39;
+    case SDLK_DOWN:
+        return 40;
+    case SDLK_INSERT:
+        return 45;
+    case SDLK_DELETE:
+        return 46;
+    case SDLK_KP_0:
+        return 0x60;
+    case SDLK_KP_MULTIPLY:
+        return 0x6A;
+    case SDLK_KP_PLUS:
+        return 0x6B;
+    case SDLK_KP_MINUS:
+        return 0x6D;
+    case SDLK_KP_PERIOD:
+        return 0x6E;
+    case SDLK_KP_DIVIDE:
+        return 0x6F;
+    default:
+        return 0;
     }
 }
 
 // Converts one SDL event; false for events the window procedure has no message for.
-bool translateEvent(const SDL_Event& e, Message* out) {
+bool translateEvent(const SDL_Event& e, Message* out)
+{
     switch (e.type) {
     case SDL_QUIT:
         // Like a close request: the window procedure decides whether to quit.
@@ -199,7 +251,8 @@ bool translateEvent(const SDL_Event& e, Message* out) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
         const int vk = virtualKey(e.key.keysym.sym);
-        if (!vk) return false;
+        if (!vk)
+            return false;
         // lParam as Windows fills it: repeat count 1, bit 30 = key was down,
         // bit 31 = key is being released.
         intptr_t lParam = 1;
@@ -216,24 +269,40 @@ bool translateEvent(const SDL_Event& e, Message* out) {
 }
 
 // Whether a message box could be seen by someone.
-bool haveDisplay() {
+bool haveDisplay()
+{
     if (videoUp()) {
         const char* driver = SDL_GetCurrentVideoDriver();
         return driver && !isHeadlessDriver(driver);
     }
-    if (isHeadlessDriver(SDL_GetHint(SDL_HINT_VIDEODRIVER))) return false;
+    if (isHeadlessDriver(SDL_GetHint(SDL_HINT_VIDEODRIVER)))
+        return false;
     return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY");
 }
 
-int systemMessageBox(const char* text, const char* caption, unsigned type) {
+}  // namespace
+
+namespace sys {
+
+// ---- Message boxes
+
+int messageBox(const char* text, const char* caption, unsigned type)
+{
     const bool yesNo = (type & 0xF) == MB_YESNO;
     if (haveDisplay()) {
         Uint32 flags = SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
         switch (type & 0xF0) {
-        case MB_ICONSTOP: flags |= SDL_MESSAGEBOX_ERROR; break;
-        case MB_ICONEXCLAMATION: flags |= SDL_MESSAGEBOX_WARNING; break;
-        case MB_ICONINFORMATION: flags |= SDL_MESSAGEBOX_INFORMATION; break;
-        default: break;
+        case MB_ICONSTOP:
+            flags |= SDL_MESSAGEBOX_ERROR;
+            break;
+        case MB_ICONEXCLAMATION:
+            flags |= SDL_MESSAGEBOX_WARNING;
+            break;
+        case MB_ICONINFORMATION:
+            flags |= SDL_MESSAGEBOX_INFORMATION;
+            break;
+        default:
+            break;
         }
         const SDL_MessageBoxButtonData yesNoButtons[] = {
             {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"},
@@ -251,7 +320,8 @@ int systemMessageBox(const char* text, const char* caption, unsigned type) {
         int button = -1;
         if (SDL_ShowMessageBox(&data, &button) == 0) {
             // Closed without a button: the cautious answer.
-            if (button < 0) return yesNo ? IDNO : IDOK;
+            if (button < 0)
+                return yesNo ? IDNO : IDOK;
             return button;
         }
     }
@@ -260,22 +330,12 @@ int systemMessageBox(const char* text, const char* caption, unsigned type) {
     return yesNo ? IDYES : IDOK;
 }
 
-}  // namespace
-
-// ---- Message boxes
-
-int messageBox(const char* text, const char* caption, unsigned type) {
-    if (!text) text = "";
-    if (!caption) caption = "Error";  // what Windows shows for a null caption
-    if (g_hooks) return g_hooks->messageBox(text, caption, type);
-    return systemMessageBox(text, caption, type);
-}
-
 // ---- Window class, window and rendering context
 
-bool registerWindowClass(const char* className, WindowProc proc, void* user) {
-    if (stepFails("registerWindowClass")) return false;
-    if (!className || findClass(className)) return false;
+bool registerWindowClass(const char* className, WindowProc proc, void* user)
+{
+    if (!className || findClass(className))
+        return false;
 
     const char* hint = SDL_GetHint(SDL_HINT_VIDEODRIVER);
     const std::string requested = hint ? hint : "";
@@ -299,7 +359,8 @@ bool registerWindowClass(const char* className, WindowProc proc, void* user) {
         started = startOffscreen();
     } else {
         started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-        if (!started && requested != "offscreen") started = startOffscreen();
+        if (!started && requested != "offscreen")
+            started = startOffscreen();
     }
     if (!started) {
         std::fprintf(stderr, "Cannot start video: %s\n", SDL_GetError());
@@ -322,46 +383,48 @@ bool registerWindowClass(const char* className, WindowProc proc, void* user) {
     return true;
 }
 
-bool unregisterWindowClass(const char* className) {
-    if (stepFails("unregisterWindowClass")) return false;
+bool unregisterWindowClass(const char* className)
+{
     WindowClass* c = findClass(className);
-    if (!c) return false;
+    if (!c)
+        return false;
     g_classes.erase(g_classes.begin() + (c - g_classes.data()));
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    if (!videoUp()) forgetVideoObjects();
+    if (!videoUp())
+        forgetVideoObjects();
     return true;
 }
 
-bool changeDisplayMode(int width, int height, int bitsPerPixel) {
-    if (stepFails("changeDisplayMode")) return false;
+bool changeDisplayMode(int width, int height, int bitsPerPixel)
+{
     g_haveMode = false;
-    if (!videoUp()) return false;
+    if (!videoUp())
+        return false;
     const int count = SDL_GetNumDisplayModes(0);
     bool found = false;
     SDL_DisplayMode best{};
     for (int i = 0; i < count; ++i) {
         SDL_DisplayMode m;
-        if (SDL_GetDisplayMode(0, i, &m) != 0 || m.w != width || m.h != height) continue;
+        if (SDL_GetDisplayMode(0, i, &m) != 0 || m.w != width || m.h != height)
+            continue;
         // The list is sorted best first; prefer the requested depth if offered.
-        if (!found || (int(SDL_BITSPERPIXEL(m.format)) == bitsPerPixel &&
-                       int(SDL_BITSPERPIXEL(best.format)) != bitsPerPixel)) {
+        if (!found ||
+            (int(SDL_BITSPERPIXEL(m.format)) == bitsPerPixel && int(SDL_BITSPERPIXEL(best.format)) != bitsPerPixel)) {
             best = m;
             found = true;
         }
     }
-    if (!found) return false;
+    if (!found)
+        return false;
     g_mode = best;
     g_haveMode = true;
     return true;
 }
 
-void showCursor(bool show) {
-    if (videoUp()) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
-}
-
-Window* createWindow(const char* className, const char* title, int width, int height, bool popup) {
-    if (stepFails("createWindow")) return nullptr;
-    if (!findClass(className) || !videoUp()) return nullptr;
+Window* createWindow(const char* className, const char* title, int width, int height, bool popup)
+{
+    if (!findClass(className) || !videoUp())
+        return nullptr;
     // A client area of 0 (no size in the settings) is still a window; SDL
     // needs at least 1 x 1.
     width = std::max(width, 1);
@@ -383,7 +446,8 @@ Window* createWindow(const char* className, const char* title, int width, int he
         setGLAttributes(request, false);
         sdl = SDL_CreateWindow(title ? title : "", x, y, width, height, flags);
     }
-    if (!sdl) return nullptr;
+    if (!sdl)
+        return nullptr;
     if (popup && g_haveMode && SDL_SetWindowDisplayMode(sdl, &g_mode) != 0) {
         SDL_DestroyWindow(sdl);
         return nullptr;
@@ -395,54 +459,50 @@ Window* createWindow(const char* className, const char* title, int width, int he
     return window;
 }
 
-bool destroyWindow(Window* window) {
-    if (stepFails("destroyWindow")) return false;
-    if (!isLive(window)) return false;
+bool destroyWindow(Window* window)
+{
+    if (!isLive(window))
+        return false;
     SDL_DestroyWindow(window->sdl);
     g_windows.erase(std::find(g_windows.begin(), g_windows.end(), window));
     delete window;
     return true;
 }
 
-void showWindow(Window* window) {
-    if (!isLive(window)) return;
-    SDL_ShowWindow(window->sdl);
-    SDL_RaiseWindow(window->sdl);
-}
-
-DeviceContext* getDC(Window* window) {
-    if (stepFails("getDC")) return nullptr;
+DeviceContext* getDC(Window* window)
+{
     return isLive(window) ? &window->dc : nullptr;
 }
 
-int choosePixelFormat(DeviceContext* dc, const PixelFormatRequest& request) {
-    if (stepFails("choosePixelFormat")) return 0;
+int choosePixelFormat(DeviceContext* dc, const PixelFormatRequest& request)
+{
     (void)dc;
     g_request = request;
     g_haveRequest = true;
     const uint32_t needed = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL;
-    if ((request.flags & needed) != needed || request.pixelType != PFD_TYPE_RGBA ||
-        request.colorBits == 0)
+    if ((request.flags & needed) != needed || request.pixelType != PFD_TYPE_RGBA || request.colorBits == 0)
         return 0;
     return 1;
 }
 
-bool setPixelFormat(DeviceContext* dc, int format, const PixelFormatRequest& request) {
-    if (stepFails("setPixelFormat")) return false;
+bool setPixelFormat(DeviceContext* dc, int format, const PixelFormatRequest& request)
+{
     (void)request;
     return format == 1 && windowOf(dc) != nullptr;
 }
 
-GLContext* createContext(DeviceContext* dc) {
-    if (stepFails("createContext")) return nullptr;
+GLContext* createContext(DeviceContext* dc)
+{
     Window* window = windowOf(dc);
-    if (!window) return nullptr;
+    if (!window)
+        return nullptr;
     // SDL makes the new context current; Windows does not, so put back
     // whatever was current before.
     SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
     SDL_GLContext previous = SDL_GL_GetCurrentContext();
     SDL_GLContext sdl = SDL_GL_CreateContext(window->sdl);
-    if (!sdl) return nullptr;
+    if (!sdl)
+        return nullptr;
     SDL_GL_MakeCurrent(previous ? previousWindow : nullptr, previous);
     auto* context = new GLContext;
     context->sdl = sdl;
@@ -450,39 +510,82 @@ GLContext* createContext(DeviceContext* dc) {
     return context;
 }
 
-bool makeCurrent(DeviceContext* dc, GLContext* context) {
+bool makeCurrent(DeviceContext* dc, GLContext* context)
+{
     if (!dc && !context) {
-        if (stepFails("releaseContext")) return false;
-        if (!videoUp()) return true;
+        if (!videoUp())
+            return true;
         return SDL_GL_MakeCurrent(nullptr, nullptr) == 0;
     }
-    if (stepFails("makeCurrent")) return false;
     Window* window = windowOf(dc);
-    if (!window || !isLive(context)) return false;
+    if (!window || !isLive(context))
+        return false;
     return SDL_GL_MakeCurrent(window->sdl, context->sdl) == 0;
 }
 
-bool deleteContext(GLContext* context) {
-    if (stepFails("deleteContext")) return false;
-    if (!isLive(context)) return false;
+bool deleteContext(GLContext* context)
+{
+    if (!isLive(context))
+        return false;
     SDL_GL_DeleteContext(context->sdl);
     g_contexts.erase(std::find(g_contexts.begin(), g_contexts.end(), context));
     delete context;
     return true;
 }
 
-void swapBuffers(DeviceContext* dc) {
-    if (Window* window = windowOf(dc)) SDL_GL_SwapWindow(window->sdl);
+// ---- Clocks
+
+bool queryPerformanceFrequency(int64_t* frequency)
+{
+    *frequency = int64_t(SDL_GetPerformanceFrequency());
+    return *frequency > 0;
 }
 
-const char* videoDriver() {
+bool queryPerformanceCounter(int64_t* count)
+{
+    *count = int64_t(SDL_GetPerformanceCounter());
+    return true;
+}
+
+uint32_t timeGetTime()
+{
+    return SDL_GetTicks();
+}
+
+}  // namespace sys
+
+// ---- Window and rendering context
+
+void showCursor(bool show)
+{
+    if (videoUp())
+        SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void showWindow(Window* window)
+{
+    if (!isLive(window))
+        return;
+    SDL_ShowWindow(window->sdl);
+    SDL_RaiseWindow(window->sdl);
+}
+
+void swapBuffers(DeviceContext* dc)
+{
+    if (Window* window = windowOf(dc))
+        SDL_GL_SwapWindow(window->sdl);
+}
+
+const char* videoDriver()
+{
     const char* driver = videoUp() ? SDL_GetCurrentVideoDriver() : nullptr;
     return driver ? driver : "";
 }
 
 // ---- Message pump
 
-bool peekMessage(Message* out) {
+bool peekMessage(Message* out)
+{
     {
         std::lock_guard<std::mutex> lock(g_queueMutex);
         if (!g_queue.empty()) {
@@ -491,60 +594,56 @@ bool peekMessage(Message* out) {
             return true;
         }
     }
-    if (!videoUp()) return false;
+    if (!videoUp())
+        return false;
     SDL_Event e;
     while (SDL_PollEvent(&e))
-        if (translateEvent(e, out)) return true;
+        if (translateEvent(e, out))
+            return true;
     return false;
 }
 
 void translateMessage(const Message&) {}
 
-intptr_t dispatchMessage(const Message& message) {
-    if (g_classes.empty() || !g_classes.back().proc) return 0;
+intptr_t dispatchMessage(const Message& message)
+{
+    if (g_classes.empty() || !g_classes.back().proc)
+        return 0;
     const WindowClass& c = g_classes.back();
     return c.proc(c.user, message.message, message.wParam, message.lParam);
 }
 
-intptr_t defWindowProc(unsigned message, uintptr_t wParam, intptr_t) {
-    if (g_hooks) g_hooks->defaultHandled(message, wParam);
+namespace sys {
+
+intptr_t defWindowProc(unsigned message, uintptr_t wParam, intptr_t)
+{
     // The low four bits of a system command are used by the system itself.
-    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) postMessage({WM_CLOSE, 0, 0});
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE)
+        postMessage({WM_CLOSE, 0, 0});
     return 0;
 }
 
-void postQuitMessage(int exitCode) { postMessage({WM_QUIT, uintptr_t(intptr_t(exitCode)), 0}); }
+}  // namespace sys
 
-void postMessage(const Message& message) {
+void postQuitMessage(int exitCode)
+{
+    postMessage({WM_QUIT, uintptr_t(intptr_t(exitCode)), 0});
+}
+
+void postMessage(const Message& message)
+{
     std::lock_guard<std::mutex> lock(g_queueMutex);
     g_queue.push_back(message);
 }
 
-// ---- Clocks
-
-bool queryPerformanceFrequency(int64_t* frequency) {
-    if (g_hooks) return g_hooks->queryPerformanceFrequency(frequency);
-    *frequency = int64_t(SDL_GetPerformanceFrequency());
-    return *frequency > 0;
-}
-
-bool queryPerformanceCounter(int64_t* count) {
-    if (g_hooks) return g_hooks->queryPerformanceCounter(count);
-    *count = int64_t(SDL_GetPerformanceCounter());
-    return true;
-}
-
-uint32_t timeGetTime() {
-    if (g_hooks) return g_hooks->timeGetTime();
-    return SDL_GetTicks();
-}
-
 // ---- Command line
 
-std::string commandLine(int argc, char** argv) {
+std::string commandLine(int argc, char** argv)
+{
     std::string line;
     for (int i = 1; i < argc; ++i) {
-        if (i > 1) line += ' ';
+        if (i > 1)
+            line += ' ';
         line += argv[i];
     }
     return line;
@@ -552,77 +651,82 @@ std::string commandLine(int argc, char** argv) {
 
 // ---- Files and modules
 
-std::string executablePath() {
+std::string executablePath()
+{
     char buffer[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return std::string();
+    if (n <= 0)
+        return std::string();
     return std::string(buffer, size_t(n));
 }
 
-std::string tempPath() {
+std::string tempPath()
+{
     const char* dir = std::getenv("TMPDIR");
     std::string path = (dir && *dir) ? dir : "/tmp";
-    if (path.back() != '/') path += '/';
+    if (path.back() != '/')
+        path += '/';
     return path;
 }
 
-bool deleteFile(const char* path) { return path && unlink(path) == 0; }
+bool deleteFile(const char* path)
+{
+    return path && unlink(path) == 0;
+}
 
-std::FILE* createNewFile(const char* path) {
-    if (!path) return nullptr;
+std::FILE* createNewFile(const char* path)
+{
+    if (!path)
+        return nullptr;
     // "x": exclusive creation, which also fails on a symbolic link.
     return std::fopen(path, "w+bx");
 }
 
-std::string createPrivateDirectory() {
+std::string createPrivateDirectory()
+{
     std::string pattern = tempPath() + "demoplayer-XXXXXX";
     // mkdtemp makes the directory with mode 0700 under a fresh name.
-    if (!mkdtemp(&pattern[0])) return std::string();
+    if (!mkdtemp(&pattern[0]))
+        return std::string();
     return pattern + '/';
 }
 
-bool removePrivateDirectory(const char* path) {
-    if (!path || !*path) return false;
+bool removePrivateDirectory(const char* path)
+{
+    if (!path || !*path)
+        return false;
     std::string prefix = path;
-    if (prefix.back() != '/') prefix += '/';
+    if (prefix.back() != '/')
+        prefix += '/';
     // Only plain entries are ever written here; links are removed, never followed.
     if (DIR* dir = opendir(path)) {
         while (dirent* entry = readdir(dir)) {
             const std::string name = entry->d_name;
-            if (name != "." && name != "..") unlink((prefix + name).c_str());
+            if (name != "." && name != "..")
+                unlink((prefix + name).c_str());
         }
         closedir(dir);
     }
     return rmdir(path) == 0;
 }
 
-void* loadLibrary(const char* path) {
-    if (!path) return nullptr;
+void* loadLibrary(const char* path)
+{
+    if (!path)
+        return nullptr;
     return dlopen(path, RTLD_NOW | RTLD_LOCAL);
 }
 
-void* getProcAddress(void* module, const char* name) {
-    if (!module || !name) return nullptr;
+void* getProcAddress(void* module, const char* name)
+{
+    if (!module || !name)
+        return nullptr;
     return dlsym(module, undecorateName(name).c_str());
 }
 
-bool freeLibrary(void* module) { return module && dlclose(module) == 0; }
-
-std::string undecorateName(const char* name) {
-    if (!name) return std::string();
-    std::string s = name;
-    // stdcall decoration: "_Name@<argument bytes>".
-    const size_t at = s.rfind('@');
-    if (at != std::string::npos && at + 1 < s.size() &&
-        std::all_of(s.begin() + at + 1, s.end(), [](unsigned char c) { return std::isdigit(c); }))
-        s.erase(at);
-    if (!s.empty() && s[0] == '_') s.erase(0, 1);
-    return s;
+bool freeLibrary(void* module)
+{
+    return module && dlclose(module) == 0;
 }
-
-// ---- Test seam
-
-void installHooks(Hooks* hooks) { g_hooks = hooks; }
-Hooks* installedHooks() { return g_hooks; }
 
 }  // namespace platform

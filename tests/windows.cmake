@@ -10,7 +10,15 @@ set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# Found among the build machine's prefixes (Debian: /usr/src/googletest),
+# not in the cross toolchain's root.
+find_path(DEMOPLAYER_GTEST_SOURCE_DIR NAMES googletest/include/gtest/gtest.h
+  PATHS ${CMAKE_SYSTEM_PREFIX_PATH} PATH_SUFFIXES src/googletest src/gtest NO_DEFAULT_PATH
+  NO_CMAKE_FIND_ROOT_PATH DOC "googletest's source tree (Debian package googletest)")
+if(NOT DEMOPLAYER_GTEST_SOURCE_DIR)
+  message(FATAL_ERROR "googletest's sources not found: install googletest or set DEMOPLAYER_GTEST_SOURCE_DIR")
+endif()
+add_subdirectory(${DEMOPLAYER_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
 target_compile_options(gtest PUBLIC -include ${CMAKE_SOURCE_DIR}/tests/windows/gtest_notification.h)
 target_compile_options(gtest PRIVATE -w)
@@ -33,7 +41,13 @@ add_library(demowriter_windows STATIC ${WINDOWS_WRITER_SOURCES}
   ${CMAKE_SOURCE_DIR}/tests/windows/audio_convert_unavailable.cpp)
 target_link_libraries(demowriter_windows PUBLIC demoengine)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/stb-include)
-file(CREATE_LINK /usr/include/stb ${CMAKE_BINARY_DIR}/stb-include/stb SYMBOLIC)
+# Found among the build machine's headers (Debian: /usr/include/stb).
+find_path(DEMOPLAYER_STB_INCLUDE_DIR NAMES stb/stb_image.h NO_CMAKE_FIND_ROOT_PATH
+  DOC "the folder holding stb/ (Debian package libstb-dev)")
+if(NOT DEMOPLAYER_STB_INCLUDE_DIR)
+  message(FATAL_ERROR "stb/stb_image.h not found: install libstb-dev or set DEMOPLAYER_STB_INCLUDE_DIR")
+endif()
+file(CREATE_LINK ${DEMOPLAYER_STB_INCLUDE_DIR}/stb ${CMAKE_BINARY_DIR}/stb-include/stb SYMBOLIC)
 target_include_directories(demowriter_windows SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/stb-include)
 
 add_library(demoplatform_testing STATIC ${CMAKE_SOURCE_DIR}/platform/test_double.cpp)
