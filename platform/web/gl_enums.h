@@ -17,4 +17,4 @@ GLenum polygonModeError(GLenum face, GLenum mode);
 // Hints that only a desktop rasteriser has; WebGL is told nothing of them.
 bool isDesktopOnlyHint(GLenum target);
 
-} // namespace webgl
+}  // namespace webgl

@@ -77,9 +77,8 @@ void emscripten_glGetIntegerv(GLenum pname, GLint* params);
 void emscripten_glBindTexture(GLenum target, GLuint texture);
 void emscripten_glDeleteTextures(GLsizei n, const GLuint* textures);
 void emscripten_glPixelStorei(GLenum pname, GLint param);
-void emscripten_glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width,
-                             GLsizei height, GLint border, GLenum format, GLenum type,
-                             const void* pixels);
+void emscripten_glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,
+                             GLint border, GLenum format, GLenum type, const void* pixels);
 void emscripten_glTexParameteri(GLenum target, GLenum pname, GLint param);
 void emscripten_glTexParameterf(GLenum target, GLenum pname, GLfloat param);
 void emscripten_glGetTexParameterfv(GLenum target, GLenum pname, GLfloat* params);
@@ -132,12 +131,11 @@ public:
             const size_t end = start + batch < count ? start + batch : count;
             emscripten_glBegin(mode);
             for (size_t i = start; i < end; i++) {
-                emscripten_glColor4f(byteCentre(v[i].color[0]), byteCentre(v[i].color[1]),
-                                     byteCentre(v[i].color[2]), byteCentre(v[i].color[3]));
+                emscripten_glColor4f(byteCentre(v[i].color[0]), byteCentre(v[i].color[1]), byteCentre(v[i].color[2]),
+                                     byteCentre(v[i].color[3]));
                 emscripten_glNormal3f(v[i].normal[0], v[i].normal[1], v[i].normal[2]);
                 emscripten_glTexCoord2f(v[i].texCoord[0], v[i].texCoord[1]);
-                emscripten_glVertex4f(v[i].position[0], v[i].position[1], v[i].position[2],
-                                      v[i].position[3]);
+                emscripten_glVertex4f(v[i].position[0], v[i].position[1], v[i].position[2], v[i].position[3]);
             }
             emscripten_glEnd();
         }
@@ -203,9 +201,12 @@ GLint wrapMode(GLenum pname, GLint value)
 }
 
 // Parameters WebGL does not have; kept (or dropped) here, no error.
-bool keptParameter(GLenum pname) { return pname == GL_TEXTURE_PRIORITY || pname == GL_TEXTURE_BORDER_COLOR; }
+bool keptParameter(GLenum pname)
+{
+    return pname == GL_TEXTURE_PRIORITY || pname == GL_TEXTURE_BORDER_COLOR;
+}
 
-} // namespace
+}  // namespace
 
 extern "C" {
 
@@ -239,19 +240,40 @@ void glEnd()
     s.vertices.clear();
 }
 
-void glVertex2f(GLfloat x, GLfloat y) { vertex(x, y, 0, 1); }
-void glVertex3f(GLfloat x, GLfloat y, GLfloat z) { vertex(x, y, z, 1); }
-void glVertex3fv(const GLfloat* v) { vertex(v[0], v[1], v[2], 1); }
-void glVertex4f(GLfloat x, GLfloat y, GLfloat z, GLfloat w) { vertex(x, y, z, w); }
+void glVertex2f(GLfloat x, GLfloat y)
+{
+    vertex(x, y, 0, 1);
+}
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
+{
+    vertex(x, y, z, 1);
+}
+void glVertex3fv(const GLfloat* v)
+{
+    vertex(v[0], v[1], v[2], 1);
+}
+void glVertex4f(GLfloat x, GLfloat y, GLfloat z, GLfloat w)
+{
+    vertex(x, y, z, w);
+}
 
 void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a)
 {
     GLfloat* c = state().color;
     c[0] = r, c[1] = g, c[2] = b, c[3] = a;
 }
-void glColor4fv(const GLfloat* v) { glColor4f(v[0], v[1], v[2], v[3]); }
-void glColor3f(GLfloat r, GLfloat g, GLfloat b) { glColor4f(r, g, b, 1); }
-void glColor3fv(const GLfloat* v) { glColor4f(v[0], v[1], v[2], 1); }
+void glColor4fv(const GLfloat* v)
+{
+    glColor4f(v[0], v[1], v[2], v[3]);
+}
+void glColor3f(GLfloat r, GLfloat g, GLfloat b)
+{
+    glColor4f(r, g, b, 1);
+}
+void glColor3fv(const GLfloat* v)
+{
+    glColor4f(v[0], v[1], v[2], 1);
+}
 void glColor4ub(GLubyte r, GLubyte g, GLubyte b, GLubyte a)
 {
     glColor4f(r / 255.0f, g / 255.0f, b / 255.0f, a / 255.0f);
@@ -262,16 +284,28 @@ void glNormal3f(GLfloat x, GLfloat y, GLfloat z)
     GLfloat* n = state().normal;
     n[0] = x, n[1] = y, n[2] = z;
 }
-void glNormal3fv(const GLfloat* v) { glNormal3f(v[0], v[1], v[2]); }
+void glNormal3fv(const GLfloat* v)
+{
+    glNormal3f(v[0], v[1], v[2]);
+}
 
 void glTexCoord3f(GLfloat s, GLfloat t, GLfloat r)
 {
     GLfloat* c = state().texCoord;
     c[0] = s, c[1] = t, c[2] = r, c[3] = 1;
 }
-void glTexCoord2f(GLfloat s, GLfloat t) { glTexCoord3f(s, t, 0); }
-void glTexCoord2fv(const GLfloat* v) { glTexCoord3f(v[0], v[1], 0); }
-void glTexCoord3fv(const GLfloat* v) { glTexCoord3f(v[0], v[1], v[2]); }
+void glTexCoord2f(GLfloat s, GLfloat t)
+{
+    glTexCoord3f(s, t, 0);
+}
+void glTexCoord2fv(const GLfloat* v)
+{
+    glTexCoord3f(v[0], v[1], 0);
+}
+void glTexCoord3fv(const GLfloat* v)
+{
+    glTexCoord3f(v[0], v[1], v[2]);
+}
 
 void glPolygonMode(GLenum face, GLenum mode)
 {
@@ -310,8 +344,14 @@ void glFrontFace(GLenum mode)
     emscripten_glFrontFace(mode);
 }
 
-void glEnable(GLenum cap) { enable(cap, true); }
-void glDisable(GLenum cap) { enable(cap, false); }
+void glEnable(GLenum cap)
+{
+    enable(cap, true);
+}
+void glDisable(GLenum cap)
+{
+    enable(cap, false);
+}
 
 void glHint(GLenum target, GLenum mode)
 {
@@ -387,33 +427,49 @@ void glPixelStorei(GLenum pname, GLint param)
 {
     webgl::TextureStore& t = state().textures;
     switch (pname) {
-    case GL_UNPACK_ALIGNMENT: t.unpack.alignment = param; break;
-    case GL_UNPACK_ROW_LENGTH: t.unpack.rowLength = param; break;
-    case GL_UNPACK_SKIP_ROWS: t.unpack.skipRows = param; break;
-    case GL_UNPACK_SKIP_PIXELS: t.unpack.skipPixels = param; break;
-    case GL_PACK_ALIGNMENT: t.pack.alignment = param; break;
-    case GL_PACK_ROW_LENGTH: t.pack.rowLength = param; break;
-    case GL_PACK_SKIP_ROWS: t.pack.skipRows = param; break;
-    case GL_PACK_SKIP_PIXELS: t.pack.skipPixels = param; break;
-    default: break;
+    case GL_UNPACK_ALIGNMENT:
+        t.unpack.alignment = param;
+        break;
+    case GL_UNPACK_ROW_LENGTH:
+        t.unpack.rowLength = param;
+        break;
+    case GL_UNPACK_SKIP_ROWS:
+        t.unpack.skipRows = param;
+        break;
+    case GL_UNPACK_SKIP_PIXELS:
+        t.unpack.skipPixels = param;
+        break;
+    case GL_PACK_ALIGNMENT:
+        t.pack.alignment = param;
+        break;
+    case GL_PACK_ROW_LENGTH:
+        t.pack.rowLength = param;
+        break;
+    case GL_PACK_SKIP_ROWS:
+        t.pack.skipRows = param;
+        break;
+    case GL_PACK_SKIP_PIXELS:
+        t.pack.skipPixels = param;
+        break;
+    default:
+        break;
     }
     emscripten_glPixelStorei(pname, param);
 }
 
-void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,
-                  GLint border, GLenum format, GLenum type, const void* pixels)
+void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border,
+                  GLenum format, GLenum type, const void* pixels)
 {
     State& s = state();
     if (target != GL_TEXTURE_2D) {
-        emscripten_glTexImage2D(target, level, internalFormat, width, height, border, format, type,
-                                pixels);
+        emscripten_glTexImage2D(target, level, internalFormat, width, height, border, format, type, pixels);
         return;
     }
     syncMaxSize();
     GLenum uploadFormat = 0;
     std::vector<uint8_t> texels;
-    const GLenum error = s.textures.upload(level, internalFormat, width, height, border, format,
-                                           type, pixels, &uploadFormat, &texels);
+    const GLenum error = s.textures.upload(level, internalFormat, width, height, border, format, type, pixels,
+                                           &uploadFormat, &texels);
     if (error != GL_NO_ERROR)
         return setError(error);
     // Tightly packed in the texture's own format, whatever the caller's
@@ -423,8 +479,8 @@ void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei widt
     emscripten_glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     emscripten_glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
     emscripten_glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-    emscripten_glTexImage2D(target, level, uploadFormat, width, height, border, uploadFormat,
-                            GL_UNSIGNED_BYTE, texels.data());
+    emscripten_glTexImage2D(target, level, uploadFormat, width, height, border, uploadFormat, GL_UNSIGNED_BYTE,
+                            texels.data());
     emscripten_glPixelStorei(GL_UNPACK_ALIGNMENT, unpack.alignment);
     emscripten_glPixelStorei(GL_UNPACK_ROW_LENGTH, unpack.rowLength);
     emscripten_glPixelStorei(GL_UNPACK_SKIP_ROWS, unpack.skipRows);
@@ -484,17 +540,22 @@ void glGetTexLevelParameteriv(GLenum target, GLint level, GLenum pname, GLint* p
 
 void glGetTexImage(GLenum target, GLint level, GLenum format, GLenum type, void* pixels)
 {
-    const GLenum error = target != GL_TEXTURE_2D
-                             ? GL_INVALID_ENUM
-                             : state().textures.image(level, format, type, pixels);
+    const GLenum error = target != GL_TEXTURE_2D ? GL_INVALID_ENUM
+                                                 : state().textures.image(level, format, type, pixels);
     if (error != GL_NO_ERROR)
         setError(error);
 }
 
 // GLU, from the portable supplement.
 
-GLUquadric* gluNewQuadric() { return reinterpret_cast<GLUquadric*>(webgl::gluNewQuadric()); }
-void gluDeleteQuadric(GLUquadric* q) { webgl::gluDeleteQuadric(reinterpret_cast<webgl::Quadric*>(q)); }
+GLUquadric* gluNewQuadric()
+{
+    return reinterpret_cast<GLUquadric*>(webgl::gluNewQuadric());
+}
+void gluDeleteQuadric(GLUquadric* q)
+{
+    webgl::gluDeleteQuadric(reinterpret_cast<webgl::Quadric*>(q));
+}
 void gluQuadricNormals(GLUquadric* q, GLenum normals)
 {
     webgl::gluQuadricNormals(reinterpret_cast<webgl::Quadric*>(q), normals);
@@ -515,8 +576,7 @@ void gluSphere(GLUquadric* q, GLdouble radius, GLint slices, GLint stacks)
 {
     webgl::gluSphere(reinterpret_cast<webgl::Quadric*>(q), radius, slices, stacks);
 }
-void gluCylinder(GLUquadric* q, GLdouble base, GLdouble top, GLdouble height, GLint slices,
-                 GLint stacks)
+void gluCylinder(GLUquadric* q, GLdouble base, GLdouble top, GLdouble height, GLint slices, GLint stacks)
 {
     webgl::gluCylinder(reinterpret_cast<webgl::Quadric*>(q), base, top, height, slices, stacks);
 }
@@ -524,30 +584,29 @@ void gluDisk(GLUquadric* q, GLdouble inner, GLdouble outer, GLint slices, GLint 
 {
     webgl::gluDisk(reinterpret_cast<webgl::Quadric*>(q), inner, outer, slices, loops);
 }
-void gluPartialDisk(GLUquadric* q, GLdouble inner, GLdouble outer, GLint slices, GLint loops,
-                    GLdouble start, GLdouble sweep)
+void gluPartialDisk(GLUquadric* q, GLdouble inner, GLdouble outer, GLint slices, GLint loops, GLdouble start,
+                    GLdouble sweep)
 {
-    webgl::gluPartialDisk(reinterpret_cast<webgl::Quadric*>(q), inner, outer, slices, loops, start,
-                          sweep);
+    webgl::gluPartialDisk(reinterpret_cast<webgl::Quadric*>(q), inner, outer, slices, loops, start, sweep);
 }
 void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar)
 {
     webgl::gluPerspective(fovy, aspect, zNear, zFar);
 }
-void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY,
-               GLdouble centerZ, GLdouble upX, GLdouble upY, GLdouble upZ)
+void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY, GLdouble centerZ,
+               GLdouble upX, GLdouble upY, GLdouble upZ)
 {
     webgl::gluLookAt(eyeX, eyeY, eyeZ, centerX, centerY, centerZ, upX, upY, upZ);
 }
-GLint gluScaleImage(GLenum format, GLsizei wIn, GLsizei hIn, GLenum typeIn, const void* in,
-                    GLsizei wOut, GLsizei hOut, GLenum typeOut, GLvoid* out)
+GLint gluScaleImage(GLenum format, GLsizei wIn, GLsizei hIn, GLenum typeIn, const void* in, GLsizei wOut, GLsizei hOut,
+                    GLenum typeOut, GLvoid* out)
 {
     return webgl::gluScaleImage(format, wIn, hIn, typeIn, in, wOut, hOut, typeOut, out);
 }
-GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsizei height,
-                        GLenum format, GLenum type, const void* data)
+GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsizei height, GLenum format, GLenum type,
+                        const void* data)
 {
     return webgl::gluBuild2DMipmaps(target, internalFormat, width, height, format, type, data);
 }
 
-} // extern "C"
+}  // extern "C"

@@ -38,10 +38,9 @@ struct Scratch {
 
 class Assembler {
 public:
-    Assembler(const std::vector<Vertex>& vertices, const RasterState& state, PrimitiveSink& sink,
-              Scratch& scratch)
-        : vertices_(vertices), state_(state), sink_(sink), triangles_(scratch.triangles),
-          lines_(scratch.lines), points_(scratch.points)
+    Assembler(const std::vector<Vertex>& vertices, const RasterState& state, PrimitiveSink& sink, Scratch& scratch)
+        : vertices_(vertices), state_(state), sink_(sink), triangles_(scratch.triangles), lines_(scratch.lines),
+          points_(scratch.points)
     {
         triangles_.clear();
         lines_.clear();
@@ -72,8 +71,7 @@ public:
         GLenum mode = state_.frontMode;
         if (state_.needsFacing()) {
             const bool front = isFront(corners, n);
-            if (state_.cullFace && (state_.cullMode == GL_FRONT_AND_BACK ||
-                                    (state_.cullMode == GL_FRONT) == front))
+            if (state_.cullFace && (state_.cullMode == GL_FRONT_AND_BACK || (state_.cullMode == GL_FRONT) == front))
                 return;
             mode = front ? state_.frontMode : state_.backMode;
         }
@@ -117,8 +115,7 @@ private:
         const float* m = state_.clipMatrix;
         const float* p = vertices_[i].position;
         for (int r = 0; r < 4; r++)
-            out[r] = double(m[r]) * p[0] + double(m[4 + r]) * p[1] + double(m[8 + r]) * p[2] +
-                     double(m[12 + r]) * p[3];
+            out[r] = double(m[r]) * p[0] + double(m[4 + r]) * p[1] + double(m[8 + r]) * p[2] + double(m[12 + r]) * p[3];
     }
 
     // Front when the window-space corners turn the way glFrontFace names.
@@ -170,10 +167,9 @@ private:
     std::vector<Vertex>& points_;
 };
 
-} // namespace
+}  // namespace
 
-void assemble(GLenum mode, const std::vector<Vertex>& vertices, const RasterState& state,
-              PrimitiveSink& sink)
+void assemble(GLenum mode, const std::vector<Vertex>& vertices, const RasterState& state, PrimitiveSink& sink)
 {
     const size_t n = vertices.size();
     static Scratch scratch;
@@ -240,4 +236,4 @@ void assemble(GLenum mode, const std::vector<Vertex>& vertices, const RasterStat
     }
 }
 
-} // namespace webgl
+}  // namespace webgl

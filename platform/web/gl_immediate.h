@@ -47,7 +47,6 @@ bool isBeginMode(GLenum mode);
 
 // Sends the vertices of one glBegin(mode) block to the sink; incomplete
 // primitives at the end are dropped, as GL does.
-void assemble(GLenum mode, const std::vector<Vertex>& vertices, const RasterState& state,
-              PrimitiveSink& sink);
+void assemble(GLenum mode, const std::vector<Vertex>& vertices, const RasterState& state, PrimitiveSink& sink);
 
-} // namespace webgl
+}  // namespace webgl

@@ -93,17 +93,44 @@ void toRgba(GLenum format, const uint8_t* p, uint8_t out[4])
     out[0] = out[1] = out[2] = 0;
     out[3] = 255;
     switch (format) {
-    case GL_RED: out[0] = p[0]; break;
-    case GL_GREEN: out[1] = p[0]; break;
-    case GL_BLUE: out[2] = p[0]; break;
-    case GL_ALPHA: out[3] = p[0]; break;
-    case GL_LUMINANCE: out[0] = out[1] = out[2] = p[0]; break;
-    case GL_LUMINANCE_ALPHA: out[0] = out[1] = out[2] = p[0]; out[3] = p[1]; break;
-    case GL_RGB: std::memcpy(out, p, 3); break;
-    case GL_BGR: out[0] = p[2]; out[1] = p[1]; out[2] = p[0]; break;
-    case GL_RGBA: std::memcpy(out, p, 4); break;
-    case GL_BGRA: out[0] = p[2]; out[1] = p[1]; out[2] = p[0]; out[3] = p[3]; break;
-    default: break;
+    case GL_RED:
+        out[0] = p[0];
+        break;
+    case GL_GREEN:
+        out[1] = p[0];
+        break;
+    case GL_BLUE:
+        out[2] = p[0];
+        break;
+    case GL_ALPHA:
+        out[3] = p[0];
+        break;
+    case GL_LUMINANCE:
+        out[0] = out[1] = out[2] = p[0];
+        break;
+    case GL_LUMINANCE_ALPHA:
+        out[0] = out[1] = out[2] = p[0];
+        out[3] = p[1];
+        break;
+    case GL_RGB:
+        std::memcpy(out, p, 3);
+        break;
+    case GL_BGR:
+        out[0] = p[2];
+        out[1] = p[1];
+        out[2] = p[0];
+        break;
+    case GL_RGBA:
+        std::memcpy(out, p, 4);
+        break;
+    case GL_BGRA:
+        out[0] = p[2];
+        out[1] = p[1];
+        out[2] = p[0];
+        out[3] = p[3];
+        break;
+    default:
+        break;
     }
 }
 
@@ -112,32 +139,69 @@ void toRgba(GLenum format, const uint8_t* p, uint8_t out[4])
 void keepBase(GLenum base, uint8_t t[4])
 {
     switch (base) {
-    case GL_LUMINANCE: t[1] = t[2] = 0; t[3] = 255; break;
-    case GL_LUMINANCE_ALPHA: t[1] = t[2] = 0; break;
-    case GL_ALPHA: t[0] = t[1] = t[2] = 0; break;
-    case GL_RGB: t[3] = 255; break;
-    default: break;
+    case GL_LUMINANCE:
+        t[1] = t[2] = 0;
+        t[3] = 255;
+        break;
+    case GL_LUMINANCE_ALPHA:
+        t[1] = t[2] = 0;
+        break;
+    case GL_ALPHA:
+        t[0] = t[1] = t[2] = 0;
+        break;
+    case GL_RGB:
+        t[3] = 255;
+        break;
+    default:
+        break;
     }
 }
 
 void fromRgba(GLenum format, const uint8_t t[4], uint8_t* p)
 {
     switch (format) {
-    case GL_RED: p[0] = t[0]; break;
-    case GL_GREEN: p[0] = t[1]; break;
-    case GL_BLUE: p[0] = t[2]; break;
-    case GL_ALPHA: p[0] = t[3]; break;
-    case GL_LUMINANCE: p[0] = t[0]; break;
-    case GL_LUMINANCE_ALPHA: p[0] = t[0]; p[1] = t[3]; break;
-    case GL_RGB: std::memcpy(p, t, 3); break;
-    case GL_BGR: p[0] = t[2]; p[1] = t[1]; p[2] = t[0]; break;
-    case GL_RGBA: std::memcpy(p, t, 4); break;
-    case GL_BGRA: p[0] = t[2]; p[1] = t[1]; p[2] = t[0]; p[3] = t[3]; break;
-    default: break;
+    case GL_RED:
+        p[0] = t[0];
+        break;
+    case GL_GREEN:
+        p[0] = t[1];
+        break;
+    case GL_BLUE:
+        p[0] = t[2];
+        break;
+    case GL_ALPHA:
+        p[0] = t[3];
+        break;
+    case GL_LUMINANCE:
+        p[0] = t[0];
+        break;
+    case GL_LUMINANCE_ALPHA:
+        p[0] = t[0];
+        p[1] = t[3];
+        break;
+    case GL_RGB:
+        std::memcpy(p, t, 3);
+        break;
+    case GL_BGR:
+        p[0] = t[2];
+        p[1] = t[1];
+        p[2] = t[0];
+        break;
+    case GL_RGBA:
+        std::memcpy(p, t, 4);
+        break;
+    case GL_BGRA:
+        p[0] = t[2];
+        p[1] = t[1];
+        p[2] = t[0];
+        p[3] = t[3];
+        break;
+    default:
+        break;
     }
 }
 
-} // namespace
+}  // namespace
 
 const TextureStore::Texture* TextureStore::find(GLuint name) const
 {
@@ -168,9 +232,9 @@ void TextureStore::forget(GLuint name)
         bound_ = 0;
 }
 
-GLenum TextureStore::upload(GLint level, GLint internalFormat, GLsizei width, GLsizei height,
-                            GLint border, GLenum format, GLenum type, const void* pixels,
-                            GLenum* uploadFormat, std::vector<uint8_t>* upload)
+GLenum TextureStore::upload(GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border,
+                            GLenum format, GLenum type, const void* pixels, GLenum* uploadFormat,
+                            std::vector<uint8_t>* upload)
 {
     const GLenum base = baseFormat(internalFormat);
     const int n = components(format);
@@ -178,8 +242,8 @@ GLenum TextureStore::upload(GLint level, GLint internalFormat, GLsizei width, GL
         return GL_INVALID_VALUE;
     if (n == 0 || type != GL_UNSIGNED_BYTE)
         return GL_INVALID_ENUM;
-    if (level < 0 || width < 0 || height < 0 || width > maxSize || height > maxSize ||
-        (border != 0 && border != 1) || (level > 0 && (maxSize >> level) == 0))
+    if (level < 0 || width < 0 || height < 0 || width > maxSize || height > maxSize || (border != 0 && border != 1) ||
+        (level > 0 && (maxSize >> level) == 0))
         return GL_INVALID_VALUE;
 
     std::vector<Level>& levels = bound().levels;
@@ -196,8 +260,7 @@ GLenum TextureStore::upload(GLint level, GLint internalFormat, GLsizei width, GL
         const auto* bytes = static_cast<const uint8_t*>(pixels);
         const size_t stride = rowStride(unpack, width, n);
         for (GLsizei y = 0; y < height; y++) {
-            const uint8_t* row = bytes + (size_t(y) + unpack.skipRows) * stride +
-                                 size_t(unpack.skipPixels) * n;
+            const uint8_t* row = bytes + (size_t(y) + unpack.skipRows) * stride + size_t(unpack.skipPixels) * n;
             for (GLsizei x = 0; x < width; x++) {
                 uint8_t* t = &out.rgba[(size_t(y) * width + x) * 4];
                 toRgba(format, row + size_t(x) * n, t);
@@ -230,10 +293,18 @@ bool TextureStore::levelParameter(GLint index, GLenum pname, GLint* value) const
     if (!l)
         l = &empty;
     switch (pname) {
-    case GL_TEXTURE_WIDTH: *value = l->width; return true;
-    case GL_TEXTURE_HEIGHT: *value = l->height; return true;
-    case GL_TEXTURE_BORDER: *value = l->border; return true;
-    case GL_TEXTURE_INTERNAL_FORMAT: *value = l->internalFormat; return true;
+    case GL_TEXTURE_WIDTH:
+        *value = l->width;
+        return true;
+    case GL_TEXTURE_HEIGHT:
+        *value = l->height;
+        return true;
+    case GL_TEXTURE_BORDER:
+        *value = l->border;
+        return true;
+    case GL_TEXTURE_INTERNAL_FORMAT:
+        *value = l->internalFormat;
+        return true;
     case GL_TEXTURE_RED_SIZE:
     case GL_TEXTURE_GREEN_SIZE:
     case GL_TEXTURE_BLUE_SIZE:
@@ -287,4 +358,4 @@ void TextureStore::borderColor(GLfloat color[4]) const
         color[i] = t ? t->border[i] : 0;
 }
 
-} // namespace webgl
+}  // namespace webgl

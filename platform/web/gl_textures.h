@@ -31,9 +31,8 @@ public:
     // tightly packed in the base format of internalFormat, which is
     // `uploadFormat` (GL_RGB, GL_RGBA, GL_LUMINANCE, GL_LUMINANCE_ALPHA or
     // GL_ALPHA): what a GL that takes only matching unsized formats needs.
-    GLenum upload(GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border,
-                  GLenum format, GLenum type, const void* pixels, GLenum* uploadFormat,
-                  std::vector<uint8_t>* upload);
+    GLenum upload(GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border, GLenum format,
+                  GLenum type, const void* pixels, GLenum* uploadFormat, std::vector<uint8_t>* upload);
 
     // glGetTexLevelParameteriv of the bound texture; false for a pname it
     // does not know (GL_INVALID_ENUM).
@@ -69,4 +68,4 @@ private:
     std::vector<Texture> textures_;
 };
 
-} // namespace webgl
+}  // namespace webgl

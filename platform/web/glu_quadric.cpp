@@ -18,8 +18,14 @@ constexpr int kCacheSize = 240;
 constexpr double kPi = 3.14159265358979323846;
 
 // Trigonometry in double precision on a single-precision angle, as GLU does.
-double dsin(double angle) { return std::sin(angle); }
-double dcos(double angle) { return std::cos(angle); }
+double dsin(double angle)
+{
+    return std::sin(angle);
+}
+double dcos(double angle)
+{
+    return std::cos(angle);
+}
 
 void normal(const Quadric& q, GLfloat x, GLfloat y, GLfloat z)
 {
@@ -27,14 +33,17 @@ void normal(const Quadric& q, GLfloat x, GLfloat y, GLfloat z)
         glNormal3f(x, y, z);
 }
 
-} // namespace
+}  // namespace
 
 Quadric* gluNewQuadric()
 {
     return new Quadric{GLU_SMOOTH, GLU_OUTSIDE, GLU_FILL, false};
 }
 
-void gluDeleteQuadric(Quadric* quadric) { delete quadric; }
+void gluDeleteQuadric(Quadric* quadric)
+{
+    delete quadric;
+}
 
 void gluQuadricNormals(Quadric* quadric, GLenum normals)
 {
@@ -50,15 +59,16 @@ void gluQuadricOrientation(Quadric* quadric, GLenum orientation)
 
 void gluQuadricDrawStyle(Quadric* quadric, GLenum drawStyle)
 {
-    if (drawStyle == GLU_POINT || drawStyle == GLU_LINE || drawStyle == GLU_FILL ||
-        drawStyle == GLU_SILHOUETTE)
+    if (drawStyle == GLU_POINT || drawStyle == GLU_LINE || drawStyle == GLU_FILL || drawStyle == GLU_SILHOUETTE)
         quadric->drawStyle = drawStyle;
 }
 
-void gluQuadricTexture(Quadric* quadric, GLboolean textured) { quadric->textured = textured; }
+void gluQuadricTexture(Quadric* quadric, GLboolean textured)
+{
+    quadric->textured = textured;
+}
 
-void gluCylinder(Quadric* quadric, GLdouble baseRadius, GLdouble topRadius, GLdouble height,
-                 GLint slices, GLint stacks)
+void gluCylinder(Quadric* quadric, GLdouble baseRadius, GLdouble topRadius, GLdouble height, GLint slices, GLint stacks)
 {
     const Quadric& q = *quadric;
     if (slices >= kCacheSize)
@@ -107,9 +117,7 @@ void gluCylinder(Quadric* quadric, GLdouble baseRadius, GLdouble topRadius, GLdo
         if (q.textured)
             glTexCoord2f(1 - (float)i / slices, (float)j / stacks);
     };
-    auto radiusAt = [&](int j) -> GLfloat {
-        return baseRadius - deltaRadius * ((float)j / stacks);
-    };
+    auto radiusAt = [&](int j) -> GLfloat { return baseRadius - deltaRadius * ((float)j / stacks); };
     // One ring of the side at stack j, as a line strip.
     auto ring = [&](int j) {
         const GLfloat z = j * height / stacks;
@@ -136,11 +144,11 @@ void gluCylinder(Quadric* quadric, GLdouble baseRadius, GLdouble topRadius, GLdo
                 const int first = outside ? j : j + 1;
                 const int second = outside ? j + 1 : j;
                 texCoord(i, first);
-                glVertex3f((outside ? radiusLow : radiusHigh) * sinV[i],
-                           (outside ? radiusLow : radiusHigh) * cosV[i], outside ? zLow : zHigh);
+                glVertex3f((outside ? radiusLow : radiusHigh) * sinV[i], (outside ? radiusLow : radiusHigh) * cosV[i],
+                           outside ? zLow : zHigh);
                 texCoord(i, second);
-                glVertex3f((outside ? radiusHigh : radiusLow) * sinV[i],
-                           (outside ? radiusHigh : radiusLow) * cosV[i], outside ? zHigh : zLow);
+                glVertex3f((outside ? radiusHigh : radiusLow) * sinV[i], (outside ? radiusHigh : radiusLow) * cosV[i],
+                           outside ? zHigh : zLow);
             }
             glEnd();
         }
@@ -183,20 +191,18 @@ void gluCylinder(Quadric* quadric, GLdouble baseRadius, GLdouble topRadius, GLdo
     }
 }
 
-void gluDisk(Quadric* quadric, GLdouble innerRadius, GLdouble outerRadius, GLint slices,
-             GLint loops)
+void gluDisk(Quadric* quadric, GLdouble innerRadius, GLdouble outerRadius, GLint slices, GLint loops)
 {
     gluPartialDisk(quadric, innerRadius, outerRadius, slices, loops, 0.0, 360.0);
 }
 
-void gluPartialDisk(Quadric* quadric, GLdouble innerRadius, GLdouble outerRadius, GLint slices,
-                    GLint loops, GLdouble startAngle, GLdouble sweepAngle)
+void gluPartialDisk(Quadric* quadric, GLdouble innerRadius, GLdouble outerRadius, GLint slices, GLint loops,
+                    GLdouble startAngle, GLdouble sweepAngle)
 {
     const Quadric& q = *quadric;
     if (slices >= kCacheSize)
         slices = kCacheSize - 1;
-    if (slices < 2 || loops < 1 || outerRadius <= 0.0 || innerRadius < 0.0 ||
-        innerRadius > outerRadius)
+    if (slices < 2 || loops < 1 || outerRadius <= 0.0 || innerRadius < 0.0 || innerRadius > outerRadius)
         return;
 
     if (sweepAngle < -360.0 || sweepAngle > 360.0)
@@ -226,9 +232,7 @@ void gluPartialDisk(Quadric* quadric, GLdouble innerRadius, GLdouble outerRadius
     if (q.normals != GLU_NONE)
         glNormal3f(0.0f, 0.0f, outside ? 1.0f : -1.0f);
 
-    auto radiusAt = [&](int j) -> GLfloat {
-        return outerRadius - deltaRadius * ((float)j / loops);
-    };
+    auto radiusAt = [&](int j) -> GLfloat { return outerRadius - deltaRadius * ((float)j / loops); };
     // The texture maps the outer circle onto the unit square's inscribed
     // circle; tex is the radius in texture units.
     auto texCoord = [&](GLfloat tex, int i) {
@@ -521,4 +525,4 @@ void gluSphere(Quadric* quadric, GLdouble radius, GLint slices, GLint stacks)
     }
 }
 
-} // namespace webgl
+}  // namespace webgl

@@ -47,10 +47,10 @@ void cross(const float a[3], const float b[3], float out[3])
     out[2] = a[0] * b[1] - a[1] * b[0];
 }
 
-} // namespace
+}  // namespace
 
-void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY,
-               GLdouble centerZ, GLdouble upX, GLdouble upY, GLdouble upZ)
+void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY, GLdouble centerZ,
+               GLdouble upX, GLdouble upY, GLdouble upZ)
 {
     // Single precision throughout, as GLU computes it.
     float forward[3] = {float(centerX - eyeX), float(centerY - eyeY), float(centerZ - eyeZ)};
@@ -115,24 +115,23 @@ size_t rowOffset(const PixelStore& s, int width, int components, int row)
     return (row + s.skipRows) * stride + s.skipPixels * components;
 }
 
-std::vector<uint8_t> unpackImage(const PixelStore& s, int width, int height, int components,
-                                 const void* data)
+std::vector<uint8_t> unpackImage(const PixelStore& s, int width, int height, int components, const void* data)
 {
     std::vector<uint8_t> tight(size_t(width) * height * components);
     const auto* bytes = static_cast<const uint8_t*>(data);
     for (int y = 0; y < height; y++)
-        std::memcpy(&tight[size_t(y) * width * components],
-                    bytes + rowOffset(s, width, components, y), size_t(width) * components);
+        std::memcpy(&tight[size_t(y) * width * components], bytes + rowOffset(s, width, components, y),
+                    size_t(width) * components);
     return tight;
 }
 
-void packImage(const PixelStore& s, int width, int height, int components,
-               const std::vector<uint8_t>& tight, void* data)
+void packImage(const PixelStore& s, int width, int height, int components, const std::vector<uint8_t>& tight,
+               void* data)
 {
     auto* bytes = static_cast<uint8_t*>(data);
     for (int y = 0; y < height; y++)
-        std::memcpy(bytes + rowOffset(s, width, components, y),
-                    &tight[size_t(y) * width * components], size_t(width) * components);
+        std::memcpy(bytes + rowOffset(s, width, components, y), &tight[size_t(y) * width * components],
+                    size_t(width) * components);
 }
 
 struct Tap {
@@ -171,8 +170,8 @@ std::vector<std::vector<Tap>> axisTaps(int from, int to)
     return taps;
 }
 
-std::vector<uint8_t> scaleTight(const std::vector<uint8_t>& in, int widthIn, int heightIn,
-                                int components, int widthOut, int heightOut)
+std::vector<uint8_t> scaleTight(const std::vector<uint8_t>& in, int widthIn, int heightIn, int components, int widthOut,
+                                int heightOut)
 {
     if (widthIn == widthOut && heightIn == heightOut)
         return in;
@@ -185,11 +184,11 @@ std::vector<uint8_t> scaleTight(const std::vector<uint8_t>& in, int widthIn, int
                 double sum = 0;
                 for (const Tap& ty : ys[y])
                     for (const Tap& tx : xs[x])
-                        sum += ty.weight * tx.weight *
-                               in[(size_t(ty.index) * widthIn + tx.index) * components + c];
+                        sum += ty.weight * tx.weight * in[(size_t(ty.index) * widthIn + tx.index) * components + c];
                 const double rounded = std::floor(sum + 0.5);
-                out[(size_t(y) * widthOut + x) * components + c] =
-                    uint8_t(rounded < 0 ? 0 : rounded > 255 ? 255 : rounded);
+                out[(size_t(y) * widthOut + x) * components + c] = uint8_t(rounded < 0     ? 0
+                                                                           : rounded > 255 ? 255
+                                                                                           : rounded);
             }
     return out;
 }
@@ -207,8 +206,9 @@ std::vector<uint8_t> halve(const std::vector<uint8_t>& in, int width, int height
             for (int c = 0; c < components; c++) {
                 int value;
                 if (width > 1 && height > 1)
-                    value = (at(2 * x, 2 * y, c) + at(2 * x + 1, 2 * y, c) +
-                             at(2 * x, 2 * y + 1, c) + at(2 * x + 1, 2 * y + 1, c) + 2) / 4;
+                    value = (at(2 * x, 2 * y, c) + at(2 * x + 1, 2 * y, c) + at(2 * x, 2 * y + 1, c) +
+                             at(2 * x + 1, 2 * y + 1, c) + 2) /
+                            4;
                 else if (width > 1)
                     value = (at(2 * x, y, c) + at(2 * x + 1, y, c)) / 2;
                 else
@@ -227,11 +227,10 @@ int nearestPower(int value)
     return value - power >= power / 2 && power < value ? power * 2 : power;
 }
 
-} // namespace
+}  // namespace
 
-GLint gluScaleImage(GLenum format, GLsizei widthIn, GLsizei heightIn, GLenum typeIn,
-                    const void* dataIn, GLsizei widthOut, GLsizei heightOut, GLenum typeOut,
-                    void* dataOut)
+GLint gluScaleImage(GLenum format, GLsizei widthIn, GLsizei heightIn, GLenum typeIn, const void* dataIn,
+                    GLsizei widthOut, GLsizei heightOut, GLenum typeOut, void* dataOut)
 {
     const int components = componentsOf(format);
     if (components == 0 || typeIn != GL_UNSIGNED_BYTE || typeOut != GL_UNSIGNED_BYTE)
@@ -246,8 +245,8 @@ GLint gluScaleImage(GLenum format, GLsizei widthIn, GLsizei heightIn, GLenum typ
     return 0;
 }
 
-GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsizei height,
-                        GLenum format, GLenum type, const void* data)
+GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsizei height, GLenum format, GLenum type,
+                        const void* data)
 {
     const int components = componentsOf(format);
     if (components == 0 || type != GL_UNSIGNED_BYTE)
@@ -265,8 +264,7 @@ GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsi
     }
 
     const PixelStore unpack = currentStore(true);
-    auto level = scaleTight(unpackImage(unpack, width, height, components, data), width, height,
-                            components, w, h);
+    auto level = scaleTight(unpackImage(unpack, width, height, components, data), width, height, components, w, h);
 
     // The levels are tightly packed; the caller's unpacking comes back after.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -288,4 +286,4 @@ GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsi
     return 0;
 }
 
-} // namespace webgl
+}  // namespace webgl

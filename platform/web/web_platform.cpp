@@ -22,12 +22,16 @@
 // library); display modes (the page's fullscreen is the only one); window
 // resizing (the canvas keeps the demo's size; CSS scales it).
 //
+// The test hooks, the forced failure of window steps and the message box
+// defaults are the shared core's (platform_core.cpp); this file holds the
+// system calls only (system.h).
+//
 // Depends on: Emscripten (Asyncify, the in-memory file system, Browser and
 // GL of its JavaScript library) and the page, which provides Module.page:
 // message(caption, text), createCanvas(width, height, fullscreen),
 // takeEvent(), showCursor(show) and hidden().
-#include "platform/platform.h"
 #include "platform/web/web_platform.h"
+#include "platform/system.h"
 
 #include <emscripten.h>
 
@@ -35,7 +39,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,17 +49,18 @@
 
 EM_JS(void, web_message, (const char* caption, const char* text), {
     // Messages are Latin-1 bytes.
-    function latin1(p) {
+    function latin1(p)
+    {
         var s = "";
-        for (; HEAPU8[p]; ++p) s += String.fromCharCode(HEAPU8[p]);
+        for (; HEAPU8[p]; ++p)
+            s += String.fromCharCode(HEAPU8[p]);
         return s;
     }
     Module.page.message(latin1(caption), latin1(text));
 });
 
-EM_JS(void, web_create_canvas, (int width, int height, int fullscreen), {
-    Module.page.createCanvas(width, height, !!fullscreen);
-});
+EM_JS(void, web_create_canvas, (int width, int height, int fullscreen),
+      { Module.page.createCanvas(width, height, !!fullscreen); });
 
 EM_JS(int, web_create_context, (), {
     // Browser.createContext also starts the GL emulation on the context.
@@ -127,8 +131,6 @@ struct WindowClass {
     void* user = nullptr;
 };
 
-Hooks* g_hooks = nullptr;
-
 std::vector<WindowClass> g_classes;
 std::vector<Window*> g_windows;
 std::vector<GLContext*> g_contexts;
@@ -153,40 +155,50 @@ double g_frameStart = 0;
 double g_lastTurn = 0;
 double g_lateness = 0;  // how late sleeps woke lately, decaying
 
-bool stepFails(const char* step) { return g_hooks && g_hooks->failStep(step); }
-
-double wakeMargin() { return std::min(kMostMargin, kLeastMargin + g_lateness); }
+double wakeMargin()
+{
+    return std::min(kMostMargin, kLeastMargin + g_lateness);
+}
 
 // Sleeps until `until` (a performance.now() time), learning how late it woke.
-void sleepUntil(double until, double now) {
+void sleepUntil(double until, double now)
+{
     emscripten_sleep(unsigned(until - now));
     const double late = web_now() - until;
     g_lateness = std::max(late > 0 ? late : 0.0, g_lateness * 0.9);
 }
 
-WindowClass* findClass(const char* name) {
-    if (!name) return nullptr;
+WindowClass* findClass(const char* name)
+{
+    if (!name)
+        return nullptr;
     for (auto& c : g_classes)
-        if (c.name == name) return &c;
+        if (c.name == name)
+            return &c;
     return nullptr;
 }
 
-bool isLive(const Window* window) {
+bool isLive(const Window* window)
+{
     return window && std::find(g_windows.begin(), g_windows.end(), window) != g_windows.end();
 }
 
 // Compared, never dereferenced: callers may hold a DC of a destroyed window.
-Window* windowOf(DeviceContext* dc) {
+Window* windowOf(DeviceContext* dc)
+{
     for (Window* w : g_windows)
-        if (dc && &w->dc == dc) return w;
+        if (dc && &w->dc == dc)
+            return w;
     return nullptr;
 }
 
-bool isLive(const GLContext* context) {
+bool isLive(const GLContext* context)
+{
     return context && std::find(g_contexts.begin(), g_contexts.end(), context) != g_contexts.end();
 }
 
-bool translateEvent(int event, Message* out) {
+bool translateEvent(int event, Message* out)
+{
     const int kind = event >> 16, vk = event & 0xFF;
     switch (kind) {
     case kEventKeyDown:
@@ -209,13 +221,21 @@ bool translateEvent(int event, Message* out) {
 
 namespace web {
 
-void setFramePeriod(double milliseconds) { g_period = milliseconds > 0 ? milliseconds : 0; }
-void setPresenting(bool presenting) { g_presenting = presenting; }
+void setFramePeriod(double milliseconds)
+{
+    g_period = milliseconds > 0 ? milliseconds : 0;
+}
+void setPresenting(bool presenting)
+{
+    g_presenting = presenting;
+}
 
-void settle() {
+void settle()
+{
     // The first frames a new canvas shows cost the browser most; they are
     // paid before the clock starts.
-    for (int i = 0; i < 2; ++i) web_wait_for_paint();
+    for (int i = 0; i < 2; ++i)
+        web_wait_for_paint();
     g_lastTurn = web_now();
 }
 
@@ -223,43 +243,47 @@ void settle() {
 
 // ---- Message boxes
 
-int messageBox(const char* text, const char* caption, unsigned type) {
-    if (!text) text = "";
-    if (!caption) caption = "Error";  // what Windows shows for a null caption
-    if (g_hooks) return g_hooks->messageBox(text, caption, type);
+int sys::messageBox(const char* text, const char* caption, unsigned type)
+{
     web_message(caption, text);
     return (type & 0xF) == MB_YESNO ? IDYES : IDOK;
 }
 
 // ---- Window class, window and rendering context
 
-bool registerWindowClass(const char* className, WindowProc proc, void* user) {
-    if (stepFails("registerWindowClass")) return false;
-    if (!className || findClass(className)) return false;
+bool sys::registerWindowClass(const char* className, WindowProc proc, void* user)
+{
+    if (!className || findClass(className))
+        return false;
     g_classes.push_back({className, proc, user});
     return true;
 }
 
-bool unregisterWindowClass(const char* className) {
-    if (stepFails("unregisterWindowClass")) return false;
+bool sys::unregisterWindowClass(const char* className)
+{
     WindowClass* c = findClass(className);
-    if (!c) return false;
+    if (!c)
+        return false;
     g_classes.erase(g_classes.begin() + (c - g_classes.data()));
     return true;
 }
 
-bool changeDisplayMode(int width, int height, int) {
-    if (stepFails("changeDisplayMode")) return false;
+bool sys::changeDisplayMode(int width, int height, int)
+{
     // The page offers fullscreen at any size; the canvas keeps the demo's.
     g_haveMode = width > 0 && height > 0;
     return g_haveMode;
 }
 
-void showCursor(bool show) { web_show_cursor(show); }
+void showCursor(bool show)
+{
+    web_show_cursor(show);
+}
 
-Window* createWindow(const char* className, const char* title, int width, int height, bool popup) {
-    if (stepFails("createWindow")) return nullptr;
-    if (!findClass(className)) return nullptr;
+Window* sys::createWindow(const char* className, const char* title, int width, int height, bool popup)
+{
+    if (!findClass(className))
+        return nullptr;
     (void)title;  // the page keeps its own title
     // A fresh canvas for every window: its WebGL context starts clean.
     web_create_canvas(std::max(width, 1), std::max(height, 1), popup && g_haveMode);
@@ -270,9 +294,10 @@ Window* createWindow(const char* className, const char* title, int width, int he
     return window;
 }
 
-bool destroyWindow(Window* window) {
-    if (stepFails("destroyWindow")) return false;
-    if (!isLive(window)) return false;
+bool sys::destroyWindow(Window* window)
+{
+    if (!isLive(window))
+        return false;
     // The canvas stays in the page with the last frame on it.
     g_windows.erase(std::find(g_windows.begin(), g_windows.end(), window));
     delete window;
@@ -282,29 +307,31 @@ bool destroyWindow(Window* window) {
 
 void showWindow(Window*) {}
 
-DeviceContext* getDC(Window* window) {
-    if (stepFails("getDC")) return nullptr;
+DeviceContext* sys::getDC(Window* window)
+{
     return isLive(window) ? &window->dc : nullptr;
 }
 
-int choosePixelFormat(DeviceContext*, const PixelFormatRequest& request) {
-    if (stepFails("choosePixelFormat")) return 0;
+int sys::choosePixelFormat(DeviceContext*, const PixelFormatRequest& request)
+{
     const uint32_t needed = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL;
     if ((request.flags & needed) != needed || request.pixelType != PFD_TYPE_RGBA || request.colorBits == 0)
         return 0;
     return 1;
 }
 
-bool setPixelFormat(DeviceContext* dc, int format, const PixelFormatRequest&) {
-    if (stepFails("setPixelFormat")) return false;
+bool sys::setPixelFormat(DeviceContext* dc, int format, const PixelFormatRequest&)
+{
     return format == 1 && windowOf(dc) != nullptr;
 }
 
-GLContext* createContext(DeviceContext* dc) {
-    if (stepFails("createContext")) return nullptr;
+GLContext* sys::createContext(DeviceContext* dc)
+{
     Window* window = windowOf(dc);
-    if (!window || g_contextMade) return nullptr;
-    if (!web_create_context()) return nullptr;
+    if (!window || g_contextMade)
+        return nullptr;
+    if (!web_create_context())
+        return nullptr;
     g_contextMade = true;
     auto* context = new GLContext;
     context->window = window;
@@ -312,23 +339,27 @@ GLContext* createContext(DeviceContext* dc) {
     return context;
 }
 
-bool makeCurrent(DeviceContext* dc, GLContext* context) {
-    if (!dc && !context) return !stepFails("releaseContext");
-    if (stepFails("makeCurrent")) return false;
+bool sys::makeCurrent(DeviceContext* dc, GLContext* context)
+{
+    if (!dc && !context)
+        return true;  // one context per canvas: nothing to release
     // One canvas, one context: it is current from its creation on.
     return windowOf(dc) && isLive(context) && context->window == windowOf(dc);
 }
 
-bool deleteContext(GLContext* context) {
-    if (stepFails("deleteContext")) return false;
-    if (!isLive(context)) return false;
+bool sys::deleteContext(GLContext* context)
+{
+    if (!isLive(context))
+        return false;
     g_contexts.erase(std::find(g_contexts.begin(), g_contexts.end(), context));
     delete context;
     return true;
 }
 
-void swapBuffers(DeviceContext* dc) {
-    if (!windowOf(dc)) return;
+void swapBuffers(DeviceContext* dc)
+{
+    if (!windowOf(dc))
+        return;
     g_presented = true;
     ++g_pumpNumber;
     // The browser shows the canvas once the page gets its turn. A paced loop
@@ -347,11 +378,15 @@ void swapBuffers(DeviceContext* dc) {
     }
 }
 
-const char* videoDriver() { return "webgl"; }
+const char* videoDriver()
+{
+    return "webgl";
+}
 
 // ---- Message pump
 
-bool peekMessage(Message* out) {
+bool peekMessage(Message* out)
+{
     g_pumped = true;
     g_presented = false;
     if (g_peekedPump != g_pumpNumber) {
@@ -378,38 +413,50 @@ bool peekMessage(Message* out) {
             g_heldEvents.push_front(event);
             return false;
         }
-        if (kind == kEventKeyDown) g_downThisPump.push_back(vk);
-        if (translateEvent(event, out)) return true;
+        if (kind == kEventKeyDown)
+            g_downThisPump.push_back(vk);
+        if (translateEvent(event, out))
+            return true;
     }
 }
 
 void translateMessage(const Message&) {}
 
-intptr_t dispatchMessage(const Message& message) {
-    if (g_classes.empty() || !g_classes.back().proc) return 0;
+intptr_t dispatchMessage(const Message& message)
+{
+    if (g_classes.empty() || !g_classes.back().proc)
+        return 0;
     const WindowClass& c = g_classes.back();
     return c.proc(c.user, message.message, message.wParam, message.lParam);
 }
 
-intptr_t defWindowProc(unsigned message, uintptr_t wParam, intptr_t) {
-    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) postMessage({WM_CLOSE, 0, 0});
+intptr_t sys::defWindowProc(unsigned message, uintptr_t wParam, intptr_t)
+{
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE)
+        postMessage({WM_CLOSE, 0, 0});
     return 0;
 }
 
-void postQuitMessage(int exitCode) { postMessage({WM_QUIT, uintptr_t(intptr_t(exitCode)), 0}); }
+void postQuitMessage(int exitCode)
+{
+    postMessage({WM_QUIT, uintptr_t(intptr_t(exitCode)), 0});
+}
 
-void postMessage(const Message& message) { g_queue.push_back(message); }
+void postMessage(const Message& message)
+{
+    g_queue.push_back(message);
+}
 
 // ---- Clocks
 
-bool queryPerformanceFrequency(int64_t* frequency) {
-    if (g_hooks) return g_hooks->queryPerformanceFrequency(frequency);
+bool sys::queryPerformanceFrequency(int64_t* frequency)
+{
     *frequency = 1000000;  // microseconds
     return true;
 }
 
-bool queryPerformanceCounter(int64_t* count) {
-    if (g_hooks) return g_hooks->queryPerformanceCounter(count);
+bool sys::queryPerformanceCounter(int64_t* count)
+{
     double now = web_now();
     ++g_pumpNumber;
     if (g_pumped) {
@@ -427,42 +474,62 @@ bool queryPerformanceCounter(int64_t* count) {
     return true;
 }
 
-uint32_t timeGetTime() {
-    if (g_hooks) return g_hooks->timeGetTime();
+uint32_t sys::timeGetTime()
+{
     return uint32_t(int64_t(web_now()));
 }
 
 // ---- Command line
 
-std::string commandLine(int, char**) { return std::string(); }
+std::string commandLine(int, char**)
+{
+    return std::string();
+}
 
 // ---- Files and modules
 
-std::string executablePath() { return "/demo"; }
+std::string executablePath()
+{
+    return "/demo";
+}
 
-std::string tempPath() { return "/tmp/"; }
+std::string tempPath()
+{
+    return "/tmp/";
+}
 
-bool deleteFile(const char* path) { return path && unlink(path) == 0; }
+bool deleteFile(const char* path)
+{
+    return path && unlink(path) == 0;
+}
 
-std::FILE* createNewFile(const char* path) {
-    if (!path) return nullptr;
+std::FILE* createNewFile(const char* path)
+{
+    if (!path)
+        return nullptr;
     return std::fopen(path, "w+bx");
 }
 
-std::string createPrivateDirectory() {
+std::string createPrivateDirectory()
+{
     std::string pattern = tempPath() + "demoplayer-XXXXXX";
-    if (!mkdtemp(&pattern[0])) return std::string();
+    if (!mkdtemp(&pattern[0]))
+        return std::string();
     return pattern + '/';
 }
 
-bool removePrivateDirectory(const char* path) {
-    if (!path || !*path) return false;
+bool removePrivateDirectory(const char* path)
+{
+    if (!path || !*path)
+        return false;
     std::string prefix = path;
-    if (prefix.back() != '/') prefix += '/';
+    if (prefix.back() != '/')
+        prefix += '/';
     if (DIR* dir = opendir(path)) {
         while (dirent* entry = readdir(dir)) {
             const std::string name = entry->d_name;
-            if (name != "." && name != "..") unlink((prefix + name).c_str());
+            if (name != "." && name != "..")
+                unlink((prefix + name).c_str());
         }
         closedir(dir);
     }
@@ -470,25 +537,17 @@ bool removePrivateDirectory(const char* path) {
 }
 
 // No libraries in a page yet: the demo plays without its sound library.
-void* loadLibrary(const char*) { return nullptr; }
-void* getProcAddress(void*, const char*) { return nullptr; }
-bool freeLibrary(void*) { return false; }
-
-std::string undecorateName(const char* name) {
-    if (!name) return std::string();
-    std::string s = name;
-    // stdcall decoration: "_Name@<argument bytes>".
-    const size_t at = s.rfind('@');
-    if (at != std::string::npos && at + 1 < s.size() &&
-        std::all_of(s.begin() + at + 1, s.end(), [](unsigned char c) { return std::isdigit(c); }))
-        s.erase(at);
-    if (!s.empty() && s[0] == '_') s.erase(0, 1);
-    return s;
+void* loadLibrary(const char*)
+{
+    return nullptr;
 }
-
-// ---- Test seam
-
-void installHooks(Hooks* hooks) { g_hooks = hooks; }
-Hooks* installedHooks() { return g_hooks; }
+void* getProcAddress(void*, const char*)
+{
+    return nullptr;
+}
+bool freeLibrary(void*)
+{
+    return false;
+}
 
 }  // namespace platform
