@@ -8,7 +8,7 @@
 // the most recently registered class; translateMessage does nothing, and
 // defWindowProc only turns SC_CLOSE into WM_CLOSE.
 // Depends on: SDL2 (video, GL, timers), libdl, and POSIX files
-// (/proc/self/exe, mkdtemp, TMPDIR).
+// (/proc/self/exe, mkdtemp, TMPDIR); the temporary files are posix_files.cpp's.
 #include "platform/system.h"
 
 #include <SDL.h>
@@ -667,47 +667,6 @@ std::string tempPath()
     if (path.back() != '/')
         path += '/';
     return path;
-}
-
-bool deleteFile(const char* path)
-{
-    return path && unlink(path) == 0;
-}
-
-std::FILE* createNewFile(const char* path)
-{
-    if (!path)
-        return nullptr;
-    // "x": exclusive creation, which also fails on a symbolic link.
-    return std::fopen(path, "w+bx");
-}
-
-std::string createPrivateDirectory()
-{
-    std::string pattern = tempPath() + "demoplayer-XXXXXX";
-    // mkdtemp makes the directory with mode 0700 under a fresh name.
-    if (!mkdtemp(&pattern[0]))
-        return std::string();
-    return pattern + '/';
-}
-
-bool removePrivateDirectory(const char* path)
-{
-    if (!path || !*path)
-        return false;
-    std::string prefix = path;
-    if (prefix.back() != '/')
-        prefix += '/';
-    // Only plain entries are ever written here; links are removed, never followed.
-    if (DIR* dir = opendir(path)) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                unlink((prefix + name).c_str());
-        }
-        closedir(dir);
-    }
-    return rmdir(path) == 0;
 }
 
 void* loadLibrary(const char* path)

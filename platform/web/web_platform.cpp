@@ -24,7 +24,7 @@
 //
 // The test hooks, the forced failure of window steps and the message box
 // defaults are the shared core's (platform_core.cpp); this file holds the
-// system calls only (system.h).
+// system calls only (system.h); the temporary files are posix_files.cpp's.
 //
 // Depends on: Emscripten (Asyncify, the in-memory file system, Browser and
 // GL of its JavaScript library) and the page, which provides Module.page:
@@ -496,44 +496,6 @@ std::string executablePath()
 std::string tempPath()
 {
     return "/tmp/";
-}
-
-bool deleteFile(const char* path)
-{
-    return path && unlink(path) == 0;
-}
-
-std::FILE* createNewFile(const char* path)
-{
-    if (!path)
-        return nullptr;
-    return std::fopen(path, "w+bx");
-}
-
-std::string createPrivateDirectory()
-{
-    std::string pattern = tempPath() + "demoplayer-XXXXXX";
-    if (!mkdtemp(&pattern[0]))
-        return std::string();
-    return pattern + '/';
-}
-
-bool removePrivateDirectory(const char* path)
-{
-    if (!path || !*path)
-        return false;
-    std::string prefix = path;
-    if (prefix.back() != '/')
-        prefix += '/';
-    if (DIR* dir = opendir(path)) {
-        while (dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                unlink((prefix + name).c_str());
-        }
-        closedir(dir);
-    }
-    return rmdir(path) == 0;
 }
 
 // No libraries in a page yet: the demo plays without its sound library.
