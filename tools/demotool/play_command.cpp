@@ -21,6 +21,7 @@
 #include "tools/demotool/demo_input.h"
 #include "tools/description/description.h"
 #include "tools/render/preview.h"
+#include "tools/render/unseen_frames.h"
 
 namespace tools::demotool {
 
@@ -80,20 +81,22 @@ public:
         player_->settings.fullscreen = kept.fullscreen;
         return true;
     }
-    // Replays from frame 1 without drawing up to (not including) `target`,
-    // as the player's catch-up does.
+    // Replays from frame 1 up to (not including) `target`, every frame drawn
+    // as when it plays but out of sight, so that the next frame shows what
+    // playing through would have shown.
     void seek(int32_t target, std::string* error)
     {
         if (open(error)) {
             const PlayerSettings& settings = player_->settings;
             if (!settings.loop)
                 target = std::min(target, std::max<int32_t>(1, settings.totalFrames));
-            while (frame_ < target && step(true)) {
+            render::UnseenFrames unseen(*player_);
+            while (frame_ < target && step(&unseen)) {
             }
         }
     }
     // One frame; false at the end of a demo that does not loop.
-    bool step(bool stepOnly)
+    bool step(render::UnseenFrames* unseen = nullptr)
     {
         Player& p = *player_;
         if (frame_ > std::max<int32_t>(1, p.settings.totalFrames)) {
@@ -104,8 +107,12 @@ public:
         }
         if (!p.cursor)
             p.cursor = static_cast<TimelineEntry*>(p.timeline->first());
-        timelineCheck(p, frame_);
-        runFrame(p, stepOnly);
+        if (unseen) {
+            unseen->play(frame_, false);
+        } else {
+            timelineCheck(p, frame_);
+            runFrame(p, false);
+        }
         ++frame_;
         return true;
     }
@@ -239,7 +246,7 @@ int runPlay(const PlayArguments& a)
             // Held at the end, a reload or a jump to the last frame shows it and holds on.
             holding = holding && seekTo >= last && !session.player().settings.loop;
             if (paused || holding)
-                session.step(false);  // show where the jump landed
+                session.step();  // show where the jump landed
         }
         if (paused || holding) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -250,7 +257,7 @@ int runPlay(const PlayArguments& a)
             std::this_thread::sleep_for(std::min<Clock::duration>(nextFrame - now, std::chrono::milliseconds(5)));
             continue;
         }
-        if (!session.step(false)) {
+        if (!session.step()) {
             if (!watch)
                 return 0;
             holding = true;

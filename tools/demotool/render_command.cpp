@@ -62,6 +62,7 @@ struct RenderArguments {
     std::string demo, outDir, video;
     std::string frames, size;
     int32_t from = 1, to = 0;
+    bool drawEveryFrame = false;
 };
 
 int runRender(const RenderArguments& a);
@@ -119,6 +120,9 @@ Run addRender(CLI::App& command)
         ->needs(video);
     (void)from;
     addSizeOption(command, a->size, "window size, such as 640x480 (default: the demo's)");
+    command.add_flag("--draw-every-frame", a->drawEveryFrame,
+                     "draw the frames before those asked for in the demo's window too, as the player does\n"
+                     "(by default they are drawn into a 1x1 hidden window: the same pictures, much faster)");
     return [a, &command] {
         if (a->outDir.empty() && a->video.empty()) {
             std::cerr << "demotool render: give --out DIR or --video FILE\n" << command.help();
@@ -141,6 +145,7 @@ int runRender(const RenderArguments& a)
     render::RenderOptions options;
     if (!a.frames.empty())
         options.frames.parse(a.frames, nullptr);
+    options.drawEveryFrame = a.drawEveryFrame;
     if (!a.size.empty())
         parseSize(a.size, options.width, options.height);
     DemoInput input;
@@ -223,6 +228,7 @@ int runVideo(const RenderArguments& a)
     options.output = a.video;
     options.from = a.from;
     options.to = a.to;
+    options.drawEveryFrame = a.drawEveryFrame;
     if (!a.size.empty())
         parseSize(a.size, options.width, options.height);
 

@@ -14,6 +14,7 @@
 #include "demo/timeline.h"
 #include "player/frame_loop.h"
 #include "player/player.h"
+#include "tools/render/unseen_frames.h"
 
 namespace tools::render {
 
@@ -197,19 +198,23 @@ bool renderDemo(const std::string& path, const RenderOptions& options,
     picture.height = settings.height;
     bool stopped = false;
     int32_t frame = 1;
+    UnseenFrames unseen(player);
     for (int32_t played = 1; played <= last && !stopped; ++played) {
-        if (!player.cursor)
-            player.cursor = static_cast<TimelineEntry*>(player.timeline->first());
-        timelineCheck(player, frame);
         bool wanted = options.frames.empty() || options.frames.contains(played);
-        if (wanted) {
+        if (!wanted && !options.drawEveryFrame) {
+            unseen.play(frame, false);
+        } else if (wanted) {
+            unseen.show();
+            if (!player.cursor)
+                player.cursor = static_cast<TimelineEntry*>(player.timeline->first());
+            timelineCheck(player, frame);
             runFrame(player, false, [&] {
                 picture.frame = played;
                 readBack(picture);
                 stopped = !onFrame(picture);
             });
         } else {
-            runFrame(player, false);
+            unseen.play(frame, true);
         }
         if (options.progress)
             options.progress(played, last);
@@ -219,6 +224,7 @@ bool renderDemo(const std::string& path, const RenderOptions& options,
             frame = 1;
         }
     }
+    unseen.close();
     player.shutdown();
     return true;
 }

@@ -33,6 +33,10 @@ struct RenderOptions {
     FrameList frames;  // frames to capture; empty: every frame of one pass of the demo
     int width = 0;     // window size; 0: the demo's own
     int height = 0;
+    // Frames that are not captured are drawn all the same, into a 1 x 1
+    // hidden window (the same picture at the captured ones, much faster);
+    // true draws them in the demo's window, as the player would.
+    bool drawEveryFrame = false;
     // Called after every frame played (captured or not), with the frame
     // number and the last frame that will be played.
     std::function<void(int32_t frame, int32_t last)> progress;
