@@ -2,8 +2,12 @@
 // beats of the description's tempo, in descriptions and in the commands.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <unistd.h>
 
+#include "tests/support/command.h"
 #include "tests/support/description.h"
 #include "tools/common/frame_time.h"
 
@@ -111,4 +115,57 @@ TEST(DescriptionTimes, ErrorsNameTheFrameAndThePlace)
         std::string error = errorOf(c.description);
         EXPECT_NE(error.find(c.error), std::string::npos) << "expected: " << c.error << "\n     got: " << error;
     }
+}
+
+TEST(CommandTimes, FromFramesAndToTakeTimesOnTheDemosScale)
+{
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / ("command_times_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string tool = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " + std::string(DEMOTOOL_BINARY);
+    // 20 fps, 120 bpm, 10 seconds.
+    const std::string desc = (dir / "d.json").string(), data = (dir / "d.dat").string();
+    ASSERT_TRUE(tools::writer::writeFile(desc, tools::writer::text(R"({"window": {"width": 8, "height": 6},
+        "playback": {"frameRate": 20}, "bpm": 120, "totalFrames": 200})")));
+    int code = -1;
+    std::string out = outputOf(tool + " build " + desc + " -o " + data, &code);
+    ASSERT_EQ(code, 0) << out;
+
+    const struct {
+        std::string args;
+        int code;
+        std::vector<int> files;  // frames written by render --out
+        const char* said;        // in what it prints
+    } cases[] = {
+        {"render " + desc + " --frames 5s", 0, {101}, ""},
+        {"render " + desc + " --frames 10b", 0, {101}, ""},
+        {"render " + desc + " --frames 0:05.05,3b-1.75s", 0, {31, 32, 33, 34, 35, 36, 102}, ""},
+        {"render " + data + " --frames 5s", 0, {101}, ""},  // the data's own frame rate
+        {"render " + data + " --frames 10b", 2, {}, "--frames '10b': beats need a tempo"},
+        {"render " + desc + " --frames 12s", 1, {}, "frame 241 is past the end of the demo (200 frames, no loop)"},
+        {"render " + desc + " --frames 5x", 105, {}, "--frames"},
+        {"play " + desc + " --from 9.5s", 0, {}, "--from 9.5s is frame 191"},
+        {"play " + desc + " --from 19b", 0, {}, "--from 19b is frame 191"},
+        {"play " + desc + " --from 0:11", 1, {}, "frame 221 is past the end of the demo (200 frames, no loop)"},
+        {"render " + desc + " --video " + (dir / "v.gif").string() + " --from 9s --to 4s", 2, {},
+         "--to 4s (frame 81) comes before --from 9s (frame 181)"},
+    };
+    for (const auto& c : cases) {
+        const fs::path frames = dir / "frames";
+        fs::remove_all(frames);
+        const bool render = c.args.rfind("render", 0) == 0 && c.args.find("--video") == std::string::npos;
+        out = outputOf(tool + " " + c.args + (render ? " --out " + frames.string() : ""), &code);
+        if (c.code == 105)
+            EXPECT_NE(code, 0) << c.args << "\n" << out;
+        else
+            EXPECT_EQ(code, c.code) << c.args << "\n" << out;
+        EXPECT_NE(out.find(c.said), std::string::npos) << c.args << "\n" << out;
+        std::vector<int> written;
+        if (fs::exists(frames))
+            for (const auto& file : fs::directory_iterator(frames))
+                written.push_back(std::stoi(file.path().stem().string().substr(6)));
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(written, c.files) << c.args;
+    }
+    fs::remove_all(dir);
 }

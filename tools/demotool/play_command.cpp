@@ -32,7 +32,7 @@ namespace {
 
 struct PlayArguments {
     std::string input, size;
-    int32_t from = 1;
+    std::string from = "1";
     bool windowed = false, watch = false;
 };
 
@@ -137,6 +137,9 @@ int runPlay(const PlayArguments& a)
     TemporaryDataFile data;
     if (!prepareDemo("play", a.input, input, data))
         return 1;
+    int32_t from = 1;
+    if (!frameOfOption("play", "--from", a.from, input.time, from))
+        return 2;
     std::vector<std::string> watched = input.watched;
     // Demo data is played as it is: nothing to rebuild.
     const bool watch = a.watch && input.description;
@@ -155,13 +158,13 @@ int runPlay(const PlayArguments& a)
     {
         const PlayerSettings& settings = session.player().settings;
         const int32_t frames = std::max<int32_t>(1, settings.totalFrames);
-        if (a.from > frames && !settings.loop) {
-            std::cerr << "demotool play: " << a.input << ": frame " << a.from << " is past the end of the demo ("
+        if (from > frames && !settings.loop) {
+            std::cerr << "demotool play: " << a.input << ": frame " << from << " is past the end of the demo ("
                       << frames << " frames, no loop)\n";
             return 1;
         }
-        if (a.from > 1)
-            session.seek(a.from, &error);
+        if (from > 1)
+            session.seek(from, &error);
     }
     render::ReloadDecision reload(render::stampsOf(watched));
     using Clock = std::chrono::steady_clock;
@@ -276,7 +279,8 @@ Run addPlay(CLI::App& command)
 {
     auto a = std::make_shared<PlayArguments>();
     command.add_option("INPUT", a->input, "a JSON description (built in memory) or demo data")->required();
-    checkFrameNumber(command.add_option("--from", a->from, "start at this frame (default 1)"));
+    checkFrameNumber(command.add_option("--from", a->from, "start at this frame, or a time: 10s, 1:05.5, 64b (beats, with the description's bpm);\n"
+                                      "a time t is frame 1 + round(t x frame rate) (default 1)"));
     addSizeOption(command, a->size, "window size, such as 640x480; implies --windowed");
     command.add_flag("--windowed", a->windowed, "play in a window even when the demo asks for fullscreen");
     command.add_flag("--watch", a->watch,
