@@ -74,7 +74,7 @@ TEST(FrameListParsing, RejectsWhatIsNotAFrameList)
     list.parse("5-2", &error);
     EXPECT_EQ(error, "range '5-2' runs backwards");
     list.parse("1,x", &error);
-    EXPECT_EQ(error, "'x' is not a frame number");
+    EXPECT_EQ(error, "'x' is not a frame number or a time (10s, 1:05.5, 64b)");
     list.parse("0", &error);
     EXPECT_EQ(error, "frame 0 is out of range (frames start at 1)");
 }

@@ -279,8 +279,9 @@ Run addPlay(CLI::App& command)
 {
     auto a = std::make_shared<PlayArguments>();
     command.add_option("INPUT", a->input, "a JSON description (built in memory) or demo data")->required();
-    checkFrameNumber(command.add_option("--from", a->from, "start at this frame, or a time: 10s, 1:05.5, 64b (beats, with the description's bpm);\n"
-                                      "a time t is frame 1 + round(t x frame rate) (default 1)"));
+    checkFrameNumber(command.add_option("--from", a->from,
+                                        "start at this frame, or a time: 10s, 1:05.5, 64b (beats, with the\n"
+                                        "description's bpm); a time t is frame 1 + round(t x frame rate) (default 1)"));
     addSizeOption(command, a->size, "window size, such as 640x480; implies --windowed");
     command.add_flag("--windowed", a->windowed, "play in a window even when the demo asks for fullscreen");
     command.add_flag("--watch", a->watch,

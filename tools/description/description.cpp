@@ -59,7 +59,7 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
     if (const Value* v = root.find("bpm")) {
         time.bpm = number(*v, "description", "'bpm'");
         if (!(time.bpm > 0) || time.bpm > 10000)
-            fail(*v, "description", "'bpm' must be a tempo from above 0 to 10000 beats a minute");
+            fail(*v, "description", "'bpm' must be a tempo above 0 and at most 10000 beats a minute");
     }
     if (options.tempo)
         *options.tempo = time.bpm;

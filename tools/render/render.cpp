@@ -39,7 +39,7 @@ bool frameNumber(const std::string& text, int32_t& out, std::string* error, cons
     std::string why;
     if (text.empty() || !common::framesOfTime(text, common::TimeUse::point, scale ? *scale : formOnly, value, &why)) {
         if (error)
-            *error = common::isTimeText(text) ? why : "'" + text + "' is not a frame number";
+            *error = common::isTimeText(text) ? why : "'" + text + "' is not a frame number or a time (10s, 1:05.5, 64b)";
         return false;
     }
     if (value < 1 || value > INT32_MAX) {
