@@ -204,9 +204,10 @@ bool renderDemo(const std::string& path, const RenderOptions& options,
     UnseenFrames unseen(player);
     for (int32_t played = 1; played <= last && !stopped; ++played) {
         bool wanted = options.frames.empty() || options.frames.contains(played);
-        if (!wanted && !options.drawEveryFrame) {
-            unseen.play(frame, false);
-        } else if (wanted) {
+        if (!wanted) {
+            // In the demo's window only when asked to draw every frame there.
+            unseen.play(frame, options.drawEveryFrame);
+        } else {
             unseen.show();
             if (!player.cursor)
                 player.cursor = static_cast<TimelineEntry*>(player.timeline->first());
@@ -216,8 +217,6 @@ bool renderDemo(const std::string& path, const RenderOptions& options,
                 readBack(picture);
                 stopped = !onFrame(picture);
             });
-        } else {
-            unseen.play(frame, true);
         }
         if (options.progress)
             options.progress(played, last);
