@@ -327,8 +327,8 @@ TEST(DemotoolCommands, EveryCommandHasHelpAndErrorsNameTheArgument)
         {"pack a b -o c --sound-library l --keep-sound-library", "--keep-sound-library"},
         {"assets d --seconds 0", "--seconds"},
         {"play x --from -2", "--from"},
-        {"play x --from 0", "--from: wants a frame number from 1, not '0'"},
-        {"render x --video v.mp4 --to x", "--to: wants a frame number from 1, not 'x'"},
+        {"play x --from 0", "--from: wants a frame number from 1 or a time (10s, 1:05.5, 64b), not '0'"},
+        {"render x --video v.mp4 --to x", "--to: wants a frame number from 1 or a time (10s, 1:05.5, 64b), not 'x'"},
         {"inspect a b", "b"},
     };
     for (const Bad& b : bad) {

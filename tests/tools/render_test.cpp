@@ -74,7 +74,7 @@ TEST(FrameListParsing, RejectsWhatIsNotAFrameList)
     list.parse("5-2", &error);
     EXPECT_EQ(error, "range '5-2' runs backwards");
     list.parse("1,x", &error);
-    EXPECT_EQ(error, "'x' is not a frame number");
+    EXPECT_EQ(error, "'x' is not a frame number or a time (10s, 1:05.5, 64b)");
     list.parse("0", &error);
     EXPECT_EQ(error, "frame 0 is out of range (frames start at 1)");
 }
@@ -333,6 +333,50 @@ TEST_F(RenderThroughPlayer, SampleDemoRendersTheSameBytesTwice)
             orange += p.r > 200 && p.g > 90 && p.g < 200 && p.b < 120;
         }
     EXPECT_GT(orange, 200);
+}
+
+TEST_F(RenderThroughPlayer, FramesReachedOutOfSightAreThoseDrawnInTheWindow)
+{
+    std::string error;
+    ASSERT_TRUE(assets::writeSampleAssets((scratch_.dir / "assets").string(), {}, &error)) << error;
+    DescriptionOptions where;
+    where.baseDirectory = scratch_.dir.string();
+    where.soundLibrary = DEMOSOUND_LIBRARY;
+    Bytes data;
+    ASSERT_TRUE(compileDescription(sampleDescription(), where, data, &error)) << error;
+    std::string path = scratch_.file("sample.dat", data);
+
+    RenderOptions every;
+    ASSERT_TRUE(every.frames.parse("200,400,800", nullptr));
+    every.width = 320;
+    every.height = 240;
+    every.drawEveryFrame = true;
+    std::vector<RenderedFrame> drawn;
+    ASSERT_TRUE(renderDemo(path, every, drawn, &error)) << error;
+    ASSERT_EQ(drawn.size(), 3u);
+    // Scenes that differ, so that a seek landing a frame off would show.
+    EXPECT_NE(drawn[0].rgb, drawn[1].rgb);
+
+    // Each frame alone (everything before it out of sight), and all three in
+    // one run (out of sight between the frames shown).
+    const struct {
+        const char* frames;
+        std::vector<size_t> expected;  // indices into drawn
+    } cases[] = {{"200", {0}}, {"400", {1}}, {"800", {2}}, {"200,400,800", {0, 1, 2}}};
+    for (const auto& c : cases) {
+        RenderOptions fast = every;
+        fast.drawEveryFrame = false;
+        ASSERT_TRUE(fast.frames.parse(c.frames, nullptr));
+        std::vector<RenderedFrame> sought;
+        ASSERT_TRUE(renderDemo(path, fast, sought, &error)) << error;
+        ASSERT_EQ(sought.size(), c.expected.size()) << c.frames;
+        for (size_t i = 0; i < sought.size(); ++i) {
+            const RenderedFrame& want = drawn[c.expected[i]];
+            EXPECT_EQ(sought[i].frame, want.frame) << c.frames;
+            EXPECT_TRUE(sought[i].rgb == want.rgb) << "frames " << c.frames << ": frame " << want.frame << " differs";
+        }
+    }
+    EXPECT_TRUE(platform_.boxes.empty()) << platform_.boxes[0].caption << ": " << platform_.boxes[0].text;
 }
 
 TEST_F(RenderThroughPlayer, CommandWritesNumberedPngsOfTheFramesAsked)

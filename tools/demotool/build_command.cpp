@@ -18,6 +18,10 @@ Run addBuild(CLI::App& command)
     command.add_option("DESC", paths->first, "the JSON description; files it names are found next to it")
         ->required();
     command.add_option("-o", paths->second, "the demo data to write")->type_name("DATA")->required();
+    command.footer("Frames in a description may be written as times: \"10s\", \"1:05.5\" (minutes and seconds)\n"
+                   "or, with a top-level \"bpm\", \"64b\" (beats from 0). A point in time (a frame) at t\n"
+                   "seconds is frame 1 + round(t x frame rate); a span (totalFrames, start, length) is\n"
+                   "round(t x frame rate) frames, halves away from zero. See docs/authoring.md.");
     return [paths] { return runBuild(paths->first, paths->second); };
 }
 

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "tools/common/frame_time.h"
+
 namespace CLI {
 class App;
 class Option;
@@ -29,8 +31,12 @@ Run addTimeline(CLI::App& command);
 // --size: WIDTHxHEIGHT, each 1 to 32767.
 bool parseSize(const std::string& text, int& width, int& height);
 CLI::Option* addSizeOption(CLI::App& command, std::string& text, const std::string& description);
-// --from, --to: a whole frame number from 1 (CLI11's own number checks
-// print a range up to the largest double).
+// --from, --to: a whole frame number from 1 or a time ("10s", "1:05.5",
+// "64b"), checked here for its form; frameOfOption turns it into a frame
+// once the demo's frame rate (and a description's bpm) are known.
 CLI::Option* checkFrameNumber(CLI::Option* option);
+// False with "demotool COMMAND: OPTION ..." printed when the value gives no frame.
+bool frameOfOption(const std::string& command, const std::string& option, const std::string& text,
+                   const common::TimeScale& scale, int32_t& frame);
 
 }  // namespace tools::demotool

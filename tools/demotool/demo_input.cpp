@@ -8,6 +8,8 @@
 #include <set>
 #include <sstream>
 
+#include "demo/format.h"
+#include "tools/common/little_endian.h"
 #include "tools/demotool/commands.h"
 #include "tools/demotool/web_page.h"
 #include "tools/inspect/inspect.h"
@@ -62,6 +64,7 @@ std::string readDemoInput(const std::string& command, const std::string& path, D
         description::DescriptionOptions options;
         options.baseDirectory = folderOf(path);
         options.soundLibrary = soundLibrary.empty() ? defaultSoundLibrary() : soundLibrary;
+        options.tempo = &out.time.bpm;
         // A preview rebuilds on every save: each note is said once a run.
         options.note = [&](const std::string& line) {
             static std::set<std::string> said;
@@ -87,6 +90,35 @@ std::string readDemoInput(const std::string& command, const std::string& path, D
         return prefix + path + ": " + writer::appearance(file) + ", not demo data or a description";
     out.data = std::move(file);
     return "";
+}
+
+int frameRateOf(const writer::Bytes& data)
+{
+    // Chunks are id (2), length (4), payload; the playback settings hold
+    // chunks of their own.
+    auto walk = [](const uint8_t* at, size_t size, int16_t wanted, const uint8_t** payload, size_t* length) {
+        size_t offset = 0;
+        while (size - offset >= 6) {
+            const int16_t id = int16_t(common::readLe16(at + offset));
+            const size_t chunkLength = common::readLe32(at + offset + 2);
+            if (chunkLength > size - offset - 6)
+                return false;
+            if (id == wanted) {
+                *payload = at + offset + 6;
+                *length = chunkLength;
+                return true;
+            }
+            offset += 6 + chunkLength;
+        }
+        return false;
+    };
+    const uint8_t* playback = nullptr;
+    const uint8_t* rate = nullptr;
+    size_t length = 0;
+    if (!walk(data.data(), data.size(), format::kPlaybackSettings, &playback, &length) ||
+        !walk(playback, length, format::playback::kFrameRate, &rate, &length) || length < 2)
+        return 0;
+    return int16_t(common::readLe16(rate));
 }
 
 Damage damageOf(const writer::Bytes& data)
@@ -155,6 +187,7 @@ bool prepareDemo(const std::string& command, const std::string& path, DemoInput&
         std::cerr << "demotool " << command << ": " << error << "\n";
         return false;
     }
+    input.time.frameRate = frameRateOf(input.data);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/frame_time.h"
 #include "tools/common/temporary_file.h"
 #include "tools/writer/writer.h"
 
@@ -18,6 +19,9 @@ struct DemoInput {
     writer::Bytes data;
     bool description = false;
     std::vector<std::string> watched;  // the description and the files it names
+    // What times on the command line count in: the data's frame rate (set by
+    // prepareDemo) and a description's "bpm".
+    common::TimeScale time;
 };
 
 // "" or the line to print (a description's problems in build's words,
@@ -41,6 +45,10 @@ Damage damageOf(const writer::Bytes& data);
 // Prints the damage under "demotool COMMAND: FILE: damaged demo data (N
 // problems):" to stderr; false when there is none.
 bool reportDamage(const std::string& command, const std::string& path, const Damage& damage);
+
+// The frame rate the player takes from the data's playback settings (0, as
+// the player's, when they give none).
+int frameRateOf(const writer::Bytes& data);
 
 // The folder a description's relative file names are read from.
 std::string folderOf(const std::string& path);

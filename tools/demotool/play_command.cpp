@@ -21,6 +21,7 @@
 #include "tools/demotool/demo_input.h"
 #include "tools/description/description.h"
 #include "tools/render/preview.h"
+#include "tools/render/unseen_frames.h"
 
 namespace tools::demotool {
 
@@ -31,7 +32,7 @@ namespace {
 
 struct PlayArguments {
     std::string input, size;
-    int32_t from = 1;
+    std::string from = "1";
     bool windowed = false, watch = false;
 };
 
@@ -80,20 +81,22 @@ public:
         player_->settings.fullscreen = kept.fullscreen;
         return true;
     }
-    // Replays from frame 1 without drawing up to (not including) `target`,
-    // as the player's catch-up does.
+    // Replays from frame 1 up to (not including) `target`, every frame drawn
+    // as when it plays but out of sight, so that the next frame shows what
+    // playing through would have shown.
     void seek(int32_t target, std::string* error)
     {
         if (open(error)) {
             const PlayerSettings& settings = player_->settings;
             if (!settings.loop)
                 target = std::min(target, std::max<int32_t>(1, settings.totalFrames));
-            while (frame_ < target && step(true)) {
+            render::UnseenFrames unseen(*player_);
+            while (frame_ < target && step(&unseen)) {
             }
         }
     }
     // One frame; false at the end of a demo that does not loop.
-    bool step(bool stepOnly)
+    bool step(render::UnseenFrames* unseen = nullptr)
     {
         Player& p = *player_;
         if (frame_ > std::max<int32_t>(1, p.settings.totalFrames)) {
@@ -104,8 +107,12 @@ public:
         }
         if (!p.cursor)
             p.cursor = static_cast<TimelineEntry*>(p.timeline->first());
-        timelineCheck(p, frame_);
-        runFrame(p, stepOnly);
+        if (unseen) {
+            unseen->play(frame_, false);
+        } else {
+            timelineCheck(p, frame_);
+            runFrame(p, false);
+        }
         ++frame_;
         return true;
     }
@@ -130,6 +137,9 @@ int runPlay(const PlayArguments& a)
     TemporaryDataFile data;
     if (!prepareDemo("play", a.input, input, data))
         return 1;
+    int32_t from = 1;
+    if (!frameOfOption("play", "--from", a.from, input.time, from))
+        return 2;
     std::vector<std::string> watched = input.watched;
     // Demo data is played as it is: nothing to rebuild.
     const bool watch = a.watch && input.description;
@@ -148,13 +158,13 @@ int runPlay(const PlayArguments& a)
     {
         const PlayerSettings& settings = session.player().settings;
         const int32_t frames = std::max<int32_t>(1, settings.totalFrames);
-        if (a.from > frames && !settings.loop) {
-            std::cerr << "demotool play: " << a.input << ": frame " << a.from << " is past the end of the demo ("
+        if (from > frames && !settings.loop) {
+            std::cerr << "demotool play: " << a.input << ": frame " << from << " is past the end of the demo ("
                       << frames << " frames, no loop)\n";
             return 1;
         }
-        if (a.from > 1)
-            session.seek(a.from, &error);
+        if (from > 1)
+            session.seek(from, &error);
     }
     render::ReloadDecision reload(render::stampsOf(watched));
     using Clock = std::chrono::steady_clock;
@@ -239,7 +249,7 @@ int runPlay(const PlayArguments& a)
             // Held at the end, a reload or a jump to the last frame shows it and holds on.
             holding = holding && seekTo >= last && !session.player().settings.loop;
             if (paused || holding)
-                session.step(false);  // show where the jump landed
+                session.step();  // show where the jump landed
         }
         if (paused || holding) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -250,7 +260,7 @@ int runPlay(const PlayArguments& a)
             std::this_thread::sleep_for(std::min<Clock::duration>(nextFrame - now, std::chrono::milliseconds(5)));
             continue;
         }
-        if (!session.step(false)) {
+        if (!session.step()) {
             if (!watch)
                 return 0;
             holding = true;
@@ -269,7 +279,9 @@ Run addPlay(CLI::App& command)
 {
     auto a = std::make_shared<PlayArguments>();
     command.add_option("INPUT", a->input, "a JSON description (built in memory) or demo data")->required();
-    checkFrameNumber(command.add_option("--from", a->from, "start at this frame (default 1)"));
+    checkFrameNumber(command.add_option("--from", a->from,
+                                        "start at this frame, or a time: 10s, 1:05.5, 64b (beats, with the\n"
+                                        "description's bpm); a time t is frame 1 + round(t x frame rate) (default 1)"));
     addSizeOption(command, a->size, "window size, such as 640x480; implies --windowed");
     command.add_flag("--windowed", a->windowed, "play in a window even when the demo asks for fullscreen");
     command.add_flag("--watch", a->watch,

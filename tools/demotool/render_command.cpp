@@ -61,7 +61,8 @@ namespace {
 struct RenderArguments {
     std::string demo, outDir, video;
     std::string frames, size;
-    int32_t from = 1, to = 0;
+    std::string from = "1", to;
+    bool drawEveryFrame = false;
 };
 
 int runRender(const RenderArguments& a);
@@ -84,14 +85,29 @@ CLI::Option* checkFrameNumber(CLI::Option* option)
 {
     return option->check(CLI::Validator(
         [](std::string& value) {
-            char* end = nullptr;
-            errno = 0;
-            const long long n = std::strtoll(value.c_str(), &end, 10);
-            const bool whole = !value.empty() && *end == 0 && errno == 0;
-            return whole && n >= 1 && n <= INT32_MAX ? std::string()
-                                                     : "wants a frame number from 1, not '" + value + "'";
+            render::FrameList list;
+            std::string error;
+            const bool single = value.find_first_of(",-") == std::string::npos;
+            return single && list.parse(value, &error) ? std::string()
+                                                      : "wants a frame number from 1 or a time (10s, 1:05.5, 64b), not '" +
+                                                            value + "'";
         },
-        "N"));
+        "N|TIME"));
+}
+
+bool frameOfOption(const std::string& command, const std::string& option, const std::string& text,
+                   const common::TimeScale& scale, int32_t& frame)
+{
+    render::FrameList list;
+    std::string error;
+    if (!list.parse(text, &error, &scale)) {
+        std::cerr << "demotool " << command << ": " << option << " " << error << "\n";
+        return false;
+    }
+    frame = list.last();
+    if (common::isTimeText(text))
+        std::cerr << option << " " << text << " is frame " << frame << "\n";
+    return true;
 }
 
 Run addRender(CLI::App& command)
@@ -104,7 +120,8 @@ Run addRender(CLI::App& command)
         "encode the frames with the demo's music into a video through ffmpeg; the name's extension\n"
         "(.mp4, .webm, .mkv, .mov, .gif) picks the container");
     out->excludes(video);
-    command.add_option("--frames", a->frames, "frames to write, such as 1,10,20-25 (default: every frame)")
+    command.add_option("--frames", a->frames, "frames to write, such as 1,10,20-25, or times: 10s, 1:05-1:10, 64b (beats, with the\n"
+                       "description's bpm); a time t is frame 1 + round(t x frame rate) (default: every frame)")
         ->check(CLI::Validator(
             [](std::string& text) {
                 render::FrameList list;
@@ -113,19 +130,18 @@ Run addRender(CLI::App& command)
             },
             "LIST"))
         ->excludes(video);
-    CLI::Option* from = checkFrameNumber(command.add_option("--from", a->from, "first frame of the video (default 1)"))
+    CLI::Option* from = checkFrameNumber(command.add_option("--from", a->from, "first frame of the video, or a time (10s, 1:05.5, 64b) (default 1)"))
         ->needs(video);
-    checkFrameNumber(command.add_option("--to", a->to, "last frame of the video (default: the demo's last)"))
+    checkFrameNumber(command.add_option("--to", a->to, "last frame of the video, or a time (default: the demo's last)"))
         ->needs(video);
     (void)from;
     addSizeOption(command, a->size, "window size, such as 640x480 (default: the demo's)");
+    command.add_flag("--draw-every-frame", a->drawEveryFrame,
+                     "draw the frames before those asked for in the demo's window too, as the player does\n"
+                     "(by default they are drawn into a 1x1 hidden window: the same pictures, much faster)");
     return [a, &command] {
         if (a->outDir.empty() && a->video.empty()) {
             std::cerr << "demotool render: give --out DIR or --video FILE\n" << command.help();
-            return 2;
-        }
-        if (a->to != 0 && a->to < a->from) {
-            std::cerr << "demotool render: --to " << a->to << " comes before --from " << a->from << "\n";
             return 2;
         }
         return a->video.empty() ? runRender(*a) : runVideo(*a);
@@ -139,14 +155,18 @@ int runRender(const RenderArguments& a)
     const std::string& demo = a.demo;
     const std::string& outDir = a.outDir;
     render::RenderOptions options;
-    if (!a.frames.empty())
-        options.frames.parse(a.frames, nullptr);
+    options.drawEveryFrame = a.drawEveryFrame;
     if (!a.size.empty())
         parseSize(a.size, options.width, options.height);
     DemoInput input;
     TemporaryDataFile data;
     if (!prepareDemo("render", demo, input, data))
         return 1;
+    std::string error;
+    if (!a.frames.empty() && !options.frames.parse(a.frames, &error, &input.time)) {
+        std::cerr << "demotool render: --frames " << error << "\n";
+        return 2;
+    }
     // The offline renderer makes no sound.
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     std::error_code ec;
@@ -177,7 +197,7 @@ int runRender(const RenderArguments& a)
         }
         return true;
     };
-    std::string error;
+    error.clear();
     bool ok = render::renderDemo(data.path(), options, save, &error);
     if (progressShown)
         std::cerr << "\n";
@@ -221,8 +241,15 @@ int runVideo(const RenderArguments& a)
         return 1;
     render::VideoOptions options;
     options.output = a.video;
-    options.from = a.from;
-    options.to = a.to;
+    if (!frameOfOption("render", "--from", a.from, input.time, options.from) ||
+        (!a.to.empty() && !frameOfOption("render", "--to", a.to, input.time, options.to)))
+        return 2;
+    if (options.to != 0 && options.to < options.from) {
+        std::cerr << "demotool render: --to " << a.to << " (frame " << options.to << ") comes before --from " << a.from
+                  << " (frame " << options.from << ")\n";
+        return 2;
+    }
+    options.drawEveryFrame = a.drawEveryFrame;
     if (!a.size.empty())
         parseSize(a.size, options.width, options.height);
 

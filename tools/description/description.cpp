@@ -17,7 +17,7 @@ namespace {
 Bytes compile(const Value& root, const DescriptionOptions& options)
 {
     Fields top(root, "description");
-    top.allow({"window", "playback", "renderState", "totalFrames", "resources", "timeline"});
+    top.allow({"window", "playback", "renderState", "totalFrames", "bpm", "resources", "timeline"});
     top.finish();
 
     DemoData demo;
@@ -52,7 +52,19 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
     const Value* totalValue = root.find("totalFrames");
     if (!totalValue)
         fail(root, "description", "needs 'totalFrames', the number of frames the demo plays");
-    int32_t totalFrames = integer(*totalValue, "description", "'totalFrames'", 1, 32767);
+    // Times in seconds and beats become frames here; the tempo is the
+    // author's and goes nowhere into the data.
+    common::TimeScale time;
+    time.frameRate = playback.hasFrameRate ? playback.frameRate : 0;
+    if (const Value* v = root.find("bpm")) {
+        time.bpm = number(*v, "description", "'bpm'");
+        if (!(time.bpm > 0) || time.bpm > 10000)
+            fail(*v, "description", "'bpm' must be a tempo above 0 and at most 10000 beats a minute");
+    }
+    if (options.tempo)
+        *options.tempo = time.bpm;
+    int32_t totalFrames =
+        frames(*totalValue, "description", "'totalFrames'", common::TimeUse::span, time, 1, 32767);
 
     std::map<std::string, const ResourceClass*> tags;
     StreamWriter resources;
@@ -162,7 +174,7 @@ Bytes compile(const Value& root, const DescriptionOptions& options)
     Value empty;
     empty.type = Value::Type::Array;
     const Value* entries = root.find("timeline");
-    demo.timeline = compileTimeline(tags, totalFrames, entries ? *entries : empty, options.note);
+    demo.timeline = compileTimeline(tags, totalFrames, time, entries ? *entries : empty, options.note);
     return demoData(demo);
 }
 

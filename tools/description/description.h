@@ -22,6 +22,9 @@ struct DescriptionOptions {
     // (music converted, textures a release would not want); one line each.
     // A note about one place in the description starts with its line:column.
     std::function<void(const std::string&)> note;
+    // When given, receives the description's "bpm" (0 without one), which
+    // the data does not keep, for commands that take times in beats.
+    double* tempo = nullptr;
 };
 
 // A note as printed after the description's path: "demo.json:12:5: warning:

@@ -105,6 +105,25 @@ int32_t integer(const Value& v, const std::string& place, const std::string& wha
     return int32_t(value);
 }
 
+int32_t frames(const Value& v, const std::string& place, const std::string& what, common::TimeUse use,
+               const common::TimeScale& scale, int32_t min, int32_t max, int32_t last)
+{
+    if (!v.isString())
+        return integer(v, place, what, min, max);
+    int64_t value = 0;
+    std::string error;
+    if (!common::framesOfTime(v.text, use, scale, value, &error))
+        fail(v, place, what + " " + error);
+    const std::string came = what + " " + quoted(v.text) + " comes to " +
+                             (use == common::TimeUse::point ? "frame " : "") + std::to_string(value) +
+                             (use == common::TimeUse::point ? "" : " frames");
+    if (last > 0 && value > last)
+        fail(v, place, came + ", past the last frame (" + std::to_string(last) + ")");
+    if (value < min || value > max)
+        fail(v, place, came + ", out of the range " + std::to_string(min) + " to " + std::to_string(max));
+    return int32_t(value);
+}
+
 bool boolean(const Value& v, const std::string& place, const std::string& what)
 {
     if (!v.isBool())

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/common/frame_time.h"
 #include "tools/description/json.h"
 #include "tools/writer/geometry_payloads.h"
 
@@ -34,6 +35,11 @@ std::string quoted(const std::string& text);
 double number(const Value& v, const std::string& place, const std::string& what);
 float real(const Value& v, const std::string& place, const std::string& what);
 int32_t integer(const Value& v, const std::string& place, const std::string& what, int32_t min, int32_t max);
+// Frames written as a number or as a time ("10s", "1:05.5", "64b"). A time
+// out of range is told with the frame it comes to; `last`, when not 0, is the
+// demo's last frame, named when a point in time falls past it.
+int32_t frames(const Value& v, const std::string& place, const std::string& what, common::TimeUse use,
+               const common::TimeScale& scale, int32_t min, int32_t max, int32_t last = 0);
 bool boolean(const Value& v, const std::string& place, const std::string& what);
 const std::string& stringValue(const Value& v, const std::string& place, const std::string& what);
 std::string tagText(const Value& v, const std::string& place, const std::string& what);
@@ -89,6 +95,12 @@ public:
     {
         const Value* v = optional(key);
         return v ? int16_t(integer(*v, place_, quoted(key), min, max)) : fallback;
+    }
+    int16_t frames(const std::string& key, int16_t fallback, common::TimeUse use, const common::TimeScale& scale,
+                   int32_t min = -32768, int32_t max = 32767)
+    {
+        const Value* v = optional(key);
+        return v ? int16_t(description::frames(*v, place_, quoted(key), use, scale, min, max)) : fallback;
     }
     bool flag(const std::string& key, bool fallback)
     {

@@ -139,7 +139,9 @@ std::string displayName(int16_t index);
 
 // The timeline's chunks from its list of entries, checked against the
 // resources listed (by tag).
+// Frames may be written as times on `time`.
 Bytes compileTimeline(const std::map<std::string, const ResourceClass*>& resources, int32_t totalFrames,
-                      const Value& list, const std::function<void(const std::string&)>& note);
+                      const common::TimeScale& time, const Value& list,
+                      const std::function<void(const std::string&)>& note);
 
 }  // namespace tools::description

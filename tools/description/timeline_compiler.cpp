@@ -31,8 +31,8 @@ const DynamicKind kDynamicKinds[] = {
 class TimelineCompiler {
 public:
     TimelineCompiler(const std::map<std::string, const ResourceClass*>& resources, int32_t totalFrames,
-                     const std::function<void(const std::string&)>& note)
-        : resources_(resources), totalFrames_(totalFrames), note_(note)
+                     const common::TimeScale& time, const std::function<void(const std::string&)>& note)
+        : resources_(resources), totalFrames_(totalFrames), time_(time), note_(note)
     {
     }
 
@@ -47,7 +47,8 @@ public:
             std::string place = "timeline entry " + std::to_string(i + 1);
             Fields entry(list.items[i], place);
             const Value& frameValue = entry.required("frame");
-            int32_t frame = integer(frameValue, place, "'frame'", 1, totalFrames_);
+            int32_t frame =
+                frames(frameValue, place, "'frame'", common::TimeUse::point, time_, 1, totalFrames_, totalFrames_);
             place += " (frame " + std::to_string(frame) + ")";
             entry.rename(place);
             // The player applies one entry per frame, in data order: an entry
@@ -118,9 +119,9 @@ private:
         AttachDynamic d;
         d.kind = kind->command;
         d.dynamicTag = f.tag("as", "");
-        d.start = f.int16("start", int16_t(frame - 1));
+        d.start = f.frames("start", int16_t(frame - 1), common::TimeUse::span, time_);
         // A length of 0 or less would never end and has no values to apply.
-        d.length = int16_t(integer(f.required("length"), place, "'length'", 1, 32767));
+        d.length = int16_t(frames(f.required("length"), place, "'length'", common::TimeUse::span, time_, 1, 32767));
         const Value& parentValue = f.required("parent");
         d.parentTag = tagText(parentValue, place, "'parent'");
         d.afterTag = f.tag("after", "");
@@ -268,7 +269,8 @@ private:
             bool resource = kind == "skipResource";
             const Value& target = f.required(kind);
             std::string tag = tagText(target, place, quoted(kind));
-            int16_t count = int16_t(integer(f.required("frames"), place, "'frames'", -32768, 32767));
+            int16_t count = int16_t(
+                frames(f.required("frames"), place, "'frames'", common::TimeUse::span, time_, -32768, 32767));
             f.finish();
             if (resource && !resources_.count(tag))
                 fail(target, place, "no resource tagged " + quoted(tag) + suggestion(tag, resourceTags()));
@@ -284,9 +286,9 @@ private:
         const Value& source = f.required(kind);
         p.resourceTag = tagText(source, place, quoted(kind));
         p.instanceTag = f.tag("as", p.resourceTag);
-        p.start = f.int16("start", int16_t(frame - 1));
-        p.length = f.int16("length", 0);
-        p.frame = f.int16("frame", int16_t(frame));
+        p.start = f.frames("start", int16_t(frame - 1), common::TimeUse::span, time_);
+        p.length = f.frames("length", 0, common::TimeUse::span, time_);
+        p.frame = f.frames("frame", int16_t(frame), common::TimeUse::point, time_);
         p.parentTag = f.tag("parent", "");
         p.afterTag = f.tag("after", "");
         f.finish();
@@ -335,6 +337,7 @@ private:
 
     const std::map<std::string, const ResourceClass*>& resources_;
     int32_t totalFrames_;
+    common::TimeScale time_;
     std::function<void(const std::string&)> note_;
     std::vector<Placed> placed_;
 };
@@ -342,9 +345,10 @@ private:
 }  // namespace
 
 Bytes compileTimeline(const std::map<std::string, const ResourceClass*>& resources, int32_t totalFrames,
-                      const Value& list, const std::function<void(const std::string&)>& note)
+                      const common::TimeScale& time, const Value& list,
+                      const std::function<void(const std::string&)>& note)
 {
-    TimelineCompiler timeline(resources, totalFrames, note);
+    TimelineCompiler timeline(resources, totalFrames, time, note);
     return timeline.timeline(list);
 }
 

@@ -14,6 +14,7 @@
 #include "demo/timeline.h"
 #include "player/frame_loop.h"
 #include "player/player.h"
+#include "tools/render/unseen_frames.h"
 
 namespace tools::render {
 
@@ -30,15 +31,15 @@ std::string trim(const std::string& text)
     return text.substr(begin, end - begin + 1);
 }
 
-bool frameNumber(const std::string& text, int32_t& out, std::string* error)
+bool frameNumber(const std::string& text, int32_t& out, std::string* error, const common::TimeScale* scale)
 {
+    // Without the demo's scale only the form of a time is checked.
+    const common::TimeScale formOnly{1, 1};
     int64_t value = 0;
-    const char* first = text.data();
-    const char* last = text.data() + text.size();
-    auto [end, ec] = std::from_chars(first, last, value);
-    if (text.empty() || ec != std::errc() || end != last) {
+    std::string why;
+    if (text.empty() || !common::framesOfTime(text, common::TimeUse::point, scale ? *scale : formOnly, value, &why)) {
         if (error)
-            *error = "'" + text + "' is not a frame number";
+            *error = common::isTimeText(text) ? why : "'" + text + "' is not a frame number or a time (10s, 1:05.5, 64b)";
         return false;
     }
     if (value < 1 || value > INT32_MAX) {
@@ -52,7 +53,7 @@ bool frameNumber(const std::string& text, int32_t& out, std::string* error)
 
 }  // namespace
 
-bool FrameList::parse(const std::string& text, std::string* error)
+bool FrameList::parse(const std::string& text, std::string* error, const common::TimeScale* scale)
 {
     ranges_.clear();
     size_t begin = 0;
@@ -69,18 +70,21 @@ bool FrameList::parse(const std::string& text, std::string* error)
         size_t dash = item.find('-');
         int32_t first, last;
         if (dash == std::string::npos) {
-            if (!frameNumber(item, first, error)) {
+            if (!frameNumber(item, first, error, scale)) {
                 ranges_.clear();
                 return false;
             }
             last = first;
         } else {
-            if (!frameNumber(trim(item.substr(0, dash)), first, error) ||
-                !frameNumber(trim(item.substr(dash + 1)), last, error)) {
+            if (!frameNumber(trim(item.substr(0, dash)), first, error, scale) ||
+                !frameNumber(trim(item.substr(dash + 1)), last, error, scale)) {
                 ranges_.clear();
                 return false;
             }
-            if (last < first) {
+            // Times are put in order only on the demo's scale.
+            const bool timed = common::isTimeText(trim(item.substr(0, dash))) ||
+                               common::isTimeText(trim(item.substr(dash + 1)));
+            if (last < first && (scale || !timed)) {
                 if (error)
                     *error = "range '" + item + "' runs backwards";
                 ranges_.clear();
@@ -197,19 +201,22 @@ bool renderDemo(const std::string& path, const RenderOptions& options,
     picture.height = settings.height;
     bool stopped = false;
     int32_t frame = 1;
+    UnseenFrames unseen(player);
     for (int32_t played = 1; played <= last && !stopped; ++played) {
-        if (!player.cursor)
-            player.cursor = static_cast<TimelineEntry*>(player.timeline->first());
-        timelineCheck(player, frame);
         bool wanted = options.frames.empty() || options.frames.contains(played);
-        if (wanted) {
+        if (!wanted) {
+            // In the demo's window only when asked to draw every frame there.
+            unseen.play(frame, options.drawEveryFrame);
+        } else {
+            unseen.show();
+            if (!player.cursor)
+                player.cursor = static_cast<TimelineEntry*>(player.timeline->first());
+            timelineCheck(player, frame);
             runFrame(player, false, [&] {
                 picture.frame = played;
                 readBack(picture);
                 stopped = !onFrame(picture);
             });
-        } else {
-            runFrame(player, false);
         }
         if (options.progress)
             options.progress(played, last);
@@ -219,6 +226,7 @@ bool renderDemo(const std::string& path, const RenderOptions& options,
             frame = 1;
         }
     }
+    unseen.close();
     player.shutdown();
     return true;
 }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "tools/common/frame_time.h"
 #include "tools/writer/writer.h"
 
 namespace tools::render {
@@ -16,11 +17,14 @@ namespace tools::render {
 using namespace tools::writer;
 
 // Frame numbers such as "1,10,20-25": ascending or not, overlaps allowed.
+// Items may be times ("10s", "1:05-1:10", "64b"), points in time on `scale`.
 class FrameList {
 public:
     // False with the reason in *error for an empty item, a number below 1, a
-    // reversed range or anything that is not a number.
-    bool parse(const std::string& text, std::string* error);
+    // reversed range or anything that is not a number or a time. Without a
+    // scale, times are checked for their form only and parse must be called
+    // again with the demo's scale before the list is used.
+    bool parse(const std::string& text, std::string* error, const common::TimeScale* scale = nullptr);
     bool empty() const { return ranges_.empty(); }
     bool contains(int32_t frame) const;
     int32_t last() const;  // 0 when empty
@@ -33,6 +37,10 @@ struct RenderOptions {
     FrameList frames;  // frames to capture; empty: every frame of one pass of the demo
     int width = 0;     // window size; 0: the demo's own
     int height = 0;
+    // Frames that are not captured are drawn all the same, into a 1 x 1
+    // hidden window (the same picture at the captured ones, much faster);
+    // true draws them in the demo's window, as the player would.
+    bool drawEveryFrame = false;
     // Called after every frame played (captured or not), with the frame
     // number and the last frame that will be played.
     std::function<void(int32_t frame, int32_t last)> progress;

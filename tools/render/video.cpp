@@ -217,6 +217,7 @@ bool exportVideo(const std::string& path, const VideoOptions& options, VideoResu
         return failWith(musicError);
 
     RenderOptions render;
+    render.drawEveryFrame = options.drawEveryFrame;
     render.width = options.width;
     render.height = options.height;
     if (options.to != 0 && !render.frames.parse(std::to_string(options.from) + "-" + std::to_string(options.to), error))

@@ -60,6 +60,7 @@ struct VideoOptions {
     int height = 0;
     int32_t from = 1;  // first and last frame in the video; last 0: the end of one pass
     int32_t to = 0;
+    bool drawEveryFrame = false;  // frames before `from` drawn in the window, as RenderOptions says
     // Called after each frame sent, with the frames done and to do.
     std::function<void(int32_t done, int32_t total)> progress;
     // Polled before each frame; true stops the export, keeping what was sent.
