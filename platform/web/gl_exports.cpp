@@ -58,6 +58,7 @@
 #include "platform/web/gl_immediate.h"
 #include "platform/web/gl_textures.h"
 #include "platform/web/glu_supplement.h"
+#include "platform/web/web_platform.h"
 
 extern "C" {
 void emscripten_glBegin(GLenum mode);
@@ -207,6 +208,17 @@ bool keptParameter(GLenum pname)
 }
 
 }  // namespace
+
+namespace platform {
+namespace web {
+
+void resetGLState()
+{
+    state() = State();
+}
+
+}  // namespace web
+}  // namespace platform
 
 extern "C" {
 
