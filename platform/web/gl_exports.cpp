@@ -2,7 +2,8 @@
 // GL emulation (-sLEGACY_GL_EMULATION on WebGL 2) lacks or gets wrong for
 // the engine's calls. The C definitions here take precedence over the
 // emulation's; they keep the state WebGL cannot hold and draw through the
-// emulation's own emscripten_gl* entry points.
+// emulation's own emscripten_gl* entry points. What they keep starts over
+// with each new context (resetGLState, called by the web layer).
 //
 // Implemented:
 // - GLU: gluNewQuadric, gluDeleteQuadric, gluQuadricNormals,

@@ -16,7 +16,9 @@
 // an unpaced loop waits for the browser's next paint at every presented
 // frame (a timer turn while the page is hidden), so the page stays
 // responsive and no core spins. A key tapped within one frame is held down
-// until the next pump, so that the loop's key check sees it.
+// until the next pump, so that the loop's key check sees it. Every play
+// starts as in a fresh page: a new canvas gets a new context, and the GL
+// supplement's and the emulation's kept state start over with it.
 //
 // Lacks: loading libraries (a demo plays silently, as without a sound
 // library); display modes (the page's fullscreen is the only one); window
