@@ -39,6 +39,8 @@ void playUpTo(Player& player, int32_t last, bool draw)
             player.cursor = static_cast<TimelineEntry*>(player.timeline->first());
         timelineCheck(player, frame);
         runFrame(player, !draw);
+        // Stepped frames are never presented: the page still gets its turns.
+        platform::web::takeTurn();
         if (++frame > settings.totalFrames) {
             player.instances->clear();
             frame = 1;
@@ -52,9 +54,11 @@ void playUpTo(Player& player, int32_t last, bool draw)
 // offset: where the demo data starts in /demo (0 for raw data, 151552 in a
 // packed player). firstFrame: the frame to start at (1 and up). pause: draw
 // firstFrame and stop there. Returns 0 when the demo ended or was stopped,
-// 1 when no window could be opened.
+// 1 when no window could be opened, 2 when the still frame is past the end
+// of a demo that does not loop (the page was told).
 extern "C" EMSCRIPTEN_KEEPALIVE int web_play(int offset, int firstFrame, int pause)
 {
+    platform::web::startPlay();
     const std::string self = platform::executablePath();
     Player player;
     if (!readContainer(player, self.c_str(), uint32_t(offset), pause ? &windowed : nullptr, nullptr) ||
@@ -65,19 +69,35 @@ extern "C" EMSCRIPTEN_KEEPALIVE int web_play(int offset, int firstFrame, int pau
     const PlayerSettings& settings = player.settings;
     const int32_t passLength = std::max<int32_t>(1, settings.totalFrames);
     int32_t first = std::max(1, firstFrame);
-    if (!settings.loop)
-        first = std::min(first, passLength);
+    if (first > passLength && !settings.loop) {
+        // As `demotool render` refuses it, rather than showing another frame.
+        const std::string text = "frame " + std::to_string(first) + " is past the end of the demo (" +
+                                 std::to_string(passLength) + " frames, no loop)";
+        if (pause) {
+            EM_ASM({ Module.page.message('ERROR', UTF8ToString($0)); }, text.c_str());
+            player.shutdown();
+            return 2;
+        }
+        first = passLength;
+    }
+    if (int64_t(first) > 2 * int64_t(passLength)) {
+        // A looping demo shows the same point of its loop, in the second
+        // pass (what a pass leaves in the active list carries over): the
+        // picture a user expects, reached in at most two passes, where
+        // stepping to frame 2,000,000,000 would take hours.
+        first = passLength + (first - 1) % passLength + 1;
+    }
+    const int32_t wrapped = (first - 1) % passLength + 1;
 
     if (pause) {
         playUpTo(player, first, true);
-        tellFrame(first, true);
+        tellFrame(wrapped, true);
         player.shutdown();
         return 0;
     }
     if (first > 1) {
         // The frames before the first are stepped, as a late player catches up.
         playUpTo(player, first - 1, false);
-        const int32_t wrapped = (first - 1) % passLength + 1;
         first = wrapped;
     }
     platform::web::setFramePeriod(settings.frameRate > 0 ? 1000.0 / settings.frameRate : 0);

@@ -2,7 +2,8 @@
 // GL emulation (-sLEGACY_GL_EMULATION on WebGL 2) lacks or gets wrong for
 // the engine's calls. The C definitions here take precedence over the
 // emulation's; they keep the state WebGL cannot hold and draw through the
-// emulation's own emscripten_gl* entry points.
+// emulation's own emscripten_gl* entry points. What they keep starts over
+// with each new context (resetGLState, called by the web layer).
 //
 // Implemented:
 // - GLU: gluNewQuadric, gluDeleteQuadric, gluQuadricNormals,
@@ -58,6 +59,7 @@
 #include "platform/web/gl_immediate.h"
 #include "platform/web/gl_textures.h"
 #include "platform/web/glu_supplement.h"
+#include "platform/web/web_platform.h"
 
 extern "C" {
 void emscripten_glBegin(GLenum mode);
@@ -207,6 +209,17 @@ bool keptParameter(GLenum pname)
 }
 
 }  // namespace
+
+namespace platform {
+namespace web {
+
+void resetGLState()
+{
+    state() = State();
+}
+
+}  // namespace web
+}  // namespace platform
 
 extern "C" {
 

@@ -16,7 +16,9 @@
 // an unpaced loop waits for the browser's next paint at every presented
 // frame (a timer turn while the page is hidden), so the page stays
 // responsive and no core spins. A key tapped within one frame is held down
-// until the next pump, so that the loop's key check sees it.
+// until the next pump, so that the loop's key check sees it. Every play
+// starts as in a fresh page: a new canvas gets a new context, and the GL
+// supplement's and the emulation's kept state start over with it.
 //
 // Lacks: loading libraries (a demo plays silently, as without a sound
 // library); display modes (the page's fullscreen is the only one); window
@@ -63,6 +65,52 @@ EM_JS(void, web_create_canvas, (int width, int height, int fullscreen),
       { Module.page.createCanvas(width, height, !!fullscreen); });
 
 EM_JS(int, web_create_context, (), {
+    // The emulation sets its fixed-function state up once per page, not per
+    // context: back to a desktop GL's defaults, so that a play starts as
+    // in a fresh page.
+    var E = GLEmulation;
+    GLImmediate.currentRenderer = null;
+    GLImmediate.lastRenderer = null;
+    E.fogStart = 0;
+    E.fogEnd = 1;
+    E.fogDensity = 1;
+    E.fogMode = 0x800;
+    E.fogEnabled = false;
+    if (E.fogColor)
+        E.fogColor.fill(0);
+    E.clipPlaneEnabled.fill(false);
+    E.clipPlaneEquation.forEach(function(p) { p.fill(0); });
+    E.lightingEnabled = false;
+    E.lightModelLocalViewer = false;
+    E.lightModelTwoSide = false;
+    E.lightEnabled.fill(false);
+    E.alphaTestEnabled = false;
+    E.alphaTestFunc = 0x207;
+    E.alphaTestRef = 0;
+    E.pointSize = 1;
+    E.vaos = [];
+    E.currentVao = null;
+    E.enabledVertexAttribArrays = {};
+    if (E.lightModelAmbient) {
+        E.lightModelAmbient.set([ 0.2, 0.2, 0.2, 1 ]);
+        E.materialAmbient.set([ 0.2, 0.2, 0.2, 1 ]);
+        E.materialDiffuse.set([ 0.8, 0.8, 0.8, 1 ]);
+        E.materialSpecular.set([ 0, 0, 0, 1 ]);
+        E.materialShininess.set([0]);
+        E.materialEmission.set([ 0, 0, 0, 1 ]);
+        for (var i = 0; i < E.MAX_LIGHTS; ++i) {
+            E.lightAmbient[i].set([ 0, 0, 0, 1 ]);
+            E.lightDiffuse[i].set(i ? [ 0, 0, 0, 1 ] : [ 1, 1, 1, 1 ]);
+            E.lightSpecular[i].set(i ? [ 0, 0, 0, 1 ] : [ 1, 1, 1, 1 ]);
+            E.lightPosition[i].set([ 0, 0, 1, 0 ]);
+        }
+    }
+    // Browser.createContext would hand back the last play's context (bound
+    // to the canvas that play left) while Module.ctx is set: that context is
+    // let go, and the new canvas gets its own.
+    if (GL.currentContext)
+        GL.deleteContext(GL.currentContext.handle);
+    Module.ctx = null;
     // Browser.createContext also starts the GL emulation on the context.
     var ctx = Browser.createContext(Module.canvas, true, true, {
         antialias : false,
@@ -230,6 +278,31 @@ void setPresenting(bool presenting)
     g_presenting = presenting;
 }
 
+void startPlay()
+{
+    // What a play broken off inside (an abort) left behind is dropped, not
+    // freed: its objects may be half made.
+    g_classes.clear();
+    g_windows.clear();
+    g_contexts.clear();
+    g_queue.clear();
+    g_heldEvents.clear();
+    g_downThisPump.clear();
+    g_haveMode = false;
+    g_contextMade = false;
+    g_period = 0;
+    g_presenting = true;
+    g_pumped = g_presented = false;
+}
+
+void takeTurn()
+{
+    if (web_now() - g_lastTurn > kTurnInterval) {
+        emscripten_sleep(0);
+        g_lastTurn = web_now();
+    }
+}
+
 void settle()
 {
     // The first frames a new canvas shows cost the browser most; they are
@@ -330,6 +403,7 @@ GLContext* sys::createContext(DeviceContext* dc)
     Window* window = windowOf(dc);
     if (!window || g_contextMade)
         return nullptr;
+    web::resetGLState();
     if (!web_create_context())
         return nullptr;
     g_contextMade = true;
@@ -367,10 +441,7 @@ void swapBuffers(DeviceContext* dc)
     // period left to sleep in, the page gets it here.
     const double now = web_now();
     if (!g_presenting) {
-        if (now - g_lastTurn > kTurnInterval) {
-            emscripten_sleep(0);
-            g_lastTurn = web_now();
-        }
+        web::takeTurn();
     } else if (g_period <= 0) {
         web_wait_for_paint();
     } else if (g_frameStart + g_period - now < wakeMargin() + kShortestSleep) {

@@ -6,6 +6,8 @@
 namespace platform {
 namespace web {
 
+// Every play starts as in a fresh page, whatever the last one left.
+void startPlay();
 // The frame loop's period in milliseconds (0: no pacing). The layer sleeps
 // through the loop's wait instead of letting it spin, waking just before the
 // period is over.
@@ -13,8 +15,17 @@ void setFramePeriod(double milliseconds);
 // With false, presenting a frame does not wait for the next paint (frames
 // played only to reach a given one); the page still gets a turn now and then.
 void setPresenting(bool presenting);
+// Gives the page a turn if it has had none for 30 ms, for a loop that steps
+// frames without presenting them.
+void takeTurn();
 // Waits for the page to show the new canvas, before a loop starts its clock.
 void settle();
+
+// Forgets what the GL supplement keeps (gl_exports.cpp: current colour,
+// normal, texture coordinate, shade and polygon modes, culling, a pending
+// error, pixel stores, textures), for a new context: every play starts as
+// a fresh player.
+void resetGLState();
 
 }  // namespace web
 }  // namespace platform

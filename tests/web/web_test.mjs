@@ -312,48 +312,62 @@ function chunk(id, payload) {
 }
 
 async function damagedData() {
-    await check('damaged data: same messages in the same order, loading goes on', async () => {
-        // The render state leaves out the perspective hint, which WebGL refuses
-        // until the GL supplement maps it ("INIT GL ERROR" in the page only).
-        const clean = fs.readFileSync(build('damage', scene([{ class: 'box', tag: 'b' }], [under('b')],
-                                                            { frames: 5, renderState: [{ enable: 'depthTest' }] })));
+    // The render state leaves out the perspective hint, which WebGL refuses
+    // until the GL supplement maps it ("INIT GL ERROR" in the page only).
+    const clean = () => fs.readFileSync(build('damage', scene([{ class: 'box', tag: 'b' }], [under('b')],
+                                                              { frames: 5, renderState: [{ enable: 'depthTest' }] })));
+    const damagedBytes = () => {
         // Unknown ids at the top level, in the window and playback settings,
         // and in the render-state script.
         const parts = [];
-        for (const { id, payload } of chunks(clean)) {
+        for (const { id, payload } of chunks(clean())) {
             const unknown = { 2100: 98, 2101: 99, 2103: 97 }[id];
             parts.push(chunk(id, unknown ? Buffer.concat([chunk(unknown, Buffer.alloc(0)), payload]) : payload));
             if (parts.length === 1)
                 parts.push(chunk(7, Buffer.alloc(0)));
         }
         parts.push(chunk(2199, Buffer.alloc(0)));
-        const damaged = path.join(work, 'damaged.dat');
-        fs.writeFileSync(damaged, Buffer.concat(parts));
-        // What the Linux player says without a display.
-        const packed = path.join(work, 'damaged.packed');
-        run(demotool, ['pack', nativePlayer, damaged, '-o', packed, '--as-is'], { mayFail: false });
-        const native = run(packed, [], { env: { ...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy' } });
-        const expected = native.stderr.split('\n').filter(line => /^[A-Z !]+: /.test(line));
-        assert(expected.length >= 4, 'the native player said too little: ' + native.stderr);
-        const { page, log } = await openPage(`${base}/build/web/demoplayer.html?demo=/work/damaged.dat`);
-        try {
-            await waitState(page, ['ready']);
-            await page.click('#start button');
-            assert(await waitState(page, ['ended']) === 'ended', 'the demo did not end');
-            const panel = await page.$$eval('#panel div', lines => lines.map(l => l.firstChild.textContent + ': ' +
-                                                                               l.lastChild.textContent));
-            const consoleLines = log.console.filter(line => line.type === 'error' && /^[A-Z !]+: /.test(line.text))
-                                            .map(line => line.text);
-            assert(JSON.stringify(panel) === JSON.stringify(expected),
-                   `panel ${JSON.stringify(panel)}, native ${JSON.stringify(expected)}`);
-            assert(JSON.stringify(consoleLines) === JSON.stringify(expected),
-                   `console ${JSON.stringify(consoleLines)}, native ${JSON.stringify(expected)}`);
-            const drawn = await page.evaluate(() => demoplayer.stats.drawn);
-            assert(drawn >= 1, 'nothing was drawn after the damage');
-        } finally {
-            await page.close();
-        }
-    });
+        return Buffer.concat(parts);
+    };
+    const rows = [
+        { name: 'unknown ids throughout', bytes: damagedBytes, least: 4 },
+        // Raw data is whatever is not an executable: an unknown first chunk is
+        // the player's to report, not the page's to refuse.
+        { name: 'an unknown first chunk', bytes: () => Buffer.concat([chunk(7, Buffer.alloc(0)), clean()]), least: 1 },
+    ];
+    for (const row of rows) {
+        await check(`damaged data (${row.name}): same messages in the same order, loading goes on`, async () => {
+            const damaged = path.join(work, 'damaged.dat');
+            fs.writeFileSync(damaged, row.bytes());
+            // What the Linux player says without a display; packed by hand,
+            // as demotool packs only what starts as demo data.
+            const packed = path.join(work, 'damaged.packed');
+            const player = Buffer.alloc(DATA_OFFSET);
+            fs.readFileSync(nativePlayer).copy(player);
+            fs.writeFileSync(packed, Buffer.concat([player, fs.readFileSync(damaged)]), { mode: 0o755 });
+            const native = run(packed, [], { env: { ...process.env, SDL_VIDEODRIVER: 'offscreen', SDL_AUDIODRIVER: 'dummy' } });
+            const expected = native.stderr.split('\n').filter(line => /^[A-Z !]+: /.test(line));
+            assert(expected.length >= row.least, 'the native player said too little: ' + native.stderr);
+            const { page, log } = await openPage(`${base}/build/web/demoplayer.html?demo=/work/damaged.dat`);
+            try {
+                await waitState(page, ['ready']);
+                await page.click('#start button');
+                assert(await waitState(page, ['ended']) === 'ended', 'the demo did not end');
+                const panel = await page.$$eval('#panel div', lines => lines.map(l => l.firstChild.textContent + ': ' +
+                                                                                   l.lastChild.textContent));
+                const consoleLines = log.console.filter(line => line.type === 'error' && /^[A-Z !]+: /.test(line.text))
+                                                .map(line => line.text);
+                assert(JSON.stringify(panel) === JSON.stringify(expected),
+                       `panel ${JSON.stringify(panel)}, native ${JSON.stringify(expected)}`);
+                assert(JSON.stringify(consoleLines) === JSON.stringify(expected),
+                       `console ${JSON.stringify(consoleLines)}, native ${JSON.stringify(expected)}`);
+                const drawn = await page.evaluate(() => demoplayer.stats.drawn);
+                assert(drawn >= 1, 'nothing was drawn after the damage');
+            } finally {
+                await page.close();
+            }
+        });
+    }
 }
 
 async function clickToPlay(page) {
@@ -422,6 +436,49 @@ async function framesOnTime() {
     });
 }
 
+async function deepLinks() {
+    // A looping demo goes to the same point of its loop, however far N is,
+    // and the page keeps its turns while the frames before it are stepped.
+    // A still frame past the end of a demo that does not loop is refused, as
+    // `demotool render` refuses it.
+    const looping = timingDesc(20, 30000);
+    looping.playback.loop = true;
+    const loopData = build('looping', looping), hundred = build('hundred', timingDesc(20, 100));
+    const rows = [
+        { name: 'looping, frame 2000000000', data: loopData, hash: 'frame=2000000000', firstFrame: 20000 },
+        { name: 'not looping, a still frame past the end', data: hundred, hash: 'frame=150&pause',
+          message: 'ERROR: frame 150 is past the end of the demo (100 frames, no loop)' },
+    ];
+    for (const row of rows) {
+        await check(`#frame=N: ${row.name}`, async () => {
+            const { page } = await openPage(`${base}/build/web/demoplayer.html?demo=/work/${path.basename(row.data)}#${row.hash}`);
+            try {
+                if (row.message) {
+                    assert(await waitState(page, ['ended', 'paused']) === 'ended', 'a frame past the end was shown');
+                    const panel = await page.$$eval('#panel div', lines => lines.map(l => l.firstChild.textContent + ': ' +
+                                                                                       l.lastChild.textContent));
+                    assert(JSON.stringify(panel) === JSON.stringify([row.message]), 'panel: ' + JSON.stringify(panel));
+                    return;
+                }
+                await clickToPlay(page);
+                await page.waitForFunction(() => document.getElementById('canvas').dataset.frame, null, { timeout: 30000 });
+                await page.keyboard.press('Escape');
+                await waitState(page, ['ended']);
+                const stats = await page.evaluate(() => ({ ...demoplayer.stats, longTasks: window.longTasks }));
+                assert(stats.firstFrame === row.firstFrame, `the first frame drawn was ${stats.firstFrame}`);
+                // From the click to the first frame: loading (one task) and
+                // the frames stepped, in turns.
+                const long = stats.longTasks.filter(([start, length]) => start > stats.clickAt && start < stats.firstFrameAt);
+                console.log(`        ${(stats.firstFrameAt - stats.clickAt).toFixed(0)} ms to the first frame; long tasks ` +
+                            JSON.stringify(long.map(([, length]) => Math.round(length))));
+                assert(long.length <= 1, 'long tasks while stepping: ' + JSON.stringify(long));
+            } finally {
+                await page.close();
+            }
+        });
+    }
+}
+
 async function filesGiven(data) {
     const packedPlayers = [['Linux', nativePlayer], ['Windows', windowsPlayer]];
     for (const [system, player] of packedPlayers) {
@@ -459,6 +516,101 @@ async function filesGiven(data) {
             await page.close();
         }
     });
+    await check('play again: frame 1 as in a fresh page, no error left over', async () => {
+        // The last frame leaves the current colour black and a refused
+        // polygon mode's error pending; the quad of frame 1 has no colour.
+        const desc = scene([quad('q'), { class: 'color', tag: 'blk', color: [0, 0, 0, 1] },
+                            { class: 'polygonMode', tag: 'pm', mode: 0x1234 }],
+                           [under('q')], { frames: 3, renderState: [{ enable: 'depthTest' }] });
+        desc.timeline.push({ frame: 3, commands: [under('blk'), under('pm')] });
+        const again = build('again', desc);
+        const { page } = await openPage(`${base}/build/web/demoplayer.html?demo=/work/${path.basename(again)}`);
+        try {
+            await page.evaluate(() => {
+                window.firstFrames = [];
+                const frame = demoplayer.page.frame;
+                demoplayer.page.frame = (n, drawn) => {
+                    frame(n, drawn);
+                    if (n !== 1 || !drawn) return;
+                    const canvas = document.getElementById('canvas'), copy = document.createElement('canvas');
+                    copy.width = canvas.width;
+                    copy.height = canvas.height;
+                    copy.getContext('2d').drawImage(canvas, 0, 0);
+                    firstFrames.push(Array.from(copy.getContext('2d').getImageData(0, 0, copy.width, copy.height).data).join());
+                };
+            });
+            const panel = () => page.$$eval('#panel div', lines => lines.map(l => l.textContent));
+            await clickToPlay(page);
+            assert(await waitState(page, ['ended']) === 'ended', 'the first play did not end');
+            const firstMessages = await panel();
+            await page.click('#again button');
+            await page.waitForFunction(() => document.getElementById('canvas').dataset.state !== 'ended');
+            assert(await waitState(page, ['ended']) === 'ended', 'playing again did not reach the end');
+            const messages = await panel();
+            assert(JSON.stringify(messages.slice(firstMessages.length)) === JSON.stringify(firstMessages),
+                   `messages of the second play ${JSON.stringify(messages.slice(firstMessages.length))}, ` +
+                   `of the first ${JSON.stringify(firstMessages)}`);
+            const frames = await page.evaluate(() => firstFrames);
+            assert(frames.length === 2, `${frames.length} first frames seen`);
+            const centre = frame => frame.split(',').slice((36 * 96 + 48) * 4, (36 * 96 + 48) * 4 + 3).join();
+            assert(frames[0] === frames[1], `frame 1 of the second play differs from the first (centre ` +
+                                            `${centre(frames[1])}, first ${centre(frames[0])})`);
+        } finally {
+            await page.close();
+        }
+    });
+    await check('files: a file over the bound is refused; after an abort inside, another file plays', async () => {
+        const big = path.join(work, 'big.dat');
+        fs.closeSync(fs.openSync(big, 'w'));
+        fs.truncateSync(big, 256 * 1024 * 1024 + 1);
+        const { page } = await openPage(`${base}/build/web/demoplayer.html`);
+        try {
+            await page.setInputFiles('#file', big);
+            await page.waitForSelector('#panel div', { timeout: 30000 });
+            const text = await page.textContent('#panel');
+            assert(/more than the page takes/.test(text), 'panel: ' + text);
+            fs.rmSync(big);
+            // The player fails inside while opening its window.
+            await page.evaluate(() => {
+                const make = demoplayer.page.createCanvas;
+                demoplayer.page.createCanvas = () => {
+                    demoplayer.page.createCanvas = make;
+                    abort('a failure made by the test');
+                };
+            });
+            await page.setInputFiles('#file', data);
+            await clickToPlay(page);
+            assert(await waitState(page, ['ended']) === 'ended', 'the page did not end the failed play');
+            const failed = await page.textContent('#panel');
+            assert(/the player stopped/.test(failed), 'panel: ' + failed);
+            await page.setInputFiles('#file', []);
+            await page.setInputFiles('#file', data);
+            await clickToPlay(page);
+            assert(await waitState(page, ['ended']) === 'ended', 'the next file did not play to its end');
+            const drawn = await page.evaluate(() => demoplayer.stats.drawn);
+            assert(drawn >= 5, `${drawn} frames drawn after the failure`);
+        } finally {
+            await page.close();
+        }
+    });
+    await check('fullscreen: leaving it while the demo plays ends the demo, as Escape does', async () => {
+        const desc = timingDesc(20, 200);
+        desc.window.fullscreen = true;
+        const full = build('fullscreen-long', desc);
+        const { page } = await openPage(`${base}/build/web/demoplayer.html?demo=/work/${path.basename(full)}`);
+        try {
+            await clickToPlay(page);
+            await page.waitForFunction(() => document.getElementById('canvas').dataset.frame);
+            await page.click('#fullscreen');
+            await page.waitForFunction(() => document.fullscreenElement, null, { timeout: 10000 });
+            await page.evaluate(() => document.exitFullscreen());
+            assert(await waitState(page, ['ended'], 5000) === 'ended', 'leaving fullscreen did not end the demo');
+            const played = await page.evaluate(() => demoplayer.stats.drawn + demoplayer.stats.stepped);
+            assert(played < 150, `${played} frames played`);
+        } finally {
+            await page.close();
+        }
+    });
     await check('one-file page: plays from file:// and inspect reads it; fullscreen offered', async () => {
         // A fullscreen demo: the page offers a button for it.
         const desc = timingDesc(20, 10);
@@ -487,7 +639,7 @@ try {
     base = `http://127.0.0.1:${server.address().port}`;
     const assets = path.join(work, 'assets');
     run(demotool, ['assets', assets]);
-    const only = process.env.WEB_TESTS || 'pixels,damage,timing,files';
+    const only = process.env.WEB_TESTS || 'pixels,damage,timing,links,files';
     // Like the other players, the page's WebAssembly ends before the offset
     // where a packed player's demo data starts.
     await check('size: demoplayer.wasm ends before the demo data offset', () => {
@@ -497,6 +649,7 @@ try {
     if (only.includes('pixels')) await pixelTable(assets);
     if (only.includes('damage')) await damagedData();
     if (only.includes('timing')) await framesOnTime();
+    if (only.includes('links')) await deepLinks();
     if (only.includes('files')) await filesGiven(build('small', timingDesc(20, 10)));
 } catch (error) {
     results.failed++;
