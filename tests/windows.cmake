@@ -33,9 +33,11 @@ target_compile_options(gtest PRIVATE -w)
 file(GLOB WINDOWS_WRITER_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tools/writer/*.cpp ${CMAKE_SOURCE_DIR}/tools/description/*.cpp)
 list(APPEND WINDOWS_WRITER_SOURCES ${CMAKE_SOURCE_DIR}/tools/common/latin1.cpp
+  ${CMAKE_SOURCE_DIR}/tools/common/frame_time.cpp
   ${CMAKE_SOURCE_DIR}/tools/media/texture_image.cpp
   ${CMAKE_SOURCE_DIR}/tools/media/wav.cpp
-  ${CMAKE_SOURCE_DIR}/tools/render/render.cpp)
+  ${CMAKE_SOURCE_DIR}/tools/render/render.cpp
+  ${CMAKE_SOURCE_DIR}/tools/render/unseen_frames.cpp)
 add_library(demowriter_windows STATIC ${WINDOWS_WRITER_SOURCES}
   ${CMAKE_SOURCE_DIR}/tests/windows/model_import_unavailable.cpp
   ${CMAKE_SOURCE_DIR}/tests/windows/audio_convert_unavailable.cpp)
