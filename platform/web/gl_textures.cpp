@@ -6,28 +6,6 @@
 namespace webgl {
 namespace {
 
-int components(GLenum format)
-{
-    switch (format) {
-    case GL_RED:
-    case GL_GREEN:
-    case GL_BLUE:
-    case GL_ALPHA:
-    case GL_LUMINANCE:
-        return 1;
-    case GL_LUMINANCE_ALPHA:
-        return 2;
-    case GL_RGB:
-    case GL_BGR:
-        return 3;
-    case GL_RGBA:
-    case GL_BGRA:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
 // The base format of an internal format GL 1.1 accepts (0 if none).
 GLenum baseFormat(GLint internalFormat)
 {
@@ -203,6 +181,28 @@ void fromRgba(GLenum format, const uint8_t t[4], uint8_t* p)
 
 }  // namespace
 
+int formatComponents(GLenum format)
+{
+    switch (format) {
+    case GL_RED:
+    case GL_GREEN:
+    case GL_BLUE:
+    case GL_ALPHA:
+    case GL_LUMINANCE:
+        return 1;
+    case GL_LUMINANCE_ALPHA:
+        return 2;
+    case GL_RGB:
+    case GL_BGR:
+        return 3;
+    case GL_RGBA:
+    case GL_BGRA:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
 const TextureStore::Texture* TextureStore::find(GLuint name) const
 {
     for (const Texture& t : textures_)
@@ -237,7 +237,7 @@ GLenum TextureStore::upload(GLint level, GLint internalFormat, GLsizei width, GL
                             std::vector<uint8_t>* upload)
 {
     const GLenum base = baseFormat(internalFormat);
-    const int n = components(format);
+    const int n = formatComponents(format);
     if (base == 0)
         return GL_INVALID_VALUE;
     if (n == 0 || type != GL_UNSIGNED_BYTE)
@@ -269,7 +269,7 @@ GLenum TextureStore::upload(GLint level, GLint internalFormat, GLsizei width, GL
         }
     }
     *uploadFormat = base;
-    const int m = components(base);
+    const int m = formatComponents(base);
     upload->resize(size_t(width) * height * m);
     for (size_t i = 0; i < size_t(width) * height; i++) {
         const uint8_t* t = &out.rgba[i * 4];
@@ -326,7 +326,7 @@ bool TextureStore::levelParameter(GLint index, GLenum pname, GLint* value) const
 
 GLenum TextureStore::image(GLint index, GLenum format, GLenum type, void* pixels) const
 {
-    const int n = components(format);
+    const int n = formatComponents(format);
     if (n == 0 || type != GL_UNSIGNED_BYTE)
         return GL_INVALID_ENUM;
     if (index < 0)

@@ -13,6 +13,9 @@
 
 namespace webgl {
 
+// Components per pixel of a client pixel format; 0 for one it does not take.
+int formatComponents(GLenum format);
+
 struct PixelStore {
     GLint alignment = 4, rowLength = 0, skipRows = 0, skipPixels = 0;
 };

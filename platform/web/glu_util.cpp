@@ -1,5 +1,6 @@
 // gluPerspective and gluLookAt, which multiply the current matrix, and the
 // mipmap builder with its image scaling, as GLU documents them.
+#include "platform/web/gl_textures.h"
 #include "platform/web/glu_supplement.h"
 
 #include <GL/glu.h>
@@ -67,32 +68,6 @@ void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GL
 }
 
 namespace {
-
-int componentsOf(GLenum format)
-{
-    switch (format) {
-    case GL_RED:
-    case GL_GREEN:
-    case GL_BLUE:
-    case GL_ALPHA:
-    case GL_LUMINANCE:
-        return 1;
-    case GL_LUMINANCE_ALPHA:
-        return 2;
-    case GL_RGB:
-    case GL_BGR:
-        return 3;
-    case GL_RGBA:
-    case GL_BGRA:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
-struct PixelStore {
-    GLint alignment, rowLength, skipRows, skipPixels;
-};
 
 PixelStore currentStore(bool unpack)
 {
@@ -232,7 +207,7 @@ int nearestPower(int value)
 GLint gluScaleImage(GLenum format, GLsizei widthIn, GLsizei heightIn, GLenum typeIn, const void* dataIn,
                     GLsizei widthOut, GLsizei heightOut, GLenum typeOut, void* dataOut)
 {
-    const int components = componentsOf(format);
+    const int components = formatComponents(format);
     if (components == 0 || typeIn != GL_UNSIGNED_BYTE || typeOut != GL_UNSIGNED_BYTE)
         return GLU_INVALID_ENUM;
     if (widthIn < 0 || heightIn < 0 || widthOut < 0 || heightOut < 0)
@@ -248,7 +223,7 @@ GLint gluScaleImage(GLenum format, GLsizei widthIn, GLsizei heightIn, GLenum typ
 GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei width, GLsizei height, GLenum format, GLenum type,
                         const void* data)
 {
-    const int components = componentsOf(format);
+    const int components = formatComponents(format);
     if (components == 0 || type != GL_UNSIGNED_BYTE)
         return GLU_INVALID_ENUM;
     if (width < 1 || height < 1)
