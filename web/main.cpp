@@ -13,6 +13,9 @@
 #include "player/frame_clock.h"
 #include "player/frame_loop.h"
 #include "player/player.h"
+#include "sound/demosound/exports.h"
+
+void provideSoundLibrary();  // sound_library.cpp
 
 namespace {
 
@@ -28,7 +31,10 @@ void windowed(void*, PlayerSettings& settings)
 }
 
 // Plays frames 1 to `last` without pacing, as the offline renderer does:
-// drawn (for a still picture) or only stepped (to start later on).
+// drawn (for a still picture) or only stepped (to start later on). The
+// page's clock is held meanwhile (the caller's hold), and the music moves on
+// by one frame's time at every frame, so that it is where playing through
+// would have left it.
 void playUpTo(Player& player, int32_t last, bool draw)
 {
     const PlayerSettings& settings = player.settings;
@@ -39,6 +45,9 @@ void playUpTo(Player& player, int32_t last, bool draw)
             player.cursor = static_cast<TimelineEntry*>(player.timeline->first());
         timelineCheck(player, frame);
         runFrame(player, !draw);
+        if (settings.frameRate > 0)
+            demosound::advance(int64_t(played) * 1000000 / settings.frameRate -
+                              int64_t(played - 1) * 1000000 / settings.frameRate);
         // Stepped frames are never presented: the page still gets its turns.
         platform::web::takeTurn();
         if (++frame > settings.totalFrames) {
@@ -59,13 +68,21 @@ void playUpTo(Player& player, int32_t last, bool draw)
 extern "C" EMSCRIPTEN_KEEPALIVE int web_play(int offset, int firstFrame, int pause)
 {
     platform::web::startPlay();
+    provideSoundLibrary();
+    // Held until the frame loop starts: the music, started as the demo
+    // loads or by frames played to reach the first, keeps its place until
+    // the first frame shows (and a still frame never lets it play).
+    platform::web::holdClock(true);
     const std::string self = platform::executablePath();
     Player player;
     if (!readContainer(player, self.c_str(), uint32_t(offset), pause ? &windowed : nullptr, nullptr) ||
         !player.window.context) {
         player.shutdown();
+        platform::web::holdClock(false);
         return 1;
     }
+    // The music the demo loaded is decoded by now, before any frame plays.
+    demosound::finishLoads();
     const PlayerSettings& settings = player.settings;
     const int32_t passLength = std::max<int32_t>(1, settings.totalFrames);
     int32_t first = std::max(1, firstFrame);
@@ -76,6 +93,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int web_play(int offset, int firstFrame, int pau
         if (pause) {
             EM_ASM({ Module.page.message('ERROR', UTF8ToString($0)); }, text.c_str());
             player.shutdown();
+            platform::web::holdClock(false);
             return 2;
         }
         first = passLength;
@@ -93,6 +111,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int web_play(int offset, int firstFrame, int pau
         playUpTo(player, first, true);
         tellFrame(wrapped, true);
         player.shutdown();
+        platform::web::holdClock(false);
         return 0;
     }
     if (first > 1) {
@@ -102,6 +121,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int web_play(int offset, int firstFrame, int pau
     }
     platform::web::setFramePeriod(settings.frameRate > 0 ? 1000.0 / settings.frameRate : 0);
     platform::web::settle();
+    platform::web::holdClock(false);
     {
         FrameClock clock;
         runFrameLoop(player, clock, first, &tellFrame);

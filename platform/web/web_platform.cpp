@@ -20,8 +20,12 @@
 // starts as in a fresh page: a new canvas gets a new context, and the GL
 // supplement's and the emulation's kept state start over with it.
 //
-// Lacks: loading libraries (a demo plays silently, as without a sound
-// library); display modes (the page's fullscreen is the only one); window
+// Libraries: the page cannot load the one a demo carries; a whole library
+// (for Linux or Windows) loads the one built into the page (provideLibrary:
+// the sound library on Web Audio), anything else loads nothing, and the
+// demo plays silently as on the other systems.
+//
+// Lacks: display modes (the page's fullscreen is the only one); window
 // resizing (the canvas keeps the demo's size; CSS scales it).
 //
 // The test hooks, the forced failure of window steps and the message box
@@ -34,6 +38,7 @@
 // takeEvent(), showCursor(show) and hidden().
 #include "platform/web/web_platform.h"
 #include "platform/system.h"
+#include "platform/web/library_image.h"
 
 #include <emscripten.h>
 
@@ -128,7 +133,59 @@ EM_JS(int, web_take_event, (), { return Module.page.takeEvent(); });
 
 EM_JS(void, web_show_cursor, (int show), { Module.page.showCursor(!!show); });
 
-EM_JS(double, web_now, (), { return performance.now(); });
+// The page's clock: performance.now() without the time it was held (frames
+// stepped unseen) or paused (the page's pause key), so that the frame loop
+// and the music both take up where they stopped. Made anew for every play.
+EM_JS(void, web_install_clock, (int fresh), {
+    if (Module.clock && !fresh)
+        return;
+    Module.clock = {
+        held : 0,
+        paused : false,
+        since : 0,
+        lost : 0,
+        frozen : function() { return this.held > 0 || this.paused; },
+        now : function() { return (this.frozen() ? this.since : performance.now()) - this.lost; },
+        stop : function() {
+            if (!this.frozen())
+                this.since = performance.now();
+        },
+        go : function() {
+            if (!this.frozen())
+                this.lost += performance.now() - this.since;
+        },
+        hold : function() {
+            this.stop();
+            ++this.held;
+        },
+        release : function() {
+            if (this.held > 0) {
+                --this.held;
+                this.go();
+            }
+        },
+        pause : function(on) {
+            if (!on === !this.paused)
+                return;
+            if (on)
+                this.stop();
+            this.paused = !!on;
+            if (!on)
+                this.go();
+        }
+    };
+});
+
+EM_JS(double, web_now, (), { return Module.clock.now(); });
+
+EM_JS(int, web_paused, (), { return Module.clock.paused ? 1 : 0; });
+
+EM_JS(void, web_hold_clock, (int hold), {
+    if (hold)
+        Module.clock.hold();
+    else
+        Module.clock.release();
+});
 
 // Resolves at the next paint, or after one timer turn while the page is
 // hidden (hidden pages get no paints).
@@ -280,6 +337,7 @@ void setPresenting(bool presenting)
 
 void startPlay()
 {
+    web_install_clock(1);
     // What a play broken off inside (an abort) left behind is dropped, not
     // freed: its objects may be half made.
     g_classes.clear();
@@ -293,6 +351,12 @@ void startPlay()
     g_period = 0;
     g_presenting = true;
     g_pumped = g_presented = false;
+}
+
+void holdClock(bool hold)
+{
+    web_install_clock(0);
+    web_hold_clock(hold ? 1 : 0);
 }
 
 void takeTurn()
@@ -528,6 +592,9 @@ bool sys::queryPerformanceFrequency(int64_t* frequency)
 
 bool sys::queryPerformanceCounter(int64_t* count)
 {
+    // Paused: the frame loop waits here, its time standing still.
+    while (web_paused())
+        emscripten_sleep(20);
     double now = web_now();
     ++g_pumpNumber;
     if (g_pumped) {
@@ -569,18 +636,57 @@ std::string tempPath()
     return "/tmp/";
 }
 
-// No libraries in a page yet: the demo plays without its sound library.
-void* loadLibrary(const char*)
+// A page cannot run a library's code. What the demo carries is read only to
+// know that it is a whole library (for Linux or Windows, as either system's
+// loader would take it); the library built into the page stands in for it.
+namespace {
+const web::BuiltInLibrary* g_library = nullptr;
+bool g_libraryLoaded = false;
+// Far more than any sound library; a larger file is no library to load.
+constexpr long kLargestLibrary = 64L << 20;
+}  // namespace
+
+void web::provideLibrary(const BuiltInLibrary* library)
 {
-    return nullptr;
+    g_library = library;
 }
-void* getProcAddress(void*, const char*)
+
+void* loadLibrary(const char* path)
 {
-    return nullptr;
+    if (!g_library || g_libraryLoaded || !path)
+        return nullptr;
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return nullptr;
+    std::vector<uint8_t> bytes;
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0 && (size = std::ftell(file)) > 0 && size <= kLargestLibrary &&
+        std::fseek(file, 0, SEEK_SET) == 0) {
+        bytes.resize(size_t(size));
+        if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size())
+            bytes.clear();
+    }
+    std::fclose(file);
+    if (!web::isWholeLibrary(bytes.data(), bytes.size()))
+        return nullptr;
+    g_libraryLoaded = true;
+    return const_cast<web::BuiltInLibrary*>(g_library);
 }
-bool freeLibrary(void*)
+
+void* getProcAddress(void* module, const char* name)
 {
-    return false;
+    if (!module || module != g_library || !g_libraryLoaded || !name)
+        return nullptr;
+    return g_library->entry(name);
+}
+
+bool freeLibrary(void* module)
+{
+    if (!module || module != g_library || !g_libraryLoaded)
+        return false;
+    g_libraryLoaded = false;
+    g_library->unload();
+    return true;
 }
 
 }  // namespace platform

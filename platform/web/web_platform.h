@@ -8,6 +8,19 @@ namespace web {
 
 // Every play starts as in a fresh page, whatever the last one left.
 void startPlay();
+// Holds the page's clock (Module.clock) while frames are played only to
+// reach a later one, so that nothing timed (the music) runs on meanwhile;
+// holds nest.
+void holdClock(bool hold);
+
+// The library a page loads in place of the one a demo carries: each name is
+// looked up by `entry` (null for a name it lacks); `unload` runs when the
+// player frees it.
+struct BuiltInLibrary {
+    void* (*entry)(const char* name);
+    void (*unload)();
+};
+void provideLibrary(const BuiltInLibrary* library);
 // The frame loop's period in milliseconds (0: no pacing). The layer sleeps
 // through the loop's wait instead of letting it spin, waking just before the
 // period is over.

@@ -109,6 +109,31 @@ PlainResult readPlainSamples(const WaveFile& wave, size_t limit, std::vector<int
     return PlainResult::decoded;
 }
 
+std::vector<uint8_t> cutWave(const uint8_t* data, size_t size)
+{
+    WaveFile wave;
+    if (!readWave(data, size, wave) || wave.format > wave.body)
+        return {};
+    // Bytes per frame as the format counts them; compressed formats give
+    // their bits per sample (4 for ADPCM), and their block headers take a
+    // few per cent more.
+    const size_t bits = std::max<size_t>(wave.bits, 1);
+    const size_t frames = maxFrames(wave.rate) + 1;
+    size_t keep = (frames * size_t(wave.channels) * bits + 7) / 8;
+    keep = ((keep + keep / 16) / wave.blockAlign + 2) * wave.blockAlign;
+    if (keep >= wave.bodySize)
+        return {};
+    std::vector<uint8_t> cut(data, data + wave.bodyAt + keep);
+    auto put32 = [&](size_t at, size_t value) {
+        for (int i = 0; i < 4; ++i)
+            cut[at + size_t(i)] = uint8_t(value >> (8 * i));
+    };
+    put32(wave.bodyAt - 4, keep);
+    put32(4, cut.size() - 8);
+    return cut;
+}
+
+
 // ---- MPEG audio
 
 bool readFrameHeader(const uint8_t* p, size_t left, FrameHeader& h)
@@ -202,6 +227,28 @@ void trimGapless(std::vector<int16_t>& samples, const MpegStart& start)
     }
     samples.erase(samples.begin(), samples.begin() + long(std::min(skip, samples.size())));
     samples.resize(keep);
+}
+
+size_t mpegPrefix(const uint8_t* data, size_t size)
+{
+    MpegStart start;
+    if (!findMpegStart(data, size, start))
+        return size;
+    const size_t frames = maxFrames(start.first.rate);
+    size_t counted = 0;
+    for (size_t at = start.at; at < size;) {
+        FrameHeader header;
+        if (!readFrameHeader(data + at, size - at, header)) {
+            ++at;  // damage between frames: the decoder looks for the next one too
+            continue;
+        }
+        at += header.length;
+        counted += size_t(header.samples);
+        // Two frames past the limit: the decoder's delay, and a cut to tell.
+        if (counted > frames + size_t(2 * header.samples))
+            return std::min(at, size);
+    }
+    return size;
 }
 
 }  // namespace demosound

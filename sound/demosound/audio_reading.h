@@ -56,6 +56,13 @@ enum class PlainResult { decoded, compressed, refused };
 // codec, and `refused` for a block size that does not match the format.
 PlainResult readPlainSamples(const WaveFile& wave, size_t limit, std::vector<int16_t>& samples);
 
+// A copy of a WAV file whose data chunk says, and holds, no more than what a
+// sample keeps, with a frame or so to spare (so that the result is still
+// seen as cut), for decoders that read and convert the whole chunk before
+// anything could be dropped. Empty when the file needs no cut or cannot be
+// cut so.
+std::vector<uint8_t> cutWave(const uint8_t* data, size_t size);
+
 // ---- MPEG audio
 
 struct FrameHeader {
@@ -93,5 +100,10 @@ bool findMpegStart(const uint8_t* data, size_t size, MpegStart& start);
 // Trims decoded samples to the length the Info frame recorded: the encoder's
 // delay and the synthesis delay in front, the padding behind.
 void trimGapless(std::vector<int16_t>& samples, const MpegStart& start);
+
+// How many of the first bytes of MPEG audio data hold what a sample keeps
+// and a little more, for decoders that decode all they are given; all of
+// them when there is no more, or when the data is not MPEG audio.
+size_t mpegPrefix(const uint8_t* data, size_t size);
 
 }  // namespace demosound

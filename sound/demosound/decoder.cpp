@@ -10,38 +10,6 @@
 
 namespace demosound {
 
-namespace {
-
-// A copy of a WAV file whose data chunk says, and holds, no more than what a
-// sample keeps, with a frame or so to spare (so that the result is still
-// seen as cut): SDL reads and converts the whole chunk before anything could
-// be dropped. Empty when the file needs no cut or cannot be cut so.
-std::vector<uint8_t> cutWave(const uint8_t* data, size_t size)
-{
-    WaveFile wave;
-    if (!readWave(data, size, wave) || wave.format > wave.body)
-        return {};
-    // Bytes per frame as the format counts them; compressed formats give
-    // their bits per sample (4 for ADPCM), and their block headers take a
-    // few per cent more.
-    const size_t bits = std::max<size_t>(wave.bits, 1);
-    const size_t frames = maxFrames(wave.rate) + 1;
-    size_t keep = (frames * size_t(wave.channels) * bits + 7) / 8;
-    keep = ((keep + keep / 16) / wave.blockAlign + 2) * wave.blockAlign;
-    if (keep >= wave.bodySize)
-        return {};
-    std::vector<uint8_t> cut(data, data + wave.bodyAt + keep);
-    auto put32 = [&](size_t at, size_t value) {
-        for (int i = 0; i < 4; ++i)
-            cut[at + size_t(i)] = uint8_t(value >> (8 * i));
-    };
-    put32(wave.bodyAt - 4, keep);
-    put32(4, cut.size() - 8);
-    return cut;
-}
-
-}  // namespace
-
 bool decodeWave(const uint8_t* data, size_t size, Pcm& out)
 {
     const std::vector<uint8_t> cut = cutWave(data, size);

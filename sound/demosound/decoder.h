@@ -14,6 +14,7 @@ struct Pcm {
     int channels = 0;              // 1 or 2
     int rate = 0;                  // Hz
     bool cut = false;              // the sound went on past what a sample keeps
+    int pending = 0;               // a decoding that ends later (in a page): its number
     uint32_t frames() const { return channels ? uint32_t(samples.size() / size_t(channels)) : 0; }
 };
 

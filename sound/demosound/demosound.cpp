@@ -14,6 +14,9 @@
 #include "sound/demosound/decoder.h"
 #include "sound/demosound/idle_exports.h"
 #include "sound/demosound/output.h"
+#ifdef __EMSCRIPTEN__
+#include "sound/demosound/exports.h"
+#endif
 
 // Windows exports the decorated names through the module definition file
 // made from the player's name table; here the plain ones.
@@ -29,6 +32,9 @@ namespace {
 
 struct Sample {
     Pcm pcm;
+#ifdef __EMSCRIPTEN__
+    std::string path;  // for what is said once its decoding ends (in a page)
+#endif
 };
 
 struct Channel {
@@ -146,6 +152,14 @@ void catchUpSilently(int64_t microseconds)
     }
 }
 
+double firstPlayingPosition()
+{
+    for (const Channel& c : engine.channels)
+        if (c.sample && !c.paused)
+            return c.position;
+    return -1;
+}
+
 void closeEngine()
 {
     if (!engine.initialised)
@@ -157,6 +171,9 @@ void closeEngine()
     engine.audible = false;
     engine.channels.clear();
     engine.samples.clear();
+#ifdef __EMSCRIPTEN__
+    dropDecoding();  // what no sample waits for any more
+#endif
     engine.initialised = false;
 }
 
@@ -201,11 +218,11 @@ DEMOSOUND_EXPORT signed char FSOUND_Init(int mixRate, int maxChannels, unsigned)
     engine.mixRate = mixRate;
     engine.channels.assign(size_t(std::min(maxChannels, kMaxChannels)), Channel());
     engine.initialised = true;
+    engine.silentlyMixed = 0;
     std::string why;
     engine.audible = openOutput(engine.mixRate, why);
     if (!engine.audible) {
         tell("demosound: no audio device (" + why + "); the music plays silently");
-        engine.silentlyMixed = 0;
         startSilentClock();
     }
     return 1;
@@ -216,14 +233,13 @@ DEMOSOUND_EXPORT void FSOUND_Close()
     closeEngine();
 }
 
-DEMOSOUND_EXPORT void* FSOUND_Sample_Load(int, const char* path, unsigned, int offset, int length)
+namespace {
+
+bool readFile(const char* path, int offset, int length, std::vector<uint8_t>& bytes)
 {
-    if (!engine.initialised || !path || offset < 0 || length < 0)
-        return nullptr;
     std::FILE* file = std::fopen(path, "rb");
     if (!file)
-        return nullptr;
-    std::vector<uint8_t> bytes;
+        return false;
     if (std::fseek(file, offset, SEEK_SET) == 0) {
         uint8_t chunk[65536];
         size_t wanted = length > 0 ? size_t(length) : SIZE_MAX;
@@ -235,22 +251,44 @@ DEMOSOUND_EXPORT void* FSOUND_Sample_Load(int, const char* path, unsigned, int o
         }
     }
     std::fclose(file);
-    auto sample = std::make_unique<Sample>();
-    const bool decoded = demosound::decode(bytes.data(), bytes.size(), sample->pcm);
-    bytes = std::vector<uint8_t>();
-    if (!decoded)
-        return nullptr;
-    if (sample->pcm.cut) {
-        const Pcm& pcm = sample->pcm;
-        const unsigned seconds = unsigned(pcm.frames() / unsigned(pcm.rate));
-        char line[64];
-        std::snprintf(line, sizeof line, "%u:%02u", seconds / 60, seconds % 60);
-        tell(std::string("demosound: ") + path + " is longer than a sample may be; it plays its first " + line);
-    }
+    return true;
+}
+
+void tellIfCut(const char* path, const Pcm& pcm)
+{
+    if (!pcm.cut)
+        return;
+    const unsigned seconds = unsigned(pcm.frames() / unsigned(pcm.rate));
+    char line[64];
+    std::snprintf(line, sizeof line, "%u:%02u", seconds / 60, seconds % 60);
+    tell(std::string("demosound: ") + path + " is longer than a sample may be; it plays its first " + line);
+}
+
+Sample* keepSample(const char* path, std::unique_ptr<Sample> sample)
+{
+#ifdef __EMSCRIPTEN__
+    sample->path = path;
+#endif
+    tellIfCut(path, sample->pcm);
     Sample* result = sample.get();
     MixLock hold;
     engine.samples.push_back(std::move(sample));
     return result;
+}
+
+}  // namespace
+
+DEMOSOUND_EXPORT void* FSOUND_Sample_Load(int, const char* path, unsigned, int offset, int length)
+{
+    if (!engine.initialised || !path || offset < 0 || length < 0)
+        return nullptr;
+    std::vector<uint8_t> bytes;
+    if (!readFile(path, offset, length, bytes))
+        return nullptr;
+    auto sample = std::make_unique<Sample>();
+    const bool decoded = demosound::decode(bytes.data(), bytes.size(), sample->pcm);
+    bytes = std::vector<uint8_t>();
+    return decoded ? keepSample(path, std::move(sample)) : nullptr;
 }
 
 DEMOSOUND_EXPORT void FSOUND_Sample_Free(void* handle)
@@ -302,6 +340,8 @@ DEMOSOUND_EXPORT int FSOUND_PlaySoundEx(int index, void* handle, void*, signed c
     c = Channel();
     c.sample = sample;
     c.paused = paused != 0;
+    if (!c.paused)
+        c.position = outputLead();
     c.handle = int(engine.serial << 8) | (index + 1);
     return c.handle;
 }
@@ -330,6 +370,8 @@ DEMOSOUND_EXPORT signed char FSOUND_SetVolume(int handle, int volume)
 DEMOSOUND_EXPORT signed char FSOUND_SetPaused(int handle, signed char paused)
 {
     return withChannel(handle, [&](Channel& c) -> signed char {
+        if (c.paused && !paused)
+            c.position += outputLead();
         c.paused = paused != 0;
         return 1;
     });
@@ -340,7 +382,7 @@ DEMOSOUND_EXPORT signed char FSOUND_SetCurrentPosition(int handle, unsigned posi
 {
     return withChannel(handle, [&](Channel& c) -> signed char {
         uint32_t length = c.sample->pcm.frames();
-        c.position = double(std::min(position, length));
+        c.position = double(std::min(position, length)) + (c.paused ? 0 : outputLead());
         return position < length;
     });
 }
@@ -394,3 +436,63 @@ DEMOSOUND_EXPORT int FMUSIC_GetUserData()
 #define DEMOSOUND_IDLE(name) \
     DEMOSOUND_EXPORT int name() { return 0; }
 DEMOSOUND_IDLE_EXPORTS(DEMOSOUND_IDLE)
+
+#ifdef __EMSCRIPTEN__
+#include <cstring>
+
+void* demosound::findExport(const char* name)
+{
+    struct Export {
+        const char* name;
+        void* address;
+    };
+#define DEMOSOUND_WORKING(name) {#name, reinterpret_cast<void*>(&name)},
+    static const Export kExports[] = {
+        DEMOSOUND_WORKING(FSOUND_SetOutput)
+        DEMOSOUND_WORKING(FSOUND_SetDriver)
+        DEMOSOUND_WORKING(FSOUND_Init)
+        DEMOSOUND_WORKING(FSOUND_Close)
+        DEMOSOUND_WORKING(FSOUND_Sample_Load)
+        DEMOSOUND_WORKING(FSOUND_Sample_Free)
+        DEMOSOUND_WORKING(FSOUND_Sample_GetLength)
+        DEMOSOUND_WORKING(FSOUND_PlaySoundEx)
+        DEMOSOUND_WORKING(FSOUND_PlaySound)
+        DEMOSOUND_WORKING(FSOUND_StopSound)
+        DEMOSOUND_WORKING(FSOUND_SetVolume)
+        DEMOSOUND_WORKING(FSOUND_SetPaused)
+        DEMOSOUND_WORKING(FSOUND_SetCurrentPosition)
+        DEMOSOUND_WORKING(FSOUND_GetCurrentPosition)
+        DEMOSOUND_WORKING(FSOUND_GetVolume)
+        DEMOSOUND_WORKING(FSOUND_GetPaused)
+        DEMOSOUND_WORKING(FSOUND_IsPlaying)
+        DEMOSOUND_WORKING(FSOUND_GetOutputRate)
+        DEMOSOUND_WORKING(FSOUND_GetChannelsPlaying)
+        DEMOSOUND_WORKING(FSOUND_GetMaxChannels)
+        DEMOSOUND_WORKING(FMUSIC_GetUserData)
+    };
+    for (const Export& e : kExports)
+        if (std::strcmp(e.name, name) == 0)
+            return e.address;
+    // Every idle export is the same stub.
+    return reinterpret_cast<void*>(&FSOUND_SetMixer);
+}
+
+void demosound::unload()
+{
+    closeEngine();
+}
+
+void demosound::finishLoads()
+{
+    if (!engine.initialised)
+        return;
+    awaitDecoding();
+    MixLock hold;
+    for (auto& sample : engine.samples) {
+        if (!sample->pcm.pending)
+            continue;
+        takeDecoded(sample->pcm);
+        tellIfCut(sample->path.c_str(), sample->pcm);
+    }
+}
+#endif

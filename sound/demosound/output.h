@@ -1,7 +1,7 @@
 // The two halves of the sound library. The channels, the mixer and the
 // exported names are one code (demosound.cpp); each system supplies the
 // audio output and the silent clock behind this interface (output_sdl.cpp on
-// Linux, output_waveout.cpp on Windows).
+// Linux, output_waveout.cpp on Windows, output_web.cpp in a web page).
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,10 @@ void catchUpSilently(int64_t microseconds);
 // Shared: closes everything; what unloading the library must do at the latest.
 void closeEngine();
 
+// Shared: the position of the first channel that plays, in frames of its
+// sample; -1 when none plays. What a measurement of the output follows.
+double firstPlayingPosition();
+
 // Per system. Opens the device, which calls mix() from its own thread with
 // the lock held; false with the reason when there is no device.
 bool openOutput(int mixRate, std::string& why);
@@ -33,6 +37,11 @@ void stopSilentClock();
 // Holds off whichever of the two is running.
 void lockMixer();
 void unlockMixer();
+// Frames the output has mixed ahead of what is heard now. A channel set
+// going (or moved while it plays) starts that far into its sound, so that
+// what is heard at once is the place it was set to; 0 where the output
+// does not tell.
+double outputLead();
 // One line where the user can see it (stderr), never a box; once a process,
 // even when the library is loaded again in it.
 void tell(const std::string& line);
