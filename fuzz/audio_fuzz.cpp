@@ -1,7 +1,9 @@
 // Arbitrary bytes as an audio file, through what the sound library reads of
 // it itself: the RIFF/WAVE chunk walk and plain samples, the MPEG audio
 // frame search, the Info frame and the trimming it asks for. The system's
-// codecs (ACM on Windows, libmpg123 and SDL here) are not in it.
+// codecs (ACM on Windows, libmpg123 and SDL here) are not in it, nor the
+// browser's; what a page hands the browser (the cut WAV file and the MPEG
+// prefix) is.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -31,5 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Pcm pcm;
         keepStereo(samples, start.first.channels, start.first.rate, pcm);
     }
+    // What a page's decoder is given of the file.
+    const std::vector<uint8_t> cut = cutWave(data, size);
+    if (cut.size() > size || mpegPrefix(data, size) > size)
+        __builtin_trap();
     return 0;
 }

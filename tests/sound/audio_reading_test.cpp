@@ -129,3 +129,29 @@ TEST(AudioReading, AnInfoFrameThatLiesTrimsNoMoreThanTheMusicHas)
         EXPECT_GE(samples.size(), 22050u - 1152) << c.name;
     }
 }
+
+TEST(AudioReading, WhatAPageDecodesOfAnMpegFileEndsJustPastFifteenMinutes)
+{
+    // One frame of 8 kHz music repeated past 15 minutes (7,200,000 frames
+    // of sound, 12,500 of MPEG audio): the browser is given the first ones.
+    const Bytes mp3 = encodeMp3(sine(8000, 1, 0.5, 440, 0.5), 8000, 1, 8);
+    MpegStart start;
+    ASSERT_TRUE(findMpegStart(mp3.data(), mp3.size(), start));
+    FrameHeader frame;
+    ASSERT_TRUE(readFrameHeader(&mp3[start.at], mp3.size() - start.at, frame));
+    ASSERT_EQ(576, frame.samples);
+    const size_t need = maxFrames(8000) / size_t(frame.samples);
+    Bytes endless(mp3.begin(), mp3.begin() + long(start.at));
+    for (size_t i = 0; i < need + 100; ++i)
+        endless.insert(endless.end(), mp3.begin() + long(start.at), mp3.begin() + long(start.at + frame.length));
+    const size_t prefix = mpegPrefix(endless.data(), endless.size());
+    ASSERT_LT(prefix, endless.size());
+    ASSERT_EQ(0u, (prefix - start.at) % frame.length);
+    const size_t frames = (prefix - start.at) / frame.length;
+    EXPECT_GT(frames, need);
+    EXPECT_LE(frames, need + 4);
+
+    EXPECT_EQ(mp3.size(), mpegPrefix(mp3.data(), mp3.size())) << "a short file is given whole";
+    const Bytes noise(5000, 0x5A);
+    EXPECT_EQ(noise.size(), mpegPrefix(noise.data(), noise.size())) << "what is no MPEG audio is given whole";
+}

@@ -631,6 +631,248 @@ async function filesGiven(data) {
     });
 }
 
+
+// ---- Music
+
+const linuxLibrary = path.join(root, 'build/release/libdemosound.so');
+const windowsLibrary = path.join(root, 'build/windows/demosound.dll');
+
+// 16-bit mono WAV at 44.1 kHz: 440 Hz for its first 2 s, 880 Hz after.
+function twoTones(file, seconds = 6) {
+    const rate = 44100, count = rate * seconds, data = Buffer.alloc(count * 2);
+    let phase = 0;
+    for (let i = 0; i < count; ++i) {
+        phase += 2 * Math.PI * (i < 2 * rate ? 440 : 880) / rate;
+        data.writeInt16LE(Math.round(12000 * Math.sin(phase)), i * 2);
+    }
+    const header = Buffer.alloc(44);
+    header.write('RIFF', 0);
+    header.writeUInt32LE(36 + data.length, 4);
+    header.write('WAVEfmt ', 8);
+    header.writeUInt32LE(16, 16);
+    header.writeUInt16LE(1, 20);
+    header.writeUInt16LE(1, 22);
+    header.writeUInt32LE(rate, 24);
+    header.writeUInt32LE(rate * 2, 28);
+    header.writeUInt16LE(2, 32);
+    header.writeUInt16LE(16, 34);
+    header.write('data', 36);
+    header.writeUInt32LE(data.length, 40);
+    fs.writeFileSync(file, Buffer.concat([header, data]));
+}
+
+// The tones placed at `at` (a fast-forward of at - 1 frames moves them to
+// where frame 1 would have them), carried with `library`; `fade` fades
+// Volum from 255 to 0 over frames 10 to 19.
+function musicDemo(name, { at = 1, library = linuxLibrary, fade = false, frames = 70 } = {}) {
+    const tones = path.join(work, 'tones.wav');
+    if (!fs.existsSync(tones)) twoTones(tones);
+    const place = [{ place: 'song', length: 0 }];
+    if (at > 1) place.push({ skip: 'song', frames: at - 1 });
+    const timeline = [{ frame: 1, commands: [{ place: 'cam' }, ...(at === 1 ? place : [])] }];
+    if (fade)
+        timeline.push({ frame: 10, commands: [{ dynamic: 'scalar', parent: 'song', parameter: 'Volum', mode: 'reset',
+                                               initial: 255, value: -25.5, length: 10 }] });
+    if (at > 1) timeline.push({ frame: at, commands: place });
+    return build(name, {
+        window: { title: 'music', width: 64, height: 48, fullscreen: false },
+        playback: { frameRate: 20, catchUp: true, loop: false },
+        totalFrames: frames,
+        resources: [{ class: 'soundLibrary', file: library }, { class: 'music', tag: 'song', file: tones },
+                    { class: 'camera', tag: 'cam', position: [0, 0, 5] }],
+        timeline,
+    });
+}
+
+// Taps what reaches the audio context's output: every 20 ms the page time,
+// the frame last drawn, the loudest frequency and the level.
+function tapAudio() {
+    window.heardLog = [];
+    const connect = AudioNode.prototype.connect;
+    AudioNode.prototype.connect = function(target, ...rest) {
+        if (target instanceof AudioDestinationNode) {
+            const analyser = this.context.createAnalyser(), rate = this.context.sampleRate;
+            analyser.fftSize = 1024;
+            connect.call(this, analyser);
+            const bins = new Float32Array(analyser.frequencyBinCount), wave = new Float32Array(analyser.fftSize);
+            const timer = setInterval(() => {
+                if (this.context.state === 'closed') return clearInterval(timer);
+                analyser.getFloatFrequencyData(bins);
+                analyser.getFloatTimeDomainData(wave);
+                let best = 0, level = 0;
+                for (let i = 1; i < bins.length; ++i) if (bins[i] > bins[best]) best = i;
+                for (const v of wave) level += v * v;
+                const canvas = document.getElementById('canvas');
+                window.heardLog.push({ at: performance.now(), frame: Number(canvas.dataset.frame || 0),
+                                       pitch: best * rate / analyser.fftSize, level: Math.sqrt(level / wave.length) });
+            }, 20);
+        }
+        return connect.call(this, target, ...rest);
+    };
+}
+
+// Plays a page to its end with the tap and the music's place per frame.
+async function listen(url, { start = clickToPlay, init } = {}) {
+    const page = await browser.newPage();
+    const log = [];
+    page.on('console', message => log.push(message.text()));
+    try {
+        await page.addInitScript(tapAudio);
+        if (init) await page.addInitScript(init);
+        await page.goto(url);
+        await page.waitForFunction(() => window.demoplayer, null, { timeout: 30000 });
+        await page.evaluate(() => { demoplayer.stats.trackMusic = true; });
+        await start(page);
+        assert(await waitState(page, ['ended'], 60000) === 'ended', 'the demo did not end');
+        return { ...(await page.evaluate(() => ({ heard: window.heardLog, music: demoplayer.stats.music,
+                                                   panel: document.getElementById('panel').textContent }))),
+                 log };
+    } finally {
+        await page.close();
+    }
+}
+
+// The tones heard while frames from..to show: their pitches (440 or 880),
+// in order, with repeats merged.
+function pitches(heard, from = 1, to = 1e9) {
+    const out = [];
+    for (const h of heard) {
+        if (h.frame < from || h.frame > to || h.level < 0.05) continue;
+        const tone = Math.abs(h.pitch - 440) < 30 ? 440 : Math.abs(h.pitch - 880) < 30 ? 880 : 0;
+        if (tone && out[out.length - 1] !== tone) out.push(tone);
+    }
+    return out;
+}
+
+// The music against the page's clock, in ms: at each frame k drawn from
+// frame `from` on (where the music starts, at (from - 1) / 20 s of itself),
+// the music's place heard less where it started less the time since frame
+// `from` showed. How late the frames themselves are is the frame loop's
+// (the timing tests); this is the music's own keeping of time.
+function drift(music, from) {
+    const start = music.find(([frame]) => frame >= from);
+    const d = music.filter(([frame, , place]) => frame >= from + 2 && place >= 0)
+                   .map(([, clock, place]) => Math.abs(place / 44.1 - (from - 1) * 50 - (clock - start[1])));
+    return { mean: d.reduce((a, b) => a + b, 0) / Math.max(1, d.length), max: Math.max(0, ...d), count: d.length };
+}
+
+async function musicHeard() {
+    const page = file => `${base}/build/web/demoplayer.html?demo=/work/${path.basename(file)}`;
+    const rows = [
+        ['placed at frame 1: 440 Hz, then 880 Hz from frame 41', () => musicDemo('tones'), '', [440, 880], 1],
+        ['placed at frame 41 with a 40-frame fast-forward: 880 Hz from the start',
+         () => musicDemo('late', { at: 41 }), '', [880], 41],
+        ['#frame=41: 880 Hz from the start, in its place', () => musicDemo('tones'), '#frame=41', [880], 41],
+        ['carried for Windows: the same', () => musicDemo('tones-dll', { library: windowsLibrary }), '', [440, 880], 1],
+    ];
+    for (const [name, data, link, expected, from] of rows) {
+        await check('music: ' + name, async () => {
+            const result = await listen(page(data()) + link);
+            const heard = pitches(result.heard);
+            assert(JSON.stringify(heard) === JSON.stringify(expected), `heard ${JSON.stringify(heard)}`);
+            if (expected.length === 2) {
+                const before = pitches(result.heard, 1, 38), after = pitches(result.heard, 44);
+                assert(before.join() === '440' && after.join() === '880',
+                       `440 Hz while frames 1-38 show: ${before}; 880 Hz from frame 44: ${after}`);
+            }
+            const { mean, max, count } = drift(result.music, from);
+            console.log(`        music against the page's clock over ${count} frames: mean ${mean.toFixed(1)} ms, largest ${max.toFixed(1)} ms`);
+            assert(count > 20 && mean < 20, `music against the page's clock: mean ${mean.toFixed(1)} ms over ${count} frames`);
+            assert(!result.panel, 'messages: ' + result.panel);
+        }, name.startsWith('carried for Windows') && !fs.existsSync(windowsLibrary) ? 'scripts/build-windows not run' : '');
+    }
+    await check('music: a Volum fade to 0 silences it', async () => {
+        const result = await listen(page(musicDemo('fade', { fade: true, frames: 40 })));
+        const level = (from, to) => Math.max(0, ...result.heard.filter(h => h.frame >= from && h.frame <= to).map(h => h.level));
+        assert(level(2, 8) > 0.1, `level before the fade ${level(2, 8)}`);
+        assert(level(22, 40) < 0.001, `level after the fade ${level(22, 40)}`);
+    });
+    await check('music: a library chunk of no library, one cut short, or none: silent, no message', async () => {
+        const junk = path.join(work, 'junk.so'), cut = path.join(work, 'cut.so');
+        fs.writeFileSync(junk, Buffer.alloc(4096, 0x41));
+        const whole = fs.readFileSync(linuxLibrary);
+        fs.writeFileSync(cut, whole.subarray(0, whole.length - 100));
+        const plain = musicDemo('plain');
+        const none = path.join(work, 'none.dat');
+        // The same demo without its library chunk (463): the music resource
+        // is then skipped, as the player skips it.
+        const withoutLibrary = ({ id, payload }) =>
+            chunk(id, id !== 2102 ? payload : Buffer.concat(chunks(payload).filter(c => c.id !== 463)
+                                                                             .map(c => chunk(c.id, c.payload))));
+        fs.writeFileSync(none, Buffer.concat(chunks(fs.readFileSync(plain)).map(withoutLibrary)));
+        for (const data of [musicDemo('junk', { library: junk }), musicDemo('cut', { library: cut }), none]) {
+            const result = await listen(page(data));
+            const loud = Math.max(0, ...result.heard.map(h => h.level));
+            assert(loud < 0.001, `${path.basename(data)}: level ${loud}`);
+            assert(!result.panel, `${path.basename(data)}: messages: ${result.panel}`);
+            assert(result.music.length > 50, `${path.basename(data)}: ${result.music.length} frames drawn`);
+        }
+    });
+    await check('music: no sound allowed (no click): the silent clock keeps time, said once', async () => {
+        // The page starts the play itself, before anyone clicked.
+        const result = await listen(page(musicDemo('tones')), {
+            init: () => {
+                const timer = setInterval(() => {
+                    const canvas = document.getElementById('canvas');
+                    if (canvas && canvas.dataset.state === 'ready') {
+                        clearInterval(timer);
+                        window.demoplayer.play();
+                    }
+                }, 20);
+            },
+            start: async () => {},
+        });
+        const lines = result.log.filter(line => line.startsWith('demosound:'));
+        assert(JSON.stringify(lines) === JSON.stringify(
+                   ['demosound: no audio device (the page may not play sound before a click); the music plays silently']),
+               'console: ' + JSON.stringify(lines));
+        assert(Math.max(0, ...result.heard.map(h => h.level)) < 0.001, 'sound was heard');
+        const { mean, count } = drift(result.music, 1);
+        assert(count > 50 && mean < 10, `silent clock against picture: mean ${mean.toFixed(1)} ms over ${count} frames`);
+    });
+    await check('music: Space pauses picture and music together; a still frame plays no music', async () => {
+        const pageUrl = page(musicDemo('tones'));
+        const p = await browser.newPage();
+        try {
+            await p.addInitScript(tapAudio);
+            await p.goto(pageUrl);
+            await clickToPlay(p);
+            await p.waitForFunction(() => Number(document.getElementById('canvas').dataset.frame) >= 20);
+            await p.keyboard.press('Space');
+            assert(await waitState(p, ['paused']) === 'paused', 'Space did not pause');
+            const read = () => p.evaluate(() => [Number(document.getElementById('canvas').dataset.frame),
+                                                 demoplayer.heard()]);
+            await p.waitForTimeout(300);
+            const [frame1, place1] = await read();
+            await p.waitForTimeout(700);
+            const [frame2, place2] = await read();
+            assert(frame1 === frame2 && place1 === place2, `paused: frame ${frame1} -> ${frame2}, music ${place1} -> ${place2}`);
+            const quiet = await p.evaluate(() => Math.max(0, ...window.heardLog.slice(-20).map(h => h.level)));
+            assert(quiet < 0.001, `level while paused ${quiet}`);
+            assert(Math.abs(place1 / 44.1 - (frame1 - 1) * 50) < 60, `paused at frame ${frame1} with the music at ${place1}`);
+            await p.keyboard.press('Space');
+            await p.waitForFunction(f => Number(document.getElementById('canvas').dataset.frame) >= f + 10, frame2);
+            const [frame3, place3] = await read();
+            assert(Math.abs(place3 / 44.1 - (frame3 - 1) * 50) < 60, `resumed: frame ${frame3} with the music at ${place3}`);
+            await p.keyboard.press('Escape');
+            assert(await waitState(p, ['ended']) === 'ended', 'Escape did not end the demo');
+        } finally {
+            await p.close();
+        }
+        const still = await browser.newPage();
+        try {
+            await still.addInitScript(tapAudio);
+            await still.goto(pageUrl + '#frame=30&pause');
+            assert(await waitState(still, ['paused']) === 'paused', 'no still frame');
+            await still.waitForTimeout(500);
+            const loud = await still.evaluate(() => Math.max(0, ...window.heardLog.map(h => h.level)));
+            assert(loud < 0.001, `level around a still frame ${loud}`);
+        } finally {
+            await still.close();
+        }
+    });
+}
+
 // ---- Main
 
 try {
@@ -639,7 +881,7 @@ try {
     base = `http://127.0.0.1:${server.address().port}`;
     const assets = path.join(work, 'assets');
     run(demotool, ['assets', assets]);
-    const only = process.env.WEB_TESTS || 'pixels,damage,timing,links,files';
+    const only = process.env.WEB_TESTS || 'pixels,damage,timing,links,files,music';
     // Like the other players, the page's WebAssembly ends before the offset
     // where a packed player's demo data starts.
     await check('size: demoplayer.wasm ends before the demo data offset', () => {
@@ -651,6 +893,7 @@ try {
     if (only.includes('timing')) await framesOnTime();
     if (only.includes('links')) await deepLinks();
     if (only.includes('files')) await filesGiven(build('small', timingDesc(20, 10)));
+    if (only.includes('music')) await musicHeard();
 } catch (error) {
     results.failed++;
     console.log('  FAIL  setting up: ' + error.stack);
