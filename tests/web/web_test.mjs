@@ -759,15 +759,20 @@ function drift(music, from) {
 async function musicHeard() {
     const page = file => `${base}/build/web/demoplayer.html?demo=/work/${path.basename(file)}`;
     const rows = [
-        ['placed at frame 1: 440 Hz, then 880 Hz from frame 41', () => musicDemo('tones'), '', [440, 880], 1],
+        ['placed at frame 1: 440 Hz, then 880 Hz from frame 41', () => page(musicDemo('tones')), [440, 880], 1],
         ['placed at frame 41 with a 40-frame fast-forward: 880 Hz from the start',
-         () => musicDemo('late', { at: 41 }), '', [880], 41],
-        ['#frame=41: 880 Hz from the start, in its place', () => musicDemo('tones'), '#frame=41', [880], 41],
-        ['carried for Windows: the same', () => musicDemo('tones-dll', { library: windowsLibrary }), '', [440, 880], 1],
+         () => page(musicDemo('late', { at: 41 })), [880], 41],
+        ['#frame=41: 880 Hz from the start, in its place', () => page(musicDemo('tones')) + '#frame=41', [880], 41],
+        ['carried for Windows: the same', () => page(musicDemo('tones-dll', { library: windowsLibrary })), [440, 880], 1],
+        ['one file (demotool pack) from file://: the same', () => {
+            const single = path.join(work, 'tones.html');
+            run(demotool, ['pack', path.join(root, 'build/web/demoplayer.html'), musicDemo('tones'), '-o', single]);
+            return 'file://' + single;
+        }, [440, 880], 1],
     ];
-    for (const [name, data, link, expected, from] of rows) {
+    for (const [name, url, expected, from] of rows) {
         await check('music: ' + name, async () => {
-            const result = await listen(page(data()) + link);
+            const result = await listen(url());
             const heard = pitches(result.heard);
             assert(JSON.stringify(heard) === JSON.stringify(expected), `heard ${JSON.stringify(heard)}`);
             if (expected.length === 2) {
