@@ -88,14 +88,18 @@ async function measure(browser, url, audible, at) {
             await page.addInitScript(() => {
                 const timer = setInterval(() => {
                     const canvas = document.getElementById('canvas');
-                    if (canvas && canvas.dataset.state === 'ready') { clearInterval(timer); window.demoplayer.play(); }
+                    if (canvas && canvas.dataset.state === 'ready') {
+                        clearInterval(timer);
+                        window.demoplayer.stats.trackMusic = true;  // (evaluate would count as a click)
+                        window.demoplayer.play();
+                    }
                 }, 20);
             });
         }
         await page.goto(url);
-        await page.waitForFunction(() => window.demoplayer, null, { timeout: 30000 });
-        await page.evaluate(() => { demoplayer.stats.trackMusic = true; });
         if (audible) {
+            await page.waitForFunction(() => window.demoplayer, null, { timeout: 30000 });
+            await page.evaluate(() => { demoplayer.stats.trackMusic = true; });
             await page.waitForFunction(() => document.getElementById('canvas').dataset.state === 'ready');
             await page.click('#start button');
         }

@@ -712,16 +712,20 @@ function tapAudio() {
 }
 
 // Plays a page to its end with the tap and the music's place per frame.
-async function listen(url, { start = clickToPlay, init } = {}) {
-    const page = await browser.newPage();
+// (evaluate counts as a user's gesture: a play that must start without one
+// sets trackMusic itself.)
+async function listen(url, { start = clickToPlay, init, within = browser, track = true } = {}) {
+    const page = await within.newPage();
     const log = [];
     page.on('console', message => log.push(message.text()));
     try {
         await page.addInitScript(tapAudio);
         if (init) await page.addInitScript(init);
         await page.goto(url);
-        await page.waitForFunction(() => window.demoplayer, null, { timeout: 30000 });
-        await page.evaluate(() => { demoplayer.stats.trackMusic = true; });
+        if (track) {
+            await page.waitForFunction(() => window.demoplayer, null, { timeout: 30000 });
+            await page.evaluate(() => { demoplayer.stats.trackMusic = true; });
+        }
         await start(page);
         assert(await waitState(page, ['ended'], 60000) === 'ended', 'the demo did not end');
         return { ...(await page.evaluate(() => ({ heard: window.heardLog, music: demoplayer.stats.music,
@@ -789,8 +793,10 @@ async function musicHeard() {
     await check('music: a Volum fade to 0 silences it', async () => {
         const result = await listen(page(musicDemo('fade', { fade: true, frames: 40 })));
         const level = (from, to) => Math.max(0, ...result.heard.filter(h => h.frame >= from && h.frame <= to).map(h => h.level));
+        // Frames 19 on are silent; what was mixed ahead of them (a tenth of
+        // a second or so, more on a busy machine) is heard a little after.
         assert(level(2, 8) > 0.1, `level before the fade ${level(2, 8)}`);
-        assert(level(22, 40) < 0.001, `level after the fade ${level(22, 40)}`);
+        assert(level(26, 40) < 0.001, `level after the fade ${level(26, 40)}`);
     });
     await check('music: a library chunk of no library, one cut short, or none: silent, no message', async () => {
         const junk = path.join(work, 'junk.so'), cut = path.join(work, 'cut.so');
@@ -814,19 +820,25 @@ async function musicHeard() {
         }
     });
     await check('music: no sound allowed (no click): the silent clock keeps time, said once', async () => {
-        // The page starts the play itself, before anyone clicked.
+        // The page starts the play itself, before anyone clicked, in a
+        // browser where no page of its address has played sound yet (the
+        // browser lets a site that often did play without a click).
+        const fresh = await chromium.launch({ executablePath: '/usr/bin/chromium', args: launchArgs });
         const result = await listen(page(musicDemo('tones')), {
+            within: fresh,
+            track: false,
             init: () => {
                 const timer = setInterval(() => {
                     const canvas = document.getElementById('canvas');
                     if (canvas && canvas.dataset.state === 'ready') {
                         clearInterval(timer);
+                        window.demoplayer.stats.trackMusic = true;
                         window.demoplayer.play();
                     }
                 }, 20);
             },
             start: async () => {},
-        });
+        }).finally(() => fresh.close());
         const lines = result.log.filter(line => line.startsWith('demosound:'));
         assert(JSON.stringify(lines) === JSON.stringify(
                    ['demosound: no audio device (the page may not play sound before a click); the music plays silently']),
