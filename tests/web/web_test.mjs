@@ -847,6 +847,54 @@ async function musicHeard() {
         const { mean, count } = drift(result.music, 1);
         assert(count > 50 && mean < 10, `silent clock against picture: mean ${mean.toFixed(1)} ms over ${count} frames`);
     });
+    await check('music: played again in the page, and after an abort inside (whose music stops), heard afresh', async () => {
+        const data = musicDemo('tones');
+        const p = await browser.newPage();
+        try {
+            await p.addInitScript(tapAudio);
+            await p.goto(page(data));
+            // Tones heard from the last click on, and the loudest level in a
+            // span of page time.
+            const since = at => p.evaluate(from => window.heardLog.filter(h => h.at >= from), at);
+            const loudest = heard => Math.max(0, ...heard.map(h => h.level));
+            const clicked = () => p.evaluate(() => performance.now());
+            const playAgain = async () => {
+                await p.click('#again button');
+                await p.waitForFunction(() => document.getElementById('canvas').dataset.state !== 'ended');
+            };
+            await clickToPlay(p);
+            assert(await waitState(p, ['ended']) === 'ended', 'the first play did not end');
+            let from = await clicked();
+            await playAgain();
+            assert(await waitState(p, ['ended']) === 'ended', 'playing again did not end');
+            const again = pitches(await since(from));
+            assert(again.join() === '440,880', `played again: heard ${again}`);
+            // The player fails inside at frame 20, the music playing.
+            await p.evaluate(() => {
+                const frame = demoplayer.page.frame;
+                demoplayer.page.frame = (n, drawn) => {
+                    if (n < 20) return frame(n, drawn);
+                    demoplayer.page.frame = frame;
+                    abort('a failure made by the test');
+                };
+            });
+            await playAgain();
+            assert(await waitState(p, ['ended']) === 'ended', 'the page did not end the failed play');
+            assert(/the player stopped/.test(await p.textContent('#panel')), 'no failure said');
+            const failedAt = await clicked();
+            await p.waitForTimeout(1000);
+            const after = loudest((await since(failedAt)).filter(h => h.at > failedAt + 300));
+            assert(after < 0.001, `level after the failed play ended ${after}`);
+            await p.setInputFiles('#file', data);
+            from = await clicked();
+            await clickToPlay(p);
+            assert(await waitState(p, ['ended']) === 'ended', 'the next file did not play to its end');
+            const next = pitches(await since(from));
+            assert(next.join() === '440,880', `after the failure: heard ${next}`);
+        } finally {
+            await p.close();
+        }
+    });
     await check('music: Space pauses picture and music together; a still frame plays no music', async () => {
         const pageUrl = page(musicDemo('tones'));
         const p = await browser.newPage();
