@@ -798,20 +798,32 @@ async function musicHeard() {
         assert(level(2, 8) > 0.1, `level before the fade ${level(2, 8)}`);
         assert(level(26, 40) < 0.001, `level after the fade ${level(26, 40)}`);
     });
-    await check('music: a library chunk of no library, one cut short, or none: silent, no message', async () => {
+    await check('music: a library chunk of no library, one cut short, or none, or music in FLAC: silent, no message', async () => {
         const junk = path.join(work, 'junk.so'), cut = path.join(work, 'cut.so');
         fs.writeFileSync(junk, Buffer.alloc(4096, 0x41));
         const whole = fs.readFileSync(linuxLibrary);
         fs.writeFileSync(cut, whole.subarray(0, whole.length - 100));
-        const plain = musicDemo('plain');
-        const none = path.join(work, 'none.dat');
-        // The same demo without its library chunk (463): the music resource
-        // is then skipped, as the player skips it.
-        const withoutLibrary = ({ id, payload }) =>
-            chunk(id, id !== 2102 ? payload : Buffer.concat(chunks(payload).filter(c => c.id !== 463)
-                                                                             .map(c => chunk(c.id, c.payload))));
-        fs.writeFileSync(none, Buffer.concat(chunks(fs.readFileSync(plain)).map(withoutLibrary)));
-        for (const data of [musicDemo('junk', { library: junk }), musicDemo('cut', { library: cut }), none]) {
+        const plain = fs.readFileSync(musicDemo('plain'));
+        // The same demo with its resources (2102) edited: `edit` gives each
+        // resource chunk's bytes.
+        const edited = (name, edit) => {
+            const file = path.join(work, name + '.dat');
+            fs.writeFileSync(file, Buffer.concat(chunks(plain).map(({ id, payload }) =>
+                chunk(id, id !== 2102 ? payload : Buffer.concat(chunks(payload).map(edit))))));
+            return file;
+        };
+        // Without its library chunk (463): the music resource is then
+        // skipped, as the player skips it.
+        const none = edited('none', c => c.id === 463 ? Buffer.alloc(0) : chunk(c.id, c.payload));
+        // Music in FLAC (which demotool would convert): the browser reads
+        // it, and a few of its bytes may hold hours of sound; the page, like
+        // the other systems, decodes WAV and MPEG audio only.
+        const flacFile = path.join(work, 'tone.flac');
+        run('ffmpeg', ['-v', 'error', '-y', '-f', 'lavfi', '-i', 'sine=frequency=440:duration=3', flacFile]);
+        const flacBytes = fs.readFileSync(flacFile);
+        const flac = edited('flac', c => chunk(c.id, c.id !== 461 ? c.payload : Buffer.concat(
+            chunks(c.payload).map(s => chunk(s.id, s.id === 8 ? flacBytes : s.payload)))));
+        for (const data of [musicDemo('junk', { library: junk }), musicDemo('cut', { library: cut }), none, flac]) {
             const result = await listen(page(data));
             const loud = Math.max(0, ...result.heard.map(h => h.level));
             assert(loud < 0.001, `${path.basename(data)}: level ${loud}`);
