@@ -931,8 +931,22 @@ async function musicHeard() {
             await p.waitForFunction(f => Number(document.getElementById('canvas').dataset.frame) >= f + 10, frame2);
             const [frame3, place3] = await read();
             assert(Math.abs(place3 / 44.1 - (frame3 - 1) * 50) < 60, `resumed: frame ${frame3} with the music at ${place3}`);
-            await p.keyboard.press('Escape');
-            assert(await waitState(p, ['ended']) === 'ended', 'Escape did not end the demo');
+            // Escape, or leaving the page, ends a paused play as a running one.
+            const enders = [['Escape', () => p.keyboard.press('Escape')],
+                            ['leaving the page', () => p.evaluate(() => dispatchEvent(new Event('pagehide')))]];
+            for (const [name, end] of enders) {
+                if (name !== 'Escape') {
+                    await p.click('#again button');
+                    await p.waitForFunction(() => Number(document.getElementById('canvas').dataset.frame) < 20);
+                }
+                await p.waitForFunction(() => Number(document.getElementById('canvas').dataset.frame) >= 5);
+                await p.keyboard.press('Space');
+                assert(await waitState(p, ['paused']) === 'paused', `Space did not pause (before ${name})`);
+                await end();
+                assert(await waitState(p, ['ended'], 5000) === 'ended', `${name} did not end the paused demo`);
+                const drawn = await p.evaluate(() => demoplayer.stats.drawn);
+                assert(drawn < 60, `${name}: ${drawn} frames drawn`);
+            }
         } finally {
             await p.close();
         }
