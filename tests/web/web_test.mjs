@@ -663,8 +663,9 @@ function twoTones(file, seconds = 6) {
 
 // The tones placed at `at` (a fast-forward of at - 1 frames moves them to
 // where frame 1 would have them), carried with `library`; `fade` fades
-// Volum from 255 to 0 over frames 10 to 19.
-function musicDemo(name, { at = 1, library = linuxLibrary, fade = false, frames = 70 } = {}) {
+// Volum from 255 to 0 over frames 10 to 19; at frame `move` a fast-forward
+// of 40 frames moves them on while they play.
+function musicDemo(name, { at = 1, library = linuxLibrary, fade = false, frames = 70, move = 0 } = {}) {
     const tones = path.join(work, 'tones.wav');
     if (!fs.existsSync(tones)) twoTones(tones);
     const place = [{ place: 'song', length: 0 }];
@@ -674,6 +675,7 @@ function musicDemo(name, { at = 1, library = linuxLibrary, fade = false, frames 
         timeline.push({ frame: 10, commands: [{ dynamic: 'scalar', parent: 'song', parameter: 'Volum', mode: 'reset',
                                                initial: 255, value: -25.5, length: 10 }] });
     if (at > 1) timeline.push({ frame: at, commands: place });
+    if (move) timeline.push({ frame: move, commands: [{ skip: 'song', frames: 40 }] });
     return build(name, {
         window: { title: 'music', width: 64, height: 48, fullscreen: false },
         playback: { frameRate: 20, catchUp: true, loop: false },
@@ -749,14 +751,14 @@ function pitches(heard, from = 1, to = 1e9) {
 }
 
 // The music against the page's clock, in ms: at each frame k drawn from
-// frame `from` on (where the music starts, at (from - 1) / 20 s of itself),
-// the music's place heard less where it started less the time since frame
+// frame `from` on (where the music starts, at `startsAt` ms of itself), the
+// music's place heard less where it started less the time since frame
 // `from` showed. How late the frames themselves are is the frame loop's
 // (the timing tests); this is the music's own keeping of time.
-function drift(music, from) {
+function drift(music, from, startsAt = (from - 1) * 50) {
     const start = music.find(([frame]) => frame >= from);
     const d = music.filter(([frame, , place]) => frame >= from + 2 && place >= 0)
-                   .map(([, clock, place]) => Math.abs(place / 44.1 - (from - 1) * 50 - (clock - start[1])));
+                   .map(([, clock, place]) => Math.abs(place / 44.1 - startsAt - (clock - start[1])));
     return { mean: d.reduce((a, b) => a + b, 0) / Math.max(1, d.length), max: Math.max(0, ...d), count: d.length };
 }
 
@@ -767,6 +769,10 @@ async function musicHeard() {
         ['placed at frame 41 with a 40-frame fast-forward: 880 Hz from the start',
          () => page(musicDemo('late', { at: 41 })), [880], 41],
         ['#frame=41: 880 Hz from the start, in its place', () => page(musicDemo('tones')) + '#frame=41', [880], 41],
+        // From frame 21 on it is 2 s in, where 880 Hz starts (its time kept
+        // from frame 24 on: what was mixed ahead of the move is heard first).
+        ['moved on by 40 frames at frame 21 while it plays: 880 Hz from frame 21, in its place',
+         () => page(musicDemo('moved', { move: 21 })), [440, 880], 24, 2150, 21],
         ['carried for Windows: the same', () => page(musicDemo('tones-dll', { library: windowsLibrary })), [440, 880], 1],
         ['one file (demotool pack) from file://: the same', () => {
             const single = path.join(work, 'tones.html');
@@ -774,17 +780,19 @@ async function musicHeard() {
             return 'file://' + single;
         }, [440, 880], 1],
     ];
-    for (const [name, url, expected, from] of rows) {
+    // Each row: what is heard, from which frame the music keeps time (and
+    // where it is then), and the frame at which 880 Hz starts.
+    for (const [name, url, expected, from, startsAt = (from - 1) * 50, higher = 41] of rows) {
         await check('music: ' + name, async () => {
             const result = await listen(url());
             const heard = pitches(result.heard);
             assert(JSON.stringify(heard) === JSON.stringify(expected), `heard ${JSON.stringify(heard)}`);
             if (expected.length === 2) {
-                const before = pitches(result.heard, 1, 38), after = pitches(result.heard, 44);
+                const before = pitches(result.heard, 1, higher - 3), after = pitches(result.heard, higher + 3);
                 assert(before.join() === '440' && after.join() === '880',
-                       `440 Hz while frames 1-38 show: ${before}; 880 Hz from frame 44: ${after}`);
+                       `440 Hz while frames 1-${higher - 3} show: ${before}; 880 Hz from frame ${higher + 3}: ${after}`);
             }
-            const { mean, max, count } = drift(result.music, from);
+            const { mean, max, count } = drift(result.music, from, startsAt);
             console.log(`        music against the page's clock over ${count} frames: mean ${mean.toFixed(1)} ms, largest ${max.toFixed(1)} ms`);
             assert(count > 20 && mean < 20, `music against the page's clock: mean ${mean.toFixed(1)} ms over ${count} frames`);
             assert(!result.panel, 'messages: ' + result.panel);
