@@ -686,6 +686,22 @@ function musicDemo(name, { at = 1, library = linuxLibrary, fade = false, frames 
     });
 }
 
+// The tones demo with its resources (2102) edited: `edit` gives each
+// resource chunk's bytes.
+function editedResources(name, edit) {
+    const file = path.join(work, name + '.dat');
+    fs.writeFileSync(file, Buffer.concat(chunks(fs.readFileSync(musicDemo('plain'))).map(({ id, payload }) =>
+        chunk(id, id !== 2102 ? payload : Buffer.concat(chunks(payload).map(edit))))));
+    return file;
+}
+
+// The tones demo playing `bytes` as they are (demotool would convert what
+// is not MP3 or WAV at 44.1 kHz).
+function withMusic(name, bytes) {
+    return editedResources(name, c => chunk(c.id, c.id !== 461 ? c.payload : Buffer.concat(
+        chunks(c.payload).map(s => chunk(s.id, s.id === 8 ? bytes : s.payload)))));
+}
+
 // Taps what reaches the audio context's output: every 20 ms the page time,
 // the frame last drawn, the loudest frequency and the level.
 function tapAudio() {
@@ -811,26 +827,15 @@ async function musicHeard() {
         fs.writeFileSync(junk, Buffer.alloc(4096, 0x41));
         const whole = fs.readFileSync(linuxLibrary);
         fs.writeFileSync(cut, whole.subarray(0, whole.length - 100));
-        const plain = fs.readFileSync(musicDemo('plain'));
-        // The same demo with its resources (2102) edited: `edit` gives each
-        // resource chunk's bytes.
-        const edited = (name, edit) => {
-            const file = path.join(work, name + '.dat');
-            fs.writeFileSync(file, Buffer.concat(chunks(plain).map(({ id, payload }) =>
-                chunk(id, id !== 2102 ? payload : Buffer.concat(chunks(payload).map(edit))))));
-            return file;
-        };
         // Without its library chunk (463): the music resource is then
         // skipped, as the player skips it.
-        const none = edited('none', c => c.id === 463 ? Buffer.alloc(0) : chunk(c.id, c.payload));
-        // Music in FLAC (which demotool would convert): the browser reads
-        // it, and a few of its bytes may hold hours of sound; the page, like
-        // the other systems, decodes WAV and MPEG audio only.
+        const none = editedResources('none', c => c.id === 463 ? Buffer.alloc(0) : chunk(c.id, c.payload));
+        // Music in FLAC: the browser reads it, and a few of its bytes may
+        // hold hours of sound; the page, like the other systems, decodes WAV
+        // and MPEG audio only.
         const flacFile = path.join(work, 'tone.flac');
         run('ffmpeg', ['-v', 'error', '-y', '-f', 'lavfi', '-i', 'sine=frequency=440:duration=3', flacFile]);
-        const flacBytes = fs.readFileSync(flacFile);
-        const flac = edited('flac', c => chunk(c.id, c.id !== 461 ? c.payload : Buffer.concat(
-            chunks(c.payload).map(s => chunk(s.id, s.id === 8 ? flacBytes : s.payload)))));
+        const flac = withMusic('flac', fs.readFileSync(flacFile));
         for (const data of [musicDemo('junk', { library: junk }), musicDemo('cut', { library: cut }), none, flac]) {
             const result = await listen(page(data));
             const loud = Math.max(0, ...result.heard.map(h => h.level));
@@ -838,6 +843,16 @@ async function musicHeard() {
             assert(!result.panel, `${path.basename(data)}: messages: ${result.panel}`);
             assert(result.music.length > 50, `${path.basename(data)}: ${result.music.length} frames drawn`);
         }
+    });
+    await check('music: longer than a sample keeps: its first 15:00 play, said once', async () => {
+        const long = path.join(work, 'long.mp3');
+        run('ffmpeg', ['-v', 'error', '-y', '-f', 'lavfi', '-i', 'sine=frequency=440:sample_rate=8000:duration=960',
+                       '-ac', '1', '-b:a', '8k', long]);
+        const result = await listen(page(withMusic('long', fs.readFileSync(long))));
+        const lines = result.log.filter(line => line.startsWith('demosound:'));
+        assert(lines.length === 1 && /^demosound: \/tmp\/\S+ is longer than a sample may be; it plays its first 15:00$/.test(lines[0]),
+               'console: ' + JSON.stringify(lines));
+        assert(pitches(result.heard).join() === '440', `heard ${pitches(result.heard)}`);
     });
     await check('music: no sound allowed (no click): the silent clock keeps time, said once', async () => {
         // The page starts the play itself, before anyone clicked, in a
