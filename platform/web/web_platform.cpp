@@ -259,6 +259,8 @@ bool g_presented = false;
 double g_frameStart = 0;
 double g_lastTurn = 0;
 double g_lateness = 0;  // how late sleeps woke lately, decaying
+const web::BuiltInLibrary* g_library = nullptr;
+bool g_libraryLoaded = false;
 
 double wakeMargin()
 {
@@ -341,6 +343,12 @@ void startPlay()
     // What a play broken off inside (an abort) left behind is dropped, not
     // freed: its objects may be half made.
     g_classes.clear();
+    // Except the built-in library, which a broken-off play leaves loaded
+    // with its music going: it is unloaded, and loads afresh.
+    if (g_libraryLoaded) {
+        g_libraryLoaded = false;
+        g_library->unload();
+    }
     g_windows.clear();
     g_contexts.clear();
     g_queue.clear();
@@ -640,8 +648,6 @@ std::string tempPath()
 // know that it is a whole library (for Linux or Windows, as either system's
 // loader would take it); the library built into the page stands in for it.
 namespace {
-const web::BuiltInLibrary* g_library = nullptr;
-bool g_libraryLoaded = false;
 // Far more than any sound library; a larger file is no library to load.
 constexpr long kLargestLibrary = 64L << 20;
 }  // namespace

@@ -233,7 +233,7 @@ size_t mpegPrefix(const uint8_t* data, size_t size)
 {
     MpegStart start;
     if (!findMpegStart(data, size, start))
-        return size;
+        return 0;
     const size_t frames = maxFrames(start.first.rate);
     size_t counted = 0;
     for (size_t at = start.at; at < size;) {

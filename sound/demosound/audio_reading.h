@@ -103,7 +103,8 @@ void trimGapless(std::vector<int16_t>& samples, const MpegStart& start);
 
 // How many of the first bytes of MPEG audio data hold what a sample keeps
 // and a little more, for decoders that decode all they are given; all of
-// them when there is no more, or when the data is not MPEG audio.
+// them when there is no more; none when the data is not MPEG audio (a
+// browser would decode FLAC or Ogg too, whose size bounds nothing).
 size_t mpegPrefix(const uint8_t* data, size_t size);
 
 }  // namespace demosound

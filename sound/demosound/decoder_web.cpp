@@ -1,5 +1,5 @@
 // The sound library's decoder in a web page: the browser's own
-// (decodeAudioData: MP3, WAV and whatever else it reads), at 44,100 frames a
+// (decodeAudioData, given WAV and MPEG audio only), at 44,100 frames a
 // second, the rate the player counts positions in. The browser decodes
 // asynchronously: a load only begins the decoding and the sample stays
 // empty (`pending`) until the page ends every decoding at once, before the
@@ -88,8 +88,8 @@ bool decodeWave(const uint8_t* data, size_t size, Pcm& out)
     return cut.empty() ? beginDecoding(data, size, out) : beginDecoding(cut.data(), cut.size(), out);
 }
 
-// Anything else than RIFF/WAVE comes here: MPEG audio, and whatever else the
-// browser reads (Ogg, FLAC...), which it is given whole.
+// Anything else than RIFF/WAVE comes here; only MPEG audio is decoded, as
+// on the other systems (a few bytes of FLAC may hold hours of sound).
 bool decodeMpeg(const uint8_t* data, size_t size, Pcm& out)
 {
     return beginDecoding(data, mpegPrefix(data, size), out);

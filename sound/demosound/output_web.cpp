@@ -57,11 +57,21 @@ EM_JS(int, web_sound_open, (int rate), {
     } catch (e) {
         return 0;
     }
-    var S = Module.sound = { context: context, node: null, timer: 0 };
+    // close() also serves the page, which stops the music of a play that
+    // failed inside.
+    var S = Module.sound = { context: context, node: null, timer: 0, close: function() {
+        if (Module.sound === S)
+            Module.sound = null;
+        clearTimeout(S.timer);
+        if (S.node) {
+            S.node.onaudioprocess = null;
+            S.node.disconnect();
+        }
+        context.close();
+    } };
     var active = navigator.userActivation ? navigator.userActivation.hasBeenActive : true;
     if (context.state !== "running" && !active) {
-        context.close();
-        Module.sound = null;
+        S.close();
         return 0;
     }
     var node = S.node = context.createScriptProcessor(2048, 0, 2);
@@ -101,16 +111,8 @@ EM_JS(int, web_sound_open, (int rate), {
 });
 
 EM_JS(void, web_sound_close, (), {
-    var S = Module.sound;
-    if (!S)
-        return;
-    Module.sound = null;
-    clearTimeout(S.timer);
-    if (S.node) {
-        S.node.onaudioprocess = null;
-        S.node.disconnect();
-    }
-    S.context.close();
+    if (Module.sound)
+        Module.sound.close();
 });
 
 EM_JS(void, web_sound_tell, (const char* line), { console.warn(UTF8ToString(line)); });

@@ -38,6 +38,26 @@ Bytes dll()
     return b;
 }
 
+// A 32-bit ELF shared object of 256 bytes: one segment, all of them.
+Bytes elf32()
+{
+    Bytes b(256, 0);
+    b[0] = 0x7F;
+    b[1] = 'E';
+    b[2] = 'L';
+    b[3] = 'F';
+    b[4] = 1;           // 32-bit
+    b[5] = 1;           // little-endian
+    put(b, 16, 3, 2);   // a shared object
+    put(b, 28, 52, 4);  // program headers
+    put(b, 42, 32, 2);  // of 32 bytes
+    put(b, 44, 1, 2);   // one
+    put(b, 52, 1, 4);   // loaded
+    put(b, 56, 0, 4);   // from 0
+    put(b, 68, 256, 4);  // 256 bytes
+    return b;
+}
+
 }  // namespace
 
 TEST(WebLibraryImage, AWholeLibraryForLinuxOrWindowsAndNothingElse)
@@ -45,6 +65,9 @@ TEST(WebLibraryImage, AWholeLibraryForLinuxOrWindowsAndNothingElse)
     std::ifstream in(DEMOSOUND_LIBRARY, std::ios::binary);
     const Bytes so(std::istreambuf_iterator<char>(in), {});
     ASSERT_GT(so.size(), 4096u);
+    uint64_t phoff = 0;
+    for (int i = 7; i >= 0; --i)
+        phoff = phoff << 8 | so[32 + size_t(i)];
     const auto cut = [](Bytes b, size_t n) { b.resize(b.size() - n); return b; };
     const auto with = [](Bytes b, size_t at, uint64_t value, int bytes) { put(b, at, value, bytes); return b; };
     const struct {
@@ -59,6 +82,11 @@ TEST(WebLibraryImage, AWholeLibraryForLinuxOrWindowsAndNothingElse)
         {"an executable, not a shared object", with(so, 16, 2, 2), false},
         {"big-endian", with(so, 5, 2, 1), false},
         {"a program header past the end", with(so, 32, so.size(), 8), false},
+        {"no program headers", with(so, 56, 0, 2), false},
+        {"a segment's bytes past the end", with(so, size_t(phoff) + 32, so.size() + 1, 8), false},
+        {"a 32-bit library", elf32(), true},
+        {"a 32-bit library cut short", cut(elf32(), 1), false},
+        {"a 32-bit library's segment past the end", with(elf32(), 56, 1, 4), false},
         {"a DLL", dll(), true},
         {"a DLL cut inside its section", cut(dll(), 1), false},
         {"an executable that is no DLL", with(dll(), 86, 0x0022, 2), false},

@@ -150,8 +150,46 @@ TEST(AudioReading, WhatAPageDecodesOfAnMpegFileEndsJustPastFifteenMinutes)
     const size_t frames = (prefix - start.at) / frame.length;
     EXPECT_GT(frames, need);
     EXPECT_LE(frames, need + 4);
+    // Cut inside the frame that crosses the limit: no more than there is.
+    const size_t inside = start.at + (need + 3) * frame.length - 10;
+    EXPECT_EQ(inside, mpegPrefix(endless.data(), inside));
 
     EXPECT_EQ(mp3.size(), mpegPrefix(mp3.data(), mp3.size())) << "a short file is given whole";
     const Bytes noise(5000, 0x5A);
-    EXPECT_EQ(noise.size(), mpegPrefix(noise.data(), noise.size())) << "what is no MPEG audio is given whole";
+    // Nor anything else (FLAC, Ogg...): no size bounds how long such a file
+    // plays, and the other systems' decoders read MPEG audio only.
+    EXPECT_EQ(0u, mpegPrefix(noise.data(), noise.size())) << "what is no MPEG audio is not given";
+}
+
+TEST(AudioReading, AWaveCutForAPageSaysWhatItHoldsAndStillShowsTheCut)
+{
+    // Browsers decode the whole data chunk, as its header gives it.
+    const struct {
+        const char* name;
+        Bytes file;
+        int rate;
+        bool cut;
+    } cases[] = {
+        {"16 minutes, mono", encodeWav(sine(1000, 1, 16 * 60.0, 100, 0.5), 1000, 1), 1000, true},
+        {"16 minutes, stereo", encodeWav(sine(800, 2, 16 * 60.0, 100, 0.5), 800, 2), 800, true},
+        {"15 minutes", encodeWav(sine(1000, 1, 15 * 60.0, 100, 0.5), 1000, 1), 1000, false},
+    };
+    const auto u32At = [](const Bytes& b, size_t at) {
+        return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+    };
+    for (const auto& c : cases) {
+        const Bytes cut = cutWave(c.file.data(), c.file.size());
+        EXPECT_EQ(c.cut, !cut.empty()) << c.name;
+        if (cut.empty())
+            continue;
+        const size_t data = find(cut, "data");
+        ASSERT_LT(data + 8, cut.size()) << c.name;
+        EXPECT_EQ(cut.size() - 8, u32At(cut, 4)) << c.name;
+        EXPECT_EQ(cut.size() - data - 8, u32At(cut, data + 4)) << c.name;
+        WaveFile wave;
+        ASSERT_TRUE(readWave(cut.data(), cut.size(), wave)) << c.name;
+        const size_t frames = wave.bodySize / wave.blockAlign;
+        EXPECT_GT(frames, maxFrames(c.rate)) << c.name;
+        EXPECT_LE(frames, maxFrames(c.rate) * 11 / 10) << c.name;  // a little more, not the file
+    }
 }

@@ -650,8 +650,9 @@ function twoTones(file, seconds = 6) {
 
 // The tones placed at `at` (a fast-forward of at - 1 frames moves them to
 // where frame 1 would have them), carried with `library`; `fade` fades
-// Volum from 255 to 0 over frames 10 to 19.
-function musicDemo(name, { at = 1, library = linuxLibrary, fade = false, frames = 70 } = {}) {
+// Volum from 255 to 0 over frames 10 to 19; at frame `move` a fast-forward
+// of 40 frames moves them on while they play.
+function musicDemo(name, { at = 1, library = linuxLibrary, fade = false, frames = 70, move = 0 } = {}) {
     const tones = path.join(work, 'tones.wav');
     if (!fs.existsSync(tones)) twoTones(tones);
     const place = [{ place: 'song', length: 0 }];
@@ -661,6 +662,7 @@ function musicDemo(name, { at = 1, library = linuxLibrary, fade = false, frames 
         timeline.push({ frame: 10, commands: [{ dynamic: 'scalar', parent: 'song', parameter: 'Volum', mode: 'reset',
                                                initial: 255, value: -25.5, length: 10 }] });
     if (at > 1) timeline.push({ frame: at, commands: place });
+    if (move) timeline.push({ frame: move, commands: [{ skip: 'song', frames: 40 }] });
     return build(name, {
         window: { title: 'music', width: 64, height: 48, fullscreen: false },
         playback: { frameRate: 20, catchUp: true, loop: false },
@@ -669,6 +671,22 @@ function musicDemo(name, { at = 1, library = linuxLibrary, fade = false, frames 
                     { class: 'camera', tag: 'cam', position: [0, 0, 5] }],
         timeline,
     });
+}
+
+// The tones demo with its resources (2102) edited: `edit` gives each
+// resource chunk's bytes.
+function editedResources(name, edit) {
+    const file = path.join(work, name + '.dat');
+    fs.writeFileSync(file, Buffer.concat(chunks(fs.readFileSync(musicDemo('plain'))).map(({ id, payload }) =>
+        chunk(id, id !== 2102 ? payload : Buffer.concat(chunks(payload).map(edit))))));
+    return file;
+}
+
+// The tones demo playing `bytes` as they are (demotool would convert what
+// is not MP3 or WAV at 44.1 kHz).
+function withMusic(name, bytes) {
+    return editedResources(name, c => chunk(c.id, c.id !== 461 ? c.payload : Buffer.concat(
+        chunks(c.payload).map(s => chunk(s.id, s.id === 8 ? bytes : s.payload)))));
 }
 
 // Taps what reaches the audio context's output: every 20 ms the page time,
@@ -736,14 +754,14 @@ function pitches(heard, from = 1, to = 1e9) {
 }
 
 // The music against the page's clock, in ms: at each frame k drawn from
-// frame `from` on (where the music starts, at (from - 1) / 20 s of itself),
-// the music's place heard less where it started less the time since frame
+// frame `from` on (where the music starts, at `startsAt` ms of itself), the
+// music's place heard less where it started less the time since frame
 // `from` showed. How late the frames themselves are is the frame loop's
 // (the timing tests); this is the music's own keeping of time.
-function drift(music, from) {
+function drift(music, from, startsAt = (from - 1) * 50) {
     const start = music.find(([frame]) => frame >= from);
     const d = music.filter(([frame, , place]) => frame >= from + 2 && place >= 0)
-                   .map(([, clock, place]) => Math.abs(place / 44.1 - (from - 1) * 50 - (clock - start[1])));
+                   .map(([, clock, place]) => Math.abs(place / 44.1 - startsAt - (clock - start[1])));
     return { mean: d.reduce((a, b) => a + b, 0) / Math.max(1, d.length), max: Math.max(0, ...d), count: d.length };
 }
 
@@ -754,6 +772,10 @@ async function musicHeard() {
         ['placed at frame 41 with a 40-frame fast-forward: 880 Hz from the start',
          () => page(musicDemo('late', { at: 41 })), [880], 41],
         ['#frame=41: 880 Hz from the start, in its place', () => page(musicDemo('tones')) + '#frame=41', [880], 41],
+        // From frame 21 on it is 2 s in, where 880 Hz starts (its time kept
+        // from frame 24 on: what was mixed ahead of the move is heard first).
+        ['moved on by 40 frames at frame 21 while it plays: 880 Hz from frame 21, in its place',
+         () => page(musicDemo('moved', { move: 21 })), [440, 880], 24, 2150, 21],
         ['carried for Windows: the same', () => page(musicDemo('tones-dll', { library: windowsLibrary })), [440, 880], 1],
         ['one file (demotool pack) from file://: the same', () => {
             const single = path.join(work, 'tones.html');
@@ -761,17 +783,19 @@ async function musicHeard() {
             return 'file://' + single;
         }, [440, 880], 1],
     ];
-    for (const [name, url, expected, from] of rows) {
+    // Each row: what is heard, from which frame the music keeps time (and
+    // where it is then), and the frame at which 880 Hz starts.
+    for (const [name, url, expected, from, startsAt = (from - 1) * 50, higher = 41] of rows) {
         await check('music: ' + name, async () => {
             const result = await listen(url());
             const heard = pitches(result.heard);
             assert(JSON.stringify(heard) === JSON.stringify(expected), `heard ${JSON.stringify(heard)}`);
             if (expected.length === 2) {
-                const before = pitches(result.heard, 1, 38), after = pitches(result.heard, 44);
+                const before = pitches(result.heard, 1, higher - 3), after = pitches(result.heard, higher + 3);
                 assert(before.join() === '440' && after.join() === '880',
-                       `440 Hz while frames 1-38 show: ${before}; 880 Hz from frame 44: ${after}`);
+                       `440 Hz while frames 1-${higher - 3} show: ${before}; 880 Hz from frame ${higher + 3}: ${after}`);
             }
-            const { mean, max, count } = drift(result.music, from);
+            const { mean, max, count } = drift(result.music, from, startsAt);
             console.log(`        music against the page's clock over ${count} frames: mean ${mean.toFixed(1)} ms, largest ${max.toFixed(1)} ms`);
             assert(count > 20 && mean < 20, `music against the page's clock: mean ${mean.toFixed(1)} ms over ${count} frames`);
             assert(!result.panel, 'messages: ' + result.panel);
@@ -785,26 +809,37 @@ async function musicHeard() {
         assert(level(2, 8) > 0.1, `level before the fade ${level(2, 8)}`);
         assert(level(26, 40) < 0.001, `level after the fade ${level(26, 40)}`);
     });
-    await check('music: a library chunk of no library, one cut short, or none: silent, no message', async () => {
+    await check('music: a library chunk of no library, one cut short, or none, or music in FLAC: silent, no message', async () => {
         const junk = path.join(work, 'junk.so'), cut = path.join(work, 'cut.so');
         fs.writeFileSync(junk, Buffer.alloc(4096, 0x41));
         const whole = fs.readFileSync(linuxLibrary);
         fs.writeFileSync(cut, whole.subarray(0, whole.length - 100));
-        const plain = musicDemo('plain');
-        const none = path.join(work, 'none.dat');
-        // The same demo without its library chunk (463): the music resource
-        // is then skipped, as the player skips it.
-        const withoutLibrary = ({ id, payload }) =>
-            chunk(id, id !== 2102 ? payload : Buffer.concat(chunks(payload).filter(c => c.id !== 463)
-                                                                             .map(c => chunk(c.id, c.payload))));
-        fs.writeFileSync(none, Buffer.concat(chunks(fs.readFileSync(plain)).map(withoutLibrary)));
-        for (const data of [musicDemo('junk', { library: junk }), musicDemo('cut', { library: cut }), none]) {
+        // Without its library chunk (463): the music resource is then
+        // skipped, as the player skips it.
+        const none = editedResources('none', c => c.id === 463 ? Buffer.alloc(0) : chunk(c.id, c.payload));
+        // Music in FLAC: the browser reads it, and a few of its bytes may
+        // hold hours of sound; the page, like the other systems, decodes WAV
+        // and MPEG audio only.
+        const flacFile = path.join(work, 'tone.flac');
+        run('ffmpeg', ['-v', 'error', '-y', '-f', 'lavfi', '-i', 'sine=frequency=440:duration=3', flacFile]);
+        const flac = withMusic('flac', fs.readFileSync(flacFile));
+        for (const data of [musicDemo('junk', { library: junk }), musicDemo('cut', { library: cut }), none, flac]) {
             const result = await listen(page(data));
             const loud = Math.max(0, ...result.heard.map(h => h.level));
             assert(loud < 0.001, `${path.basename(data)}: level ${loud}`);
             assert(!result.panel, `${path.basename(data)}: messages: ${result.panel}`);
             assert(result.music.length > 50, `${path.basename(data)}: ${result.music.length} frames drawn`);
         }
+    });
+    await check('music: longer than a sample keeps: its first 15:00 play, said once', async () => {
+        const long = path.join(work, 'long.mp3');
+        run('ffmpeg', ['-v', 'error', '-y', '-f', 'lavfi', '-i', 'sine=frequency=440:sample_rate=8000:duration=960',
+                       '-ac', '1', '-b:a', '8k', long]);
+        const result = await listen(page(withMusic('long', fs.readFileSync(long))));
+        const lines = result.log.filter(line => line.startsWith('demosound:'));
+        assert(lines.length === 1 && /^demosound: \/tmp\/\S+ is longer than a sample may be; it plays its first 15:00$/.test(lines[0]),
+               'console: ' + JSON.stringify(lines));
+        assert(pitches(result.heard).join() === '440', `heard ${pitches(result.heard)}`);
     });
     await check('music: no sound allowed (no click): the silent clock keeps time, said once', async () => {
         // The page starts the play itself, before anyone clicked, in a
@@ -814,20 +849,26 @@ async function musicHeard() {
         const result = await listen(page(musicDemo('tones')), {
             within: fresh,
             track: false,
+            // Nothing is evaluated in the page until the play ended: that
+            // would count as a click too (waiting for a state polls so).
             init: () => {
+                let started = false;
                 const timer = setInterval(() => {
                     const canvas = document.getElementById('canvas');
-                    if (canvas && canvas.dataset.state === 'ready') {
-                        clearInterval(timer);
+                    if (!started && canvas && canvas.dataset.state === 'ready') {
+                        started = true;
                         window.demoplayer.stats.trackMusic = true;
                         window.demoplayer.play();
+                    } else if (started && canvas.dataset.state === 'ended') {
+                        clearInterval(timer);
+                        console.log('the play without a click ended');
                     }
                 }, 20);
             },
             // Nothing may look into the page before the library has chosen:
             // the browser counts a script's look as a user's gesture.
-            start: page => page.waitForEvent('console', { predicate: m => m.text().startsWith('demosound:'),
-                                                          timeout: 30000 }),
+            start: page => page.waitForEvent('console', { predicate: m => m.text() === 'the play without a click ended',
+                                                         timeout: 60000 }),
         }).finally(() => fresh.close());
         const lines = result.log.filter(line => line.startsWith('demosound:'));
         assert(JSON.stringify(lines) === JSON.stringify(
@@ -836,6 +877,54 @@ async function musicHeard() {
         assert(Math.max(0, ...result.heard.map(h => h.level)) < 0.001, 'sound was heard');
         const { mean, count } = drift(result.music, 1);
         assert(count > 50 && mean < 10, `silent clock against picture: mean ${mean.toFixed(1)} ms over ${count} frames`);
+    });
+    await check('music: played again in the page, and after an abort inside (whose music stops), heard afresh', async () => {
+        const data = musicDemo('tones');
+        const p = await browser.newPage();
+        try {
+            await p.addInitScript(tapAudio);
+            await p.goto(page(data));
+            // Tones heard from the last click on, and the loudest level in a
+            // span of page time.
+            const since = at => p.evaluate(from => window.heardLog.filter(h => h.at >= from), at);
+            const loudest = heard => Math.max(0, ...heard.map(h => h.level));
+            const clicked = () => p.evaluate(() => performance.now());
+            const playAgain = async () => {
+                await p.click('#again button');
+                await p.waitForFunction(() => document.getElementById('canvas').dataset.state !== 'ended');
+            };
+            await clickToPlay(p);
+            assert(await waitState(p, ['ended']) === 'ended', 'the first play did not end');
+            let from = await clicked();
+            await playAgain();
+            assert(await waitState(p, ['ended']) === 'ended', 'playing again did not end');
+            const again = pitches(await since(from));
+            assert(again.join() === '440,880', `played again: heard ${again}`);
+            // The player fails inside at frame 20, the music playing.
+            await p.evaluate(() => {
+                const frame = demoplayer.page.frame;
+                demoplayer.page.frame = (n, drawn) => {
+                    if (n < 20) return frame(n, drawn);
+                    demoplayer.page.frame = frame;
+                    abort('a failure made by the test');
+                };
+            });
+            await playAgain();
+            assert(await waitState(p, ['ended']) === 'ended', 'the page did not end the failed play');
+            assert(/the player stopped/.test(await p.textContent('#panel')), 'no failure said');
+            const failedAt = await clicked();
+            await p.waitForTimeout(1000);
+            const after = loudest((await since(failedAt)).filter(h => h.at > failedAt + 300));
+            assert(after < 0.001, `level after the failed play ended ${after}`);
+            await p.setInputFiles('#file', data);
+            from = await clicked();
+            await clickToPlay(p);
+            assert(await waitState(p, ['ended']) === 'ended', 'the next file did not play to its end');
+            const next = pitches(await since(from));
+            assert(next.join() === '440,880', `after the failure: heard ${next}`);
+        } finally {
+            await p.close();
+        }
     });
     await check('music: Space pauses picture and music together; a still frame plays no music', async () => {
         const pageUrl = page(musicDemo('tones'));
@@ -861,8 +950,22 @@ async function musicHeard() {
             await p.waitForFunction(f => Number(document.getElementById('canvas').dataset.frame) >= f + 10, frame2);
             const [frame3, place3] = await read();
             assert(Math.abs(place3 / 44.1 - (frame3 - 1) * 50) < 60, `resumed: frame ${frame3} with the music at ${place3}`);
-            await p.keyboard.press('Escape');
-            assert(await waitState(p, ['ended']) === 'ended', 'Escape did not end the demo');
+            // Escape, or leaving the page, ends a paused play as a running one.
+            const enders = [['Escape', () => p.keyboard.press('Escape')],
+                            ['leaving the page', () => p.evaluate(() => dispatchEvent(new Event('pagehide')))]];
+            for (const [name, end] of enders) {
+                if (name !== 'Escape') {
+                    await p.click('#again button');
+                    await p.waitForFunction(() => Number(document.getElementById('canvas').dataset.frame) < 20);
+                }
+                await p.waitForFunction(() => Number(document.getElementById('canvas').dataset.frame) >= 5);
+                await p.keyboard.press('Space');
+                assert(await waitState(p, ['paused']) === 'paused', `Space did not pause (before ${name})`);
+                await end();
+                assert(await waitState(p, ['ended'], 5000) === 'ended', `${name} did not end the paused demo`);
+                const drawn = await p.evaluate(() => demoplayer.stats.drawn);
+                assert(drawn < 60, `${name}: ${drawn} frames drawn`);
+            }
         } finally {
             await p.close();
         }
