@@ -200,7 +200,7 @@ TEST(Studio, RebuildsAnEditAndKeepsTheLastGoodData)
         usleep(20000);  // a modification time of its own
         folder.writeDescription(row.texture);
         ASSERT_TRUE(rebuild()) << row.texture;
-        EXPECT_EQ(studio.version(), before + 1);
+        EXPECT_GT(studio.version(), before);
         const std::string status = get("/status");
         const std::string data = get("/data");
         if (row.error.empty()) {

@@ -115,37 +115,45 @@ StudioBuild buildForStudio(const StudioOptions& options)
     compile.tempo = &build.bpm;
     compile.note = [&](const std::string& line) { build.warnings.push_back(description::noteLine(path, line)); };
     std::string error;
-    if (!description::compileDescription(text, compile, build.data, &error)) {
+    if (!description::compileDescription(text, compile, build.data, &error))
         build.error = path + ":" + error;
-        return build;
-    }
+    return build;
+}
+
+StudioChart chartForStudio(const StudioOptions& options, const writer::Bytes& data)
+{
+    StudioChart chart;
+    const std::string& path = options.description;
     // The chart plays the data through the player, which reads it from a file.
-    common::TemporaryFile data("demotool-studio-");
-    render::ChartOptions chart;
-    chart.thumbnails = 0;
+    common::TemporaryFile file("demotool-studio-");
+    render::ChartOptions layout;
+    layout.thumbnails = 0;
     const size_t slash = path.rfind('/');
-    chart.title = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (!data.write(build.data, &error) || !render::chartTimeline(data.path(), chart, build.chart, &error)) {
-        build.error = "demotool studio: " + path + ": " + error;
-        return build;
+    layout.title = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string error;
+    if (!file.write(data, &error) || !render::chartTimeline(file.path(), layout, chart.svg, &error)) {
+        chart.error = "demotool studio: " + path + ": " + error;
+        return chart;
     }
     // The chart's root carries what the page needs of the walk.
     auto attribute = [&](const std::string& name) {
-        const size_t at = build.chart.find(" " + name + "=\"");
-        return at == std::string::npos ? 0 : std::atoi(build.chart.c_str() + at + name.size() + 3);
+        const size_t at = chart.svg.find(" " + name + "=\"");
+        return at == std::string::npos ? 0 : std::atoi(chart.svg.c_str() + at + name.size() + 3);
     };
-    build.frames = attribute("data-frames");
-    build.frameRate = attribute("data-frame-rate");
-    build.loop = build.chart.find(", loops") != std::string::npos;
-    return build;
+    chart.frames = attribute("data-frames");
+    chart.frameRate = attribute("data-frame-rate");
+    chart.loop = chart.svg.find(", loops") != std::string::npos;
+    return chart;
 }
 
 struct Studio::State {
     std::mutex mutex;
     std::condition_variable changed;
     uint64_t version = 0;
-    uint64_t dataVersion = 0;  // the build whose data is served
+    uint64_t dataVersion = 0;   // the change that brought the data served
+    uint64_t chartVersion = 0;  // and the chart
     std::shared_ptr<const StudioBuild> good;  // the last good build
+    std::shared_ptr<const StudioChart> chart;  // its chart
     std::string error;
     std::vector<std::string> warnings;
     std::vector<std::string> watched;  // those of the last good build (or the description alone)
@@ -182,6 +190,40 @@ void Studio::publish(StudioBuild build)
     state_->changed.notify_all();
 }
 
+void Studio::publish(StudioChart chart)
+{
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    ++state_->version;
+    if (!chart.error.empty()) {
+        state_->error = chart.error;
+    } else {
+        state_->chartVersion = state_->version;
+        state_->chart = std::make_shared<const StudioChart>(std::move(chart));
+    }
+    state_->changed.notify_all();
+}
+
+void Studio::rebuild()
+{
+    StudioBuild build = buildForStudio(options_);
+    for (const std::string& line : build.warnings)
+        std::cerr << line << "\n";
+    if (!build.error.empty()) {
+        std::cerr << build.error << "\n";
+        publish(std::move(build));
+        return;
+    }
+    // The page takes the data at once; the chart, a pass through every
+    // frame, follows.
+    const auto data = std::make_shared<const writer::Bytes>(build.data);
+    publish(std::move(build));
+    std::cerr << "built " << options_.description << "\n";
+    StudioChart chart = chartForStudio(options_, *data);
+    if (!chart.error.empty())
+        std::cerr << chart.error << "\n";
+    publish(std::move(chart));
+}
+
 bool Studio::open(std::string* error)
 {
     writer::Bytes page;
@@ -201,12 +243,7 @@ bool Studio::open(std::string* error)
     }
     page_.replace(mark, kEmbedMark.size(), "<script src=\"studio.js\" defer></script>");
     script_ = studioScript();
-    StudioBuild build = buildForStudio(options_);
-    if (!build.error.empty())
-        std::cerr << build.error << "\n";
-    for (const std::string& line : build.warnings)
-        std::cerr << line << "\n";
-    publish(std::move(build));
+    rebuild();
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->reload = std::make_unique<render::ReloadDecision>(render::stampsOf(state_->watched));
     return true;
@@ -221,14 +258,7 @@ bool Studio::poll()
     }
     if (!state_->reload->poll(render::stampsOf(watched)))
         return false;
-    StudioBuild build = buildForStudio(options_);
-    if (!build.error.empty())
-        std::cerr << build.error << "\n";
-    else
-        std::cerr << "rebuilt " << options_.description << "\n";
-    for (const std::string& line : build.warnings)
-        std::cerr << line << "\n";
-    publish(std::move(build));
+    rebuild();
     std::lock_guard<std::mutex> lock(state_->mutex);
     // A failed build keeps the files of the last good one watched.
     state_->reload->rebuilt(render::stampsOf(state_->watched));
@@ -272,21 +302,28 @@ void Studio::route()
         response.set_content(reinterpret_cast<const char*>(playerWasm_.data()), playerWasm_.size(),
                              "application/wasm");
     });
-    auto good = [this](httplib::Response& response) {
-        std::lock_guard<std::mutex> lock(state_->mutex);
-        response.set_header("X-Demo-Version", std::to_string(state_->dataVersion));
-        return state_->good;
-    };
-    server.Get("/data", [good](const httplib::Request&, httplib::Response& response) {
-        if (auto build = good(response))
+    server.Get("/data", [this](const httplib::Request&, httplib::Response& response) {
+        std::shared_ptr<const StudioBuild> build;
+        {
+            std::lock_guard<std::mutex> lock(state_->mutex);
+            build = state_->good;
+            response.set_header("X-Demo-Version", std::to_string(state_->dataVersion));
+        }
+        if (build)
             response.set_content(reinterpret_cast<const char*>(build->data.data()), build->data.size(),
                                  "application/octet-stream");
         else
             response.status = 404;
     });
-    server.Get("/chart.svg", [good](const httplib::Request&, httplib::Response& response) {
-        if (auto build = good(response))
-            response.set_content(build->chart, "image/svg+xml");
+    server.Get("/chart.svg", [this](const httplib::Request&, httplib::Response& response) {
+        std::shared_ptr<const StudioChart> chart;
+        {
+            std::lock_guard<std::mutex> lock(state_->mutex);
+            chart = state_->chart;
+            response.set_header("X-Chart-Version", std::to_string(state_->chartVersion));
+        }
+        if (chart)
+            response.set_content(chart->svg, "image/svg+xml");
         else
             response.status = 404;
     });
@@ -298,7 +335,8 @@ void Studio::route()
             state_->changed.wait_for(lock, std::chrono::seconds(kLongPollSeconds),
                                      [&] { return state_->version != after || stopping_; });
         std::string json = "{\"version\":" + std::to_string(state_->version) +
-                           ",\"data\":" + std::to_string(state_->dataVersion) + ",\"error\":" +
+                           ",\"data\":" + std::to_string(state_->dataVersion) +
+                           ",\"chart\":" + std::to_string(state_->chartVersion) + ",\"error\":" +
                            jsonString(state_->error) + ",\"warnings\":[";
         for (size_t i = 0; i < state_->warnings.size(); ++i)
             json += (i ? "," : "") + jsonString(state_->warnings[i]);
@@ -306,10 +344,11 @@ void Studio::route()
         if (const auto& build = state_->good) {
             char bpm[32];
             std::snprintf(bpm, sizeof bpm, "%.17g", build->bpm);
-            json += ",\"frames\":" + std::to_string(build->frames) + ",\"frameRate\":" +
-                    std::to_string(build->frameRate) + ",\"loop\":" + (build->loop ? "true" : "false") +
-                    ",\"bpm\":" + bpm;
+            json += std::string(",\"bpm\":") + bpm;
         }
+        if (const auto& chart = state_->chart)
+            json += ",\"frames\":" + std::to_string(chart->frames) + ",\"frameRate\":" +
+                    std::to_string(chart->frameRate) + ",\"loop\":" + (chart->loop ? "true" : "false");
         response.set_content(json + "}", "application/json");
     });
     server.Get(R"(/files/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
@@ -390,8 +429,8 @@ int runStudio(const StudioOptions& options)
     const std::string shown = options.host.find(':') != std::string::npos ? "[" + options.host + "]" : options.host;
     std::cout << "http://" << shown << ":" << port << "/" << std::endl;
     std::cerr << "serving " << options.description << "; Ctrl+C ends\n";
-    // Five checks a second, as `play --watch` makes.
-    const timespec interval{0, 200 * 1000 * 1000};
+    // Ten checks a second: a save is taken once it has stood for one.
+    const timespec interval{0, 100 * 1000 * 1000};
     for (;;) {
         const int taken = sigtimedwait(&signals, nullptr, &interval);
         if (taken == SIGINT || taken == SIGTERM)

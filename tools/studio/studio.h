@@ -31,22 +31,26 @@ struct StudioOptions {
     std::string soundLibrary;  // what a "soundLibrary" without "file" carries
 };
 
-// One build of the description: the data and its chart, or the error.
+// One build of the description: the data, or the error; then its chart.
 struct StudioBuild {
     std::string error;  // "" when it built, else the line `demotool build` prints
     std::vector<std::string> warnings;
     writer::Bytes data;
-    std::string chart;  // the timeline chart (SVG)
     std::vector<std::string> watched;  // the description and the files it names
+    double bpm = 0;
+};
+struct StudioChart {
+    std::string error;
+    std::string svg;  // the timeline chart
     int32_t frames = 0;
     int frameRate = 0;
     bool loop = false;
-    double bpm = 0;
 };
 
-// Builds the description as `demotool build` does, then charts it as
-// `demotool timeline` does (without thumbnails).
+// Builds the description as `demotool build` does.
 StudioBuild buildForStudio(const StudioOptions& options);
+// Charts built data as `demotool timeline` does (without thumbnails).
+StudioChart chartForStudio(const StudioOptions& options, const writer::Bytes& data);
 
 // Whether a request's Host header names this server: its own address, or
 // 127.0.0.1 or localhost, with its port. Anything else may be a page of
@@ -73,19 +77,22 @@ public:
     // Binds and starts answering on a thread of its own; the port, or 0
     // with the reason in *error.
     int start(std::string* error);
-    // Checks the watched files once and rebuilds when a change has settled;
-    // true when it rebuilt.
+    // Checks the watched files once and rebuilds when a change has settled:
+    // the new data is served at once, its chart once it is drawn. True when
+    // it rebuilt.
     bool poll();
     // Stops answering (waiting requests are let go) and closes the socket.
     void stop();
 
-    // The number of the build the page is told of, counting good builds and
-    // failed ones.
+    // The number of the last change the page is told of: data, chart or error.
     uint64_t version() const;
 
 private:
     struct State;
+    // Each counts as a build the page is told of.
     void publish(StudioBuild build);
+    void publish(StudioChart chart);
+    void rebuild();
     void route();
 
     StudioOptions options_;

@@ -16,7 +16,7 @@ const char kScript[] = R"studio("use strict";
   var $ = function(id) { return document.getElementById(id); };
   var player = window.demoplayer;
   var SVG = 'http://www.w3.org/2000/svg';
-  var info = { frames: 1, frameRate: 0, bpm: 0, loop: false };
+  var info = { frames: 1, frameRate: 0, bpm: 0, loop: false };  // of the last chart
   var version = -1, dataVersion = 0;
   var paused = true;
   var shown = 1;          // the frame on screen, or the one a jump is heading for
@@ -216,21 +216,29 @@ const char kScript[] = R"studio("use strict";
     });
   }
 
+  var chartVersion = 0;
   function take(status) {
     $('studio-error').textContent = status.error;
     $('studio-warnings').textContent = status.warnings.join('\n');
-    if (!status.data || status.data === dataVersion) return Promise.resolve();
-    return Promise.all([fetchOk('/data', 'arrayBuffer'), fetchOk('/chart.svg', 'text')]).then(function(got) {
+    info.bpm = status.bpm || 0;
+    var chartTaken = status.chart === chartVersion ? Promise.resolve() :
+      fetchOk('/chart.svg', 'text').then(function(svg) {
+        chartVersion = status.chart;
+        info.frames = Math.max(1, status.frames);
+        info.frameRate = status.frameRate;
+        info.loop = status.loop;
+        if (loop) {
+          loop.last = Math.min(loop.last, info.frames);
+          if (loop.first > loop.last) loop = null;
+        }
+        showChart(svg);
+      });
+    // The chart of new data comes after it: the data is taken at once.
+    if (!status.data || status.data === dataVersion) return chartTaken;
+    return Promise.all([chartTaken, fetchOk('/data', 'arrayBuffer')]).then(function(got) {
       dataVersion = status.data;
-      info = { frames: Math.max(1, status.frames), frameRate: status.frameRate, bpm: status.bpm,
-               loop: status.loop };
-      if (loop) {
-        loop.last = Math.min(loop.last, info.frames);
-        if (loop.first > loop.last) loop = null;
-      }
-      showChart(got[1]);
       // Where it was: the frame on screen (paused), or the one playing.
-      go(shown, new Uint8Array(got[0]));
+      go(shown, new Uint8Array(got[1]));
     });
   }
 
@@ -247,7 +255,7 @@ const char kScript[] = R"studio("use strict";
   watch();
   window.studio = { go: go, pause: pause, resume: resume,
                     state: function() { return { shown: shown, paused: paused, loop: loop, version: version,
-                                                 dataVersion: dataVersion }; } };
+                                                 dataVersion: dataVersion, chartVersion: chartVersion }; } };
 })();
 )studio";
 
