@@ -1,6 +1,7 @@
 #include "tools/studio/studio.h"
 
 #include <httplib.h>
+#include <malloc.h>
 #include <signal.h>
 
 #include <cstdio>
@@ -158,6 +159,8 @@ struct Studio::State {
     std::vector<std::string> warnings;
     std::vector<std::string> watched;  // those of the last good build (or the description alone)
     std::unique_ptr<render::ReloadDecision> reload;
+    std::shared_ptr<const writer::Bytes> toChart;  // data waiting for the charter
+    std::condition_variable chartWanted;
 };
 
 Studio::Studio(StudioOptions options) : options_(std::move(options)), state_(std::make_unique<State>()) {}
@@ -214,14 +217,40 @@ void Studio::rebuild()
         return;
     }
     // The page takes the data at once; the chart, a pass through every
-    // frame, follows.
-    const auto data = std::make_shared<const writer::Bytes>(build.data);
+    // frame, follows from the charter, so that the next save is not held up.
+    auto data = std::make_shared<const writer::Bytes>(build.data);
     publish(std::move(build));
     std::cerr << "built " << options_.description << "\n";
-    StudioChart chart = chartForStudio(options_, *data);
-    if (!chart.error.empty())
-        std::cerr << chart.error << "\n";
-    publish(std::move(chart));
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->toChart = std::move(data);
+    state_->chartWanted.notify_all();
+}
+
+void Studio::chartLoop()
+{
+    for (;;) {
+        std::shared_ptr<const writer::Bytes> data;
+        {
+            std::unique_lock<std::mutex> lock(state_->mutex);
+            state_->chartWanted.wait(lock, [&] { return state_->toChart || stopping_; });
+            if (stopping_)
+                return;
+            data = std::move(state_->toChart);
+        }
+        StudioChart chart = chartForStudio(options_, *data);
+        {
+            // Newer data is waiting: its chart is the one to show.
+            std::lock_guard<std::mutex> lock(state_->mutex);
+            if (state_->toChart)
+                continue;
+        }
+        if (!chart.error.empty())
+            std::cerr << chart.error << "\n";
+        publish(std::move(chart));
+        // What the pass through the player freed goes back to the system,
+        // not kept for the next pass in this thread's own heap.
+        malloc_trim(0);
+    }
 }
 
 bool Studio::open(std::string* error)
@@ -243,6 +272,7 @@ bool Studio::open(std::string* error)
     }
     page_.replace(mark, kEmbedMark.size(), "<script src=\"studio.js\" defer></script>");
     script_ = studioScript();
+    charter_ = std::thread([this] { chartLoop(); });
     rebuild();
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->reload = std::make_unique<render::ReloadDecision>(render::stampsOf(state_->watched));
@@ -393,11 +423,14 @@ void Studio::stop()
         std::lock_guard<std::mutex> lock(state_->mutex);
         stopping_ = true;
         state_->changed.notify_all();
+        state_->chartWanted.notify_all();
     }
     if (server_)
         server_->stop();
     if (listener_.joinable())
         listener_.join();
+    if (charter_.joinable())
+        charter_.join();
 }
 
 int runStudio(const StudioOptions& options)

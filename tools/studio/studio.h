@@ -78,8 +78,8 @@ public:
     // with the reason in *error.
     int start(std::string* error);
     // Checks the watched files once and rebuilds when a change has settled:
-    // the new data is served at once, its chart once it is drawn. True when
-    // it rebuilt.
+    // the new data is served at once, its chart once a thread of its own has
+    // drawn it. True when it rebuilt.
     bool poll();
     // Stops answering (waiting requests are let go) and closes the socket.
     void stop();
@@ -93,13 +93,14 @@ private:
     void publish(StudioBuild build);
     void publish(StudioChart chart);
     void rebuild();
+    void chartLoop();  // the charter thread's: the latest data handed over, charted
     void route();
 
     StudioOptions options_;
     std::string page_, script_;
     writer::Bytes playerScript_, playerWasm_;
     std::unique_ptr<httplib::Server> server_;
-    std::thread listener_;
+    std::thread listener_, charter_;
     std::unique_ptr<State> state_;
     std::atomic<bool> stopping_{false};
     int port_ = 0;
