@@ -107,6 +107,11 @@ TEST(Studio, AnswersItsOwnFilesAndRefusesTheRest)
     const int port = studio.start(&error);
     ASSERT_GT(port, 0) << error;
     const std::string self = "127.0.0.1:" + std::to_string(port);
+    // The chart is drawn on a thread of its own, after the data.
+    for (int i = 0; i < 500 && bodyOf(ask(port, "GET /status HTTP/1.1\r\nHost: " + self + "\r\nConnection: close\r\n\r\n"))
+                                       .find("\"chart\":0,") != std::string::npos;
+         ++i)
+        usleep(20000);
     Bytes bmp;
     ASSERT_TRUE(readFile((folder.dir / "img/t.bmp").string(), bmp));
     const std::string outsideEncoded = [&] {
