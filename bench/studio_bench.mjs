@@ -61,6 +61,8 @@ try {
         await cdp.send('HeapProfiler.collectGarbage');
         return Math.round((await cdp.send('Runtime.getHeapUsage')).usedSize / 1024);
     };
+    // The player's WebAssembly memory, which grows and never shrinks.
+    const wasmKb = () => page.evaluate(() => Math.round(HEAP8.buffer.byteLength / 1024));
     await page.goto(url);
     await page.waitForFunction(() => window.studio && studio.state().dataVersion > 0 &&
                                document.getElementById('canvas').dataset.frame === '1', null, { timeout: 60000 });
@@ -85,6 +87,30 @@ try {
         await page.evaluate(() => { drawnAt.length = 0; });
         return { ms: at - savedAt, frame };
     }
+    // Jumps: paused (every frame before drawn, as a still frame is), and
+    // playing (the frames before stepped), until the frame is on the page.
+    const jumps = [];
+    for (const paused of [true, false]) {
+        for (const frame of [100, 400, 800]) {
+            await page.evaluate(() => { studio.pause(); studio.go(1); });
+            await page.waitForFunction(() => document.getElementById('canvas').dataset.state === 'paused' &&
+                                       document.getElementById('canvas').dataset.frame === '1', null, { timeout: 120000 });
+            const ms = await page.evaluate(([f, paused]) => new Promise(resolve => {
+                const start = performance.now(), seen = demoplayer.page.frame;
+                demoplayer.page.frame = (frame, drawn) => {
+                    seen(frame, drawn);
+                    if (drawn && frame === f) {
+                        demoplayer.page.frame = seen;
+                        resolve(Math.round(performance.now() - start));
+                    }
+                };
+                if (!paused) studio.resume();
+                studio.go(f);
+            }), [frame, paused]);
+            jumps.push(`${paused ? 'paused' : 'playing'}, to frame ${frame}: ${ms} ms`);
+        }
+    }
+    console.log('jumps: ' + jumps.join('; '));
     const rows = [];
     for (const frame of [1, 100, 400]) {
         await page.evaluate(f => { studio.pause(); studio.go(f); }, frame);
@@ -106,7 +132,8 @@ try {
     while (Date.now() - start < minutes * 60000) {
         if (Date.now() >= nextMemory) {
             memory.push({ minute: Math.round((Date.now() - start) / 60000), rss: rssKb(studio.pid), heap: await heapKb() });
-            console.log(`minute ${memory.at(-1).minute}: server RSS ${memory.at(-1).rss} kB, page JS heap ${memory.at(-1).heap} kB`);
+            console.log(`minute ${memory.at(-1).minute}: server RSS ${memory.at(-1).rss} kB, page JS heap ` +
+                        `${memory.at(-1).heap} kB, WebAssembly memory ${await wasmKb()} kB`);
             nextMemory += 60000;
         }
         const saved = await timedSave(false);
@@ -114,7 +141,8 @@ try {
         await sleep(every * 1000);
     }
     memory.push({ minute: minutes, rss: rssKb(studio.pid), heap: await heapKb() });
-    console.log(`end (${saves} saves in all): server RSS ${memory.at(-1).rss} kB, page JS heap ${memory.at(-1).heap} kB`);
+    console.log(`end (${saves} saves in all): server RSS ${memory.at(-1).rss} kB, page JS heap ` +
+                `${memory.at(-1).heap} kB, WebAssembly memory ${await wasmKb()} kB`);
     console.log(`playing: ${summary(playing)}`);
 } finally {
     await browser.close();

@@ -218,3 +218,25 @@ TEST(Studio, RebuildsAnEditAndKeepsTheLastGoodData)
         lastData = data;
     }
 }
+
+TEST(Studio, HostHeadersNamingThisServer)
+{
+    struct Row {
+        std::string header, host;
+        bool allowed;
+    };
+    const Row rows[] = {
+        {"127.0.0.1:8123", "127.0.0.1", true},
+        {"LocalHost:8123", "127.0.0.1", true},
+        {"192.168.1.5:8123", "192.168.1.5", true},
+        {"127.0.0.1:8123", "192.168.1.5", true},
+        {"[::1]:8123", "::1", true},
+        {"192.168.1.5:8123", "127.0.0.1", false},
+        {"localhost.evil.example:8123", "127.0.0.1", false},
+        {"localhost:81234", "127.0.0.1", false},
+        {"localhost:8123 ", "127.0.0.1", false},
+        {"::1:8123", "::1", false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(hostAllowed(row.header, row.host, 8123), row.allowed) << row.header << " on " << row.host;
+}

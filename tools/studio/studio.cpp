@@ -22,6 +22,9 @@ namespace {
 const std::string kEmbedMark = "<!--demoplayer:embedded-->";
 // How long a status request waits for a new build before it answers anyway.
 constexpr int kLongPollSeconds = 20;
+// Each open page keeps one thread waiting on its status; the others serve
+// the files meanwhile.
+constexpr size_t kThreads = 16;
 
 std::string folderOf(const std::string& path)
 {
@@ -76,7 +79,9 @@ bool hostAllowed(const std::string& header, const std::string& host, int port)
 {
     const std::string wanted = lowered(header);
     const std::string suffix = ":" + std::to_string(port);
-    for (const std::string& name : {lowered(host), std::string("127.0.0.1"), std::string("localhost")}) {
+    // An IPv6 address is written in brackets before its port.
+    const std::string own = host.find(':') != std::string::npos ? "[" + lowered(host) + "]" : lowered(host);
+    for (const std::string& name : {own, std::string("127.0.0.1"), std::string("localhost")}) {
         if (wanted == name + suffix)
             return true;
     }
@@ -298,6 +303,7 @@ bool Studio::poll()
 void Studio::route()
 {
     httplib::Server& server = *server_;
+    server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
     server.set_keep_alive_timeout(1);  // so that stop() is not held up by an idle browser
     server.set_payload_max_length(4096);  // only GETs are answered
     server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {

@@ -96,7 +96,7 @@ const char kScript[] = R"studio("use strict";
     paused = false;
     var next = shown + 1;
     if (loop && (next < loop.first || next > loop.last)) next = loop.first;
-    if (next > info.frames) next = info.loop ? 1 : info.frames;
+    if (next > info.frames) next = 1;  // at the end: from the start again
     go(next);
   }
 
