@@ -103,10 +103,9 @@ const char kScript[] = R"studio("use strict";
   var frameSeen = player.page.frame;
   player.page.frame = function(frame, isDrawn) {
     frameSeen(frame, isDrawn);
-    if (!isDrawn) return;
-    shown = frame;
-    // The frame after the stretch is never drawn: the play ends here and
-    // starts over at the stretch's first frame.
+    if (isDrawn) shown = frame;
+    // The frame after the stretch is never drawn: the play ends at its last
+    // (drawn, or stepped by a late page) and starts over at its first.
     if (loop && !paused && (frame >= loop.last || frame < loop.first)) go(loop.first);
     later();
   };
