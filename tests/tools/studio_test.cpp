@@ -162,6 +162,15 @@ TEST(Studio, AnswersItsOwnFilesAndRefusesTheRest)
             EXPECT_EQ(bodyOf(response), row.body) << row.target;
         }
     }
+    {
+        // Another on the same port is refused, not let in to share its requests.
+        StudioOptions same = folder.options();
+        same.port = port;
+        Studio other(same);
+        ASSERT_TRUE(other.open(&error)) << error;
+        EXPECT_EQ(other.start(&error), 0);
+        EXPECT_EQ(error, "cannot listen on 127.0.0.1:" + std::to_string(port));
+    }
     const std::string page = bodyOf(ask(port, "GET / HTTP/1.1\r\nHost: " + self + "\r\nConnection: close\r\n\r\n"));
     EXPECT_NE(page.find("<script src=\"studio.js\""), std::string::npos) << page;
     studio.stop();

@@ -3,6 +3,7 @@
 #include <httplib.h>
 #include <malloc.h>
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -304,6 +305,12 @@ void Studio::route()
 {
     httplib::Server& server = *server_;
     server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
+    // Without the library's SO_REUSEPORT: another program (or studio) on the
+    // same port is an error, not a listener sharing this one's requests.
+    server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server.set_keep_alive_timeout(1);  // so that stop() is not held up by an idle browser
     server.set_payload_max_length(4096);  // only GETs are answered
     server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
