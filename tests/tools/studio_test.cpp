@@ -84,7 +84,8 @@ struct StudioFolder {
         writeFile(desc, text(R"({"window": {"title": ")" + outside + R"(", "width": 32, "height": 24},
  "playback": {"frameRate": 20, "loop": false}, "totalFrames": 2,
  "resources": [{"class": "camera", "tag": "cam", "position": [0, 0, 5], "centre": [0, 0, 0], "up": [0, 1, 0]},
-   {"class": "texture", "tag": "t", )" + texture + R"(}],
+   {"class": "texture", "tag": "t", )" +
+                             texture + R"(}],
  "timeline": [{"frame": 1, "commands": [{"place": "cam"}]}]})"));
     }
     StudioOptions options() const
@@ -108,9 +109,10 @@ TEST(Studio, AnswersItsOwnFilesAndRefusesTheRest)
     ASSERT_GT(port, 0) << error;
     const std::string self = "127.0.0.1:" + std::to_string(port);
     // The chart is drawn on a thread of its own, after the data.
-    for (int i = 0; i < 500 && bodyOf(ask(port, "GET /status HTTP/1.1\r\nHost: " + self + "\r\nConnection: close\r\n\r\n"))
-                                       .find("\"chart\":0,") != std::string::npos;
-         ++i)
+    auto status = [&] {
+        return bodyOf(ask(port, "GET /status HTTP/1.1\r\nHost: " + self + "\r\nConnection: close\r\n\r\n"));
+    };
+    for (int i = 0; i < 500 && status().find("\"chart\":0,") != std::string::npos; ++i)
         usleep(20000);
     Bytes bmp;
     ASSERT_TRUE(readFile((folder.dir / "img/t.bmp").string(), bmp));

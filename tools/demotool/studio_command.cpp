@@ -30,8 +30,7 @@ std::string defaultWebFolder()
 Run addStudio(CLI::App& command)
 {
     auto a = std::make_shared<studio::StudioOptions>();
-    command.add_option("DESC", a->description, "the JSON description; files it names are found next to it")
-        ->required();
+    command.add_option("DESC", a->description, "the JSON description; files it names are found next to it")->required();
     command.add_option("--port", a->port, "the port to answer on (default: one the system picks)")
         ->check(CLI::Range(1, 65535));
     command.add_option("--host", a->host,

@@ -157,9 +157,9 @@ struct Studio::State {
     std::mutex mutex;
     std::condition_variable changed;
     uint64_t version = 0;
-    uint64_t dataVersion = 0;   // the change that brought the data served
-    uint64_t chartVersion = 0;  // and the chart
-    std::shared_ptr<const StudioBuild> good;  // the last good build
+    uint64_t dataVersion = 0;                  // the change that brought the data served
+    uint64_t chartVersion = 0;                 // and the chart
+    std::shared_ptr<const StudioBuild> good;   // the last good build
     std::shared_ptr<const StudioChart> chart;  // its chart
     std::string error;
     std::vector<std::string> warnings;
@@ -263,10 +263,11 @@ bool Studio::open(std::string* error)
 {
     writer::Bytes page;
     const std::string folder = options_.webFolder;
-    for (auto [name, bytes] : {std::pair{"demoplayer.html", &page}, {"demoplayer.js", &playerScript_},
-                               {"demoplayer.wasm", &playerWasm_}}) {
+    for (auto [name, bytes] :
+         {std::pair{"demoplayer.html", &page}, {"demoplayer.js", &playerScript_}, {"demoplayer.wasm", &playerWasm_}}) {
         if (!writer::readFile(folder + "/" + name, *bytes)) {
-            *error = "cannot read " + folder + "/" + name + " (scripts/build-web builds the web player; --web says where it is)";
+            *error = "cannot read " + folder + "/" + name +
+                     " (scripts/build-web builds the web player; --web says where it is)";
             return false;
         }
     }
@@ -311,7 +312,7 @@ void Studio::route()
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
-    server.set_keep_alive_timeout(1);  // so that stop() is not held up by an idle browser
+    server.set_keep_alive_timeout(1);     // so that stop() is not held up by an idle browser
     server.set_payload_max_length(4096);  // only GETs are answered
     server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
         auto refuse = [&](const std::string& why) {
@@ -342,8 +343,7 @@ void Studio::route()
                              "text/javascript; charset=utf-8");
     });
     server.Get("/demoplayer.wasm", [this](const httplib::Request&, httplib::Response& response) {
-        response.set_content(reinterpret_cast<const char*>(playerWasm_.data()), playerWasm_.size(),
-                             "application/wasm");
+        response.set_content(reinterpret_cast<const char*>(playerWasm_.data()), playerWasm_.size(), "application/wasm");
     });
     server.Get("/data", [this](const httplib::Request&, httplib::Response& response) {
         std::shared_ptr<const StudioBuild> build;
@@ -379,8 +379,8 @@ void Studio::route()
                                      [&] { return state_->version != after || stopping_; });
         std::string json = "{\"version\":" + std::to_string(state_->version) +
                            ",\"data\":" + std::to_string(state_->dataVersion) +
-                           ",\"chart\":" + std::to_string(state_->chartVersion) + ",\"error\":" +
-                           jsonString(state_->error) + ",\"warnings\":[";
+                           ",\"chart\":" + std::to_string(state_->chartVersion) +
+                           ",\"error\":" + jsonString(state_->error) + ",\"warnings\":[";
         for (size_t i = 0; i < state_->warnings.size(); ++i)
             json += (i ? "," : "") + jsonString(state_->warnings[i]);
         json += "]";
@@ -390,8 +390,9 @@ void Studio::route()
             json += std::string(",\"bpm\":") + bpm;
         }
         if (const auto& chart = state_->chart)
-            json += ",\"frames\":" + std::to_string(chart->frames) + ",\"frameRate\":" +
-                    std::to_string(chart->frameRate) + ",\"loop\":" + (chart->loop ? "true" : "false");
+            json += ",\"frames\":" + std::to_string(chart->frames) +
+                    ",\"frameRate\":" + std::to_string(chart->frameRate) +
+                    ",\"loop\":" + (chart->loop ? "true" : "false");
         response.set_content(json + "}", "application/json");
     });
     server.Get(R"(/files/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
@@ -407,8 +408,7 @@ void Studio::route()
         } else if (!writer::readFile(path, bytes)) {
             response.status = 404;
         } else {
-            response.set_content(reinterpret_cast<const char*>(bytes.data()), bytes.size(),
-                                 "application/octet-stream");
+            response.set_content(reinterpret_cast<const char*>(bytes.data()), bytes.size(), "application/octet-stream");
         }
     });
 }
@@ -417,9 +417,9 @@ int Studio::start(std::string* error)
 {
     server_ = std::make_unique<httplib::Server>();
     route();
-    port_ = options_.port > 0 && server_->bind_to_port(options_.host, options_.port)
-                ? options_.port
-                : options_.port > 0 ? 0 : server_->bind_to_any_port(options_.host);
+    port_ = options_.port > 0 && server_->bind_to_port(options_.host, options_.port) ? options_.port
+            : options_.port > 0                                                      ? 0
+                                : server_->bind_to_any_port(options_.host);
     if (port_ <= 0) {
         *error = "cannot listen on " + options_.host +
                  (options_.port > 0 ? ":" + std::to_string(options_.port) : std::string());

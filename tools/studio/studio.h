@@ -26,8 +26,8 @@ namespace tools::studio {
 struct StudioOptions {
     std::string description;  // the JSON description, as given
     std::string host = "127.0.0.1";
-    int port = 0;            // 0: one the system picks
-    std::string webFolder;   // holds demoplayer.html, .js and .wasm
+    int port = 0;              // 0: one the system picks
+    std::string webFolder;     // holds demoplayer.html, .js and .wasm
     std::string soundLibrary;  // what a "soundLibrary" without "file" carries
 };
 
