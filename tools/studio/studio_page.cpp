@@ -27,6 +27,8 @@ const char kScript[] = R"studio("use strict";
   var style = document.createElement('style');
   style.textContent =
     '#again, #start, #bar { display: none !important; }' +
+    // Room for the chart under the picture.
+    '#stage canvas:not(:fullscreen) { max-height: 60vh; }' +
     '#studio { margin: 6px 10px; }' +
     '#studio-readout { font: 15px/1.6 monospace; display: flex; gap: 18px; }' +
     '#studio-error { color: #f88; white-space: pre-wrap; font-family: monospace; }' +
