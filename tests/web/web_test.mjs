@@ -1,9 +1,9 @@
 // The web player in Debian's chromium, driven through playwright-core: frames
 // rendered in the page against `demotool render`, messages of damaged data,
-// frames on time, and the files a user may give the page.
+// frames on time, the files a user may give the page, and `demotool studio`.
 // Usage: node tests/web/web_test.mjs ROOT (build/web and build/release built).
 // Prints "web: N passed, N failed, N skipped"; exit status 1 on a failure.
-import { execFileSync, spawnSync } from 'node:child_process';
+import { execFileSync, spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
@@ -983,6 +983,185 @@ async function musicHeard() {
     });
 }
 
+// ---- The studio: `demotool studio` serving a description to this page
+
+// Starts the studio on `desc`; resolves once it prints its address.
+function startStudio(desc) {
+    const child = spawn(demotool, ['studio', desc, '--web', path.join(root, 'build/web')],
+                        { stdio: ['ignore', 'pipe', 'pipe'] });
+    let out = '', err = '';
+    const exited = new Promise(resolve => child.on('exit', (code, signal) => resolve({ code, signal })));
+    return new Promise((resolve, reject) => {
+        child.stdout.on('data', chunk => {
+            out += chunk;
+            const found = /^http:\/\/127\.0\.0\.1:(\d+)\/$/m.exec(out);
+            if (found) resolve({ child, url: found[0], port: Number(found[1]), exited, stderr: () => err });
+        });
+        child.stderr.on('data', chunk => { err += chunk; });
+        exited.then(how => reject(new Error(`demotool studio ended (${JSON.stringify(how)}): ${err}`)));
+    });
+}
+
+// A box that moves along x over 60 frames, in `color`, at 120 bpm.
+function studioDesc(color) {
+    const desc = scene([{ class: 'color', tag: 'c', color }, { class: 'box', tag: 'b', size: [0.8, 0.8, 0.8] }],
+                       [under('c'), under('b', 'c'),
+                        { dynamic: 'translation', parent: 'b', parameter: 'Posició', value: 1, vector: [0.04, 0, 0],
+                          length: 60 }], { frames: 60 });
+    desc.bpm = 120;
+    return desc;
+}
+
+const shownFrame = page => page.evaluate(() => Number(document.getElementById('canvas').dataset.frame));
+
+async function waitStill(page, frame, timeout = 60000) {
+    await page.waitForFunction(f => {
+        const canvas = document.getElementById('canvas');
+        return canvas.dataset.state === 'paused' && canvas.dataset.frame === String(f) && studio.state().paused;
+    }, frame, { timeout, polling: 50 });
+}
+
+// Where frame `frame` is on the chart, in the page's pixels.
+function chartPoint(page, frame) {
+    return page.evaluate(f => {
+        const svg = document.querySelector('#studio-chart svg'), box = svg.getBoundingClientRect();
+        const scale = box.width / svg.viewBox.baseVal.width;
+        const x = Number(svg.dataset.plotLeft) + (f - 0.5) / Number(svg.dataset.frames) * Number(svg.dataset.plotWidth);
+        return { x: box.left + x * scale, y: box.top + box.height / 2 };
+    }, frame);
+}
+
+// `demotool render`'s picture of `frame` of a description.
+function rendered(desc, frame) {
+    const data = path.join(work, 'studio-render.dat'), out = path.join(work, 'studio-render-' + frame);
+    run(demotool, ['build', desc, '-o', data]);
+    fs.rmSync(out, { recursive: true, force: true });
+    run(demotool, ['render', data, '--out', out, '--frames', String(frame)]);
+    return readPng(path.join(out, `frame-${String(frame).padStart(5, '0')}.png`));
+}
+
+async function studioGroup() {
+    const folder = fs.mkdtempSync(path.join(work, 'studio-'));
+    const desc = path.join(folder, 'studio.json');
+    const write = description => fs.writeFileSync(desc, JSON.stringify(description, null, 1));
+    write(studioDesc([1, 0.3, 0.2, 1]));
+    let studio;
+    try {
+        studio = await startStudio(desc);
+    } catch (error) {
+        await check('studio: starts', () => { throw error; });
+        return;
+    }
+    const { page, log } = await openPage(studio.url);
+    try {
+        await check('studio: the page shows frame 1 still, with the chart and the time in bars and beats', async () => {
+            await waitStill(page, 1);
+            await page.waitForSelector('#studio-chart svg #studio-playhead', { state: 'attached' });
+            const readout = await page.textContent('#studio-readout');
+            assert(/frame 1 \/ 60/.test(readout) && /0\.00 s/.test(readout) && /bar 1 beat 1/.test(readout),
+                   'readout: ' + readout);
+        });
+        // A click on the chart, then keys: each lands on its frame, still,
+        // as `demotool render` draws it; the readout follows.
+        const moves = [
+            { name: 'a click on the chart', act: async () => {
+                const at = await chartPoint(page, 37);
+                await page.mouse.click(at.x, at.y);
+            }, frame: 37, compare: true },
+            { name: 'Right', act: () => page.keyboard.press('ArrowRight'), frame: 38 },
+            { name: 'Shift+Right', act: () => page.keyboard.press('Shift+ArrowRight'), frame: 58, compare: true },
+            { name: 'Left', act: () => page.keyboard.press('ArrowLeft'), frame: 57 },
+            { name: 'Home', act: () => page.keyboard.press('Home'), frame: 1 },
+        ];
+        for (const move of moves) {
+            await check(`studio: ${move.name} shows frame ${move.frame}`, async () => {
+                await move.act();
+                await waitStill(page, move.frame);
+                const seconds = (move.frame - 1) / 20, beats = seconds * 120 / 60;
+                const readout = await page.textContent('#studio-readout');
+                const wanted = [`frame ${move.frame} / 60`, `${seconds.toFixed(2)} s`,
+                                `bar ${Math.floor(beats / 4) + 1} beat ${Math.floor(beats % 4) + 1}`];
+                for (const text of wanted) assert(readout.includes(text), `readout "${readout}" lacks "${text}"`);
+                // The playhead stands where the frame is on the chart.
+                const head = await page.evaluate(() => document.getElementById('studio-playhead').getBoundingClientRect());
+                const where = await chartPoint(page, move.frame);
+                assert(Math.abs(head.left + head.width / 2 - where.x) < 1, `playhead at ${head.left}, frame at ${where.x}`);
+                if (move.compare) console.log('        ' + compare(rendered(desc, move.frame), await canvasPixels(page)));
+            });
+        }
+        await check('studio: a drag along the chart loops that stretch and plays nothing else', async () => {
+            await page.evaluate(() => {
+                window.framesSeen = [];
+                const seen = demoplayer.page.frame;
+                demoplayer.page.frame = (frame, drawn) => { seen(frame, drawn); if (drawn) framesSeen.push(frame); };
+            });
+            const from = await chartPoint(page, 20), to = await chartPoint(page, 28);
+            await page.mouse.move(from.x, from.y);
+            await page.mouse.down();
+            await page.mouse.move(to.x, to.y, { steps: 4 });
+            await page.mouse.up();
+            // Twice round at least (a late page may step frame 28 rather than draw it).
+            await page.waitForFunction(() => {
+                const starts = framesSeen.filter((f, i) => f === 20 && i > 0 && framesSeen[i - 1] > 20);
+                return starts.length >= 2;
+            }, null, { timeout: 60000, polling: 100 });
+            const seen = await page.evaluate(() => framesSeen);
+            assert(seen.every(f => f >= 20 && f <= 28), 'frames outside 20-28: ' + JSON.stringify(seen));
+            await page.keyboard.press('Space');
+            await page.waitForFunction(() => document.getElementById('canvas').dataset.state === 'paused');
+            const still = await shownFrame(page);
+            await page.waitForTimeout(300);
+            assert(await shownFrame(page) === still, 'Space did not pause');
+            console.log(`        frames seen: ${seen.slice(0, 24).join(' ')}...`);
+        });
+        let before;
+        await check('studio: an edit of the description shows at the same frame', async () => {
+            const at = await chartPoint(page, 30);
+            await page.mouse.click(at.x, at.y);
+            await waitStill(page, 30);
+            const version = await page.evaluate(() => studio.state().dataVersion);
+            const saved = Date.now();
+            write(studioDesc([0.2, 0.4, 1, 1]));
+            await page.waitForFunction(v => studio.state().dataVersion > v, version, { timeout: 30000, polling: 50 });
+            await waitStill(page, 30);
+            console.log(`        from the save to the new picture: ${Date.now() - saved} ms`);
+            before = await canvasPixels(page);
+            console.log('        ' + compare(rendered(desc, 30), before));
+        });
+        await check('studio: a broken edit shows build\'s message; the last picture stays; a fix clears it', async () => {
+            const good = fs.readFileSync(desc, 'utf8');
+            // A number cut in two: the compiler says where.
+            fs.writeFileSync(desc, good.replace('"bpm": 120', '"bpm": 12 0'));
+            const built = run(demotool, ['build', desc, '-o', path.join(work, 'broken.dat')], { mayFail: true });
+            const message = built.stderr.trim();
+            assert(built.status === 1 && /^.*studio\.json:\d+:\d+: /.test(message), 'build: ' + message);
+            await page.waitForFunction(m => document.getElementById('studio-error').textContent === m, message,
+                                       { timeout: 30000, polling: 50 });
+            await page.waitForTimeout(500);
+            assert(await state(page) === 'paused' && await shownFrame(page) === 30, 'the picture changed');
+            compare(before, await canvasPixels(page), 0);
+            fs.writeFileSync(desc, good.replace('0.2,', '0.9,'));
+            await page.waitForFunction(() => document.getElementById('studio-error').textContent === '', null,
+                                       { timeout: 30000, polling: 50 });
+            await waitStill(page, 30);
+            console.log('        ' + compare(rendered(desc, 30), await canvasPixels(page)));
+        });
+        await check('studio: no page errors', () => assert(log.errors.length === 0, log.errors.join('; ')));
+    } finally {
+        await page.close();
+        await check('studio: Ctrl+C stops it with status 0 and closes its port', async () => {
+            studio.child.kill('SIGINT');
+            const how = await studio.exited;
+            assert(how.code === 0, `ended with ${JSON.stringify(how)}: ${studio.stderr()}`);
+            const refused = await new Promise(resolve => {
+                const request = http.get({ host: '127.0.0.1', port: studio.port, path: '/status' }, () => resolve(false));
+                request.on('error', error => resolve(error.code === 'ECONNREFUSED'));
+            });
+            assert(refused, 'the port still answers');
+        });
+    }
+}
+
 // ---- Main
 
 try {
@@ -991,7 +1170,7 @@ try {
     base = `http://127.0.0.1:${server.address().port}`;
     const assets = path.join(work, 'assets');
     run(demotool, ['assets', assets]);
-    const only = process.env.WEB_TESTS || 'pixels,damage,timing,links,files,music';
+    const only = process.env.WEB_TESTS || 'pixels,damage,timing,links,files,music,studio';
     // Like the other players, the page's WebAssembly ends before the offset
     // where a packed player's demo data starts.
     await check('size: demoplayer.wasm ends before the demo data offset', () => {
@@ -1004,6 +1183,7 @@ try {
     if (only.includes('links')) await deepLinks();
     if (only.includes('files')) await filesGiven(build('small', timingDesc(20, 10)));
     if (only.includes('music')) await musicHeard();
+    if (only.includes('studio')) await studioGroup();
 } catch (error) {
     results.failed++;
     console.log('  FAIL  setting up: ' + error.stack);

@@ -27,6 +27,7 @@ Run addBuild(CLI::App& command);
 Run addAssets(CLI::App& command);
 Run addPlay(CLI::App& command);
 Run addTimeline(CLI::App& command);
+Run addStudio(CLI::App& command);
 
 // --size: WIDTHxHEIGHT, each 1 to 32767.
 bool parseSize(const std::string& text, int& width, int& height);

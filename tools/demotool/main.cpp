@@ -29,6 +29,8 @@ const Command kCommands[] = {
      tools::demotool::addPlay},
     {"timeline", "chart a demo's timeline (instances, dynamics, entries, music, frames) as an SVG file",
      tools::demotool::addTimeline},
+    {"studio", "serve a description to the browser: the web player, the timeline chart, a rebuild on every save",
+     tools::demotool::addStudio},
 };
 
 }  // namespace
