@@ -31,7 +31,8 @@ void windowed(void*, PlayerSettings& settings)
 }
 
 // Plays frames 1 to `last` without pacing, as the offline renderer does:
-// drawn (for a still picture) or only stepped (to start later on). The
+// drawn (for a still picture: every frame, those before the last out of
+// sight) or only stepped (to start later on). The
 // page's clock is held meanwhile (the caller's hold), and the music moves on
 // by one frame's time at every frame, so that it is where playing through
 // would have left it.
@@ -44,6 +45,10 @@ void playUpTo(Player& player, int32_t last, bool draw)
         if (!player.cursor)
             player.cursor = static_cast<TimelineEntry*>(player.timeline->first());
         timelineCheck(player, frame);
+        // Drawn frames before the last are drawn out of sight (one pixel):
+        // the last one shows what drawing them all would.
+        if (draw)
+            platform::web::drawUnseen(played < last);
         runFrame(player, !draw);
         if (settings.frameRate > 0)
             demosound::advance(int64_t(played) * 1000000 / settings.frameRate -

@@ -129,6 +129,33 @@ EM_JS(int, web_create_context, (), {
     return ctx ? 1 : 0;
 });
 
+// Frames drawn only to reach a later one go to a 1 x 1 framebuffer of the
+// play's context (colour and depth, as the canvas has them): every GL call
+// and state is the same, and the rasteriser has one pixel to fill, while the
+// canvas keeps what it shows.
+EM_JS(void, web_draw_unseen, (int unseen), {
+    var gl = GLctx;
+    if (!gl)
+        return;
+    if (!unseen) {
+        gl.bindFramebuffer(gl.FRAMEBUFFER, null);
+        return;
+    }
+    if (!gl.unseenFramebuffer) {
+        var framebuffer = gl.createFramebuffer();
+        gl.bindFramebuffer(gl.FRAMEBUFFER, framebuffer);
+        [[gl.RGBA8, gl.COLOR_ATTACHMENT0], [gl.DEPTH_COMPONENT24, gl.DEPTH_ATTACHMENT]].forEach(function(kind) {
+            var buffer = gl.createRenderbuffer();
+            gl.bindRenderbuffer(gl.RENDERBUFFER, buffer);
+            gl.renderbufferStorage(gl.RENDERBUFFER, kind[0], 1, 1);
+            gl.framebufferRenderbuffer(gl.FRAMEBUFFER, kind[1], gl.RENDERBUFFER, buffer);
+        });
+        gl.bindRenderbuffer(gl.RENDERBUFFER, null);
+        gl.unseenFramebuffer = framebuffer;
+    }
+    gl.bindFramebuffer(gl.FRAMEBUFFER, gl.unseenFramebuffer);
+});
+
 EM_JS(int, web_take_event, (), { return Module.page.takeEvent(); });
 
 EM_JS(void, web_show_cursor, (int show), { Module.page.showCursor(!!show); });
@@ -359,6 +386,11 @@ void startPlay()
     g_period = 0;
     g_presenting = true;
     g_pumped = g_presented = false;
+}
+
+void drawUnseen(bool unseen)
+{
+    web_draw_unseen(unseen ? 1 : 0);
 }
 
 void holdClock(bool hold)

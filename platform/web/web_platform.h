@@ -8,6 +8,10 @@ namespace web {
 
 // Every play starts as in a fresh page, whatever the last one left.
 void startPlay();
+// With true, frames are drawn out of sight into a 1 x 1 framebuffer of the
+// current context (frames played only to reach a later one, which is then
+// drawn with false); the canvas keeps the picture it shows.
+void drawUnseen(bool unseen);
 // Holds the page's clock (Module.clock) while frames are played only to
 // reach a later one, so that nothing timed (the music) runs on meanwhile;
 // holds nest.
