@@ -99,15 +99,27 @@ struct StudioFolder {
 
 }  // namespace
 
-TEST(Studio, AnswersItsOwnFilesAndRefusesTheRest)
-{
+// A studio serving the folder's description, on a port the system chose.
+class ServedStudio : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(studio.open(&error)) << error;
+        port = studio.start(&error);
+        ASSERT_GT(port, 0) << error;
+        self = "127.0.0.1:" + std::to_string(port);
+    }
+
     StudioFolder folder;
-    Studio studio(folder.options());
+    Studio studio{folder.options()};
+    int port = 0;
+    std::string self;
+};
+
+TEST_F(ServedStudio, AnswersItsOwnFilesAndRefusesTheRest)
+{
     std::string error;
-    ASSERT_TRUE(studio.open(&error)) << error;
-    const int port = studio.start(&error);
-    ASSERT_GT(port, 0) << error;
-    const std::string self = "127.0.0.1:" + std::to_string(port);
     // The chart is drawn on a thread of its own, after the data.
     auto status = [&] {
         return bodyOf(ask(port, "GET /status HTTP/1.1\r\nHost: " + self + "\r\nConnection: close\r\n\r\n"));
@@ -179,15 +191,8 @@ TEST(Studio, AnswersItsOwnFilesAndRefusesTheRest)
     EXPECT_EQ(statusOf(ask(port, "GET / HTTP/1.1\r\nHost: " + self + "\r\n\r\n")), 0) << "still answering";
 }
 
-TEST(Studio, RebuildsAnEditAndKeepsTheLastGoodData)
+TEST_F(ServedStudio, RebuildsAnEditAndKeepsTheLastGoodData)
 {
-    StudioFolder folder;
-    Studio studio(folder.options());
-    std::string error;
-    ASSERT_TRUE(studio.open(&error)) << error;
-    const int port = studio.start(&error);
-    ASSERT_GT(port, 0) << error;
-    const std::string self = "127.0.0.1:" + std::to_string(port);
     auto get = [&](const std::string& target) {
         return bodyOf(ask(port, "GET " + target + " HTTP/1.1\r\nHost: " + self + "\r\nConnection: close\r\n\r\n"));
     };
