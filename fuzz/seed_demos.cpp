@@ -170,16 +170,8 @@ Bytes allSeedResources()
         Bytes demo;
         if (!compileLine(line, demo, nullptr))
             continue;
-        Bytes stream = topLevelPayload(demo, format::kResources);
-        size_t at = 0;
-        while (at + 6 <= stream.size()) {
-            uint32_t length;
-            std::memcpy(&length, &stream[at + 2], 4);
-            if (length > stream.size() - at - 6)
-                break;
-            all.add(Bytes(stream.begin() + long(at), stream.begin() + long(at + 6 + length)));
-            at += 6 + length;
-        }
+        for (const Bytes& chunk : chunksOf(topLevelPayload(demo, format::kResources)))
+            all.add(chunk);
     }
     return all.bytes();
 }
@@ -228,19 +220,28 @@ std::vector<Seed> seedBitmaps()
     };
 }
 
+std::vector<Bytes> chunksOf(const Bytes& stream)
+{
+    std::vector<Bytes> chunks;
+    size_t at = 0;
+    while (at + 6 <= stream.size()) {
+        uint32_t length;
+        std::memcpy(&length, &stream[at + 2], 4);
+        if (length > stream.size() - at - 6)
+            break;
+        chunks.emplace_back(stream.begin() + long(at), stream.begin() + long(at + 6 + length));
+        at += 6 + length;
+    }
+    return chunks;
+}
+
 Bytes topLevelPayload(const Bytes& demo, int16_t id)
 {
-    size_t at = 0;
-    while (at + 6 <= demo.size()) {
+    for (const Bytes& chunk : chunksOf(demo)) {
         int16_t chunkId;
-        uint32_t length;
-        std::memcpy(&chunkId, &demo[at], 2);
-        std::memcpy(&length, &demo[at + 2], 4);
-        if (length > demo.size() - at - 6)
-            break;
+        std::memcpy(&chunkId, chunk.data(), 2);
         if (chunkId == id)
-            return Bytes(demo.begin() + long(at + 6), demo.begin() + long(at + 6 + length));
-        at += 6 + length;
+            return Bytes(chunk.begin() + 6, chunk.end());
     }
     return {};
 }

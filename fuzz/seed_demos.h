@@ -27,5 +27,8 @@ std::vector<Seed> seedBitmaps();
 
 // The payload of the first top-level chunk `id` of demo data, or nothing.
 tools::writer::Bytes topLevelPayload(const tools::writer::Bytes& demo, int16_t id);
+// The whole chunks (header and payload) of a chunk stream, up to the first
+// one cut short.
+std::vector<tools::writer::Bytes> chunksOf(const tools::writer::Bytes& stream);
 
 }  // namespace fuzzing

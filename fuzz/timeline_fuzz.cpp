@@ -30,15 +30,7 @@ std::vector<SeedLine> loadSeedLines()
     for (const fuzzing::Seed& seed : fuzzing::seedDemos(&error)) {
         SeedLine line;
         const tools::writer::Bytes stream = fuzzing::topLevelPayload(seed.data, format::kResources);
-        size_t at = 0;
-        while (at + 6 <= stream.size()) {
-            uint32_t length;
-            std::memcpy(&length, &stream[at + 2], 4);
-            if (length > stream.size() - at - 6)
-                break;
-            line.chunks.emplace_back(stream.begin() + long(at), stream.begin() + long(at + 6 + length));
-            at += 6 + length;
-        }
+        line.chunks = fuzzing::chunksOf(stream);
         // The tags as the loader enters them, read off a load of the line alone.
         fuzzing::FuzzPlayer fuzz;
         Player& player = fuzz.player;

@@ -51,8 +51,7 @@ void playUpTo(Player& player, int32_t last, bool draw)
             platform::web::drawUnseen(played < last);
         runFrame(player, !draw);
         if (settings.frameRate > 0)
-            demosound::advance(int64_t(played) * 1000000 / settings.frameRate -
-                              int64_t(played - 1) * 1000000 / settings.frameRate);
+            demosound::advance(1.0 / settings.frameRate);
         // Stepped frames are never presented: the page still gets its turns.
         platform::web::takeTurn();
         if (++frame > settings.totalFrames) {

@@ -163,9 +163,7 @@ EM_JS(void, web_show_cursor, (int show), { Module.page.showCursor(!!show); });
 // The page's clock: performance.now() without the time it was held (frames
 // stepped unseen) or paused (the page's pause key), so that the frame loop
 // and the music both take up where they stopped. Made anew for every play.
-EM_JS(void, web_install_clock, (int fresh), {
-    if (Module.clock && !fresh)
-        return;
+EM_JS(void, web_install_clock, (), {
     Module.clock = {
         held : 0,
         paused : false,
@@ -366,7 +364,7 @@ void setPresenting(bool presenting)
 
 void startPlay()
 {
-    web_install_clock(1);
+    web_install_clock();
     // What a play broken off inside (an abort) left behind is dropped, not
     // freed: its objects may be half made.
     g_classes.clear();
@@ -395,7 +393,6 @@ void drawUnseen(bool unseen)
 
 void holdClock(bool hold)
 {
-    web_install_clock(0);
     web_hold_clock(hold ? 1 : 0);
 }
 

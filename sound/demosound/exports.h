@@ -3,8 +3,6 @@
 // its decoder ends later than the load that began it.
 #pragma once
 
-#include <cstdint>
-
 #include "sound/demosound/decoder.h"
 
 namespace demosound {
@@ -20,9 +18,9 @@ void unload();
 // what Sample_Load says elsewhere.
 void finishLoads();
 
-// Moves every playing channel on by `microseconds` at once: the time of
-// frames the player steps unseen while the page's clock is held.
-void advance(int64_t microseconds);
+// Moves every playing channel on by `seconds` at once: the time of frames
+// the player steps unseen while the page's clock is held.
+void advance(double seconds);
 
 // The page's decoder (decoder_web.cpp): waits for every decoding begun;
 // turns a pending Pcm into its sound; forgets every decoding begun.

@@ -77,7 +77,7 @@ EM_JS(int, web_sound_open, (int rate), {
     var node = S.node = context.createScriptProcessor(2048, 0, 2);
     node.onaudioprocess = function(e) {
         var left = e.outputBuffer.getChannelData(0), right = e.outputBuffer.getChannelData(1);
-        var held = Module.clock && Module.clock.held;
+        var held = Module.clock && Module.clock.frozen();
         var at = 0;
         if (!held) {
             // When this block reaches the ears, on the page's clock.
@@ -214,19 +214,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE void demosound_web_silent()
     tell("demosound: no audio device (the page's audio did not start); the music plays silently");
 }
 
-void demosound::advance(int64_t microseconds)
+void demosound::advance(double seconds)
 {
     // What is left of a frame carries over to the next call.
-    static int64_t carried = 0;
+    static double carried = 0;
     lockMixer();
-    carried += microseconds * rate;
-    int64_t frames = carried / 1000000;
-    carried -= frames * 1000000;
-    while (frames > 0) {
-        const int n = int(frames < kMixFrames ? frames : kMixFrames);
-        mix(nullptr, n);
-        frames -= n;
-    }
+    carried += seconds * rate;
+    const int frames = int(carried);
+    carried -= frames;
+    if (frames > 0)
+        mix(nullptr, frames);
     unlockMixer();
 }
 

@@ -78,6 +78,14 @@ private:
         ++problems_;
     }
 
+    // A chunk the reader does not know: listed with its length, and a problem
+    // one level down saying what kind of chunk was expected.
+    void unknown(int depth, int16_t id, int64_t offset, uint32_t size, const std::string& what)
+    {
+        line(depth) << id << " unknown, length " << size << '\n';
+        problem(depth + 1, at(id, offset) + ": unknown " + what);
+    }
+
     static std::string at(int16_t id, int64_t offset)
     {
         return "chunk " + std::to_string(id) + " at offset " + std::to_string(offset);
@@ -165,8 +173,7 @@ private:
                 line(1) << "2004 fullscreen\n";
                 break;
             default:
-                line(1) << id << " unknown, length " << p.size << '\n';
-                problem(2, at(id, offset) + ": unknown window setting");
+                unknown(1, id, offset, p.size, "window setting");
             }
         });
     }
@@ -185,8 +192,7 @@ private:
             case format::playback::kCatchUp: line(1) << "2001 catch-up\n"; break;
             case format::playback::kLoop: line(1) << "2002 loop\n"; break;
             default:
-                line(1) << id << " unknown, length " << p.size << '\n';
-                problem(2, at(id, offset) + ": unknown playback setting");
+                unknown(1, id, offset, p.size, "playback setting");
             }
         });
     }
@@ -225,8 +231,7 @@ private:
                     line(1) << "500 glEnable " << hex16(a) << '\n';
                 break;
             default:
-                line(1) << id << " unknown, length " << p.size << '\n';
-                problem(2, at(id, offset) + ": unknown render-state call");
+                unknown(1, id, offset, p.size, "render-state call");
             }
         });
     }
@@ -431,11 +436,9 @@ private:
                 if (needs(2, id, offset, p, 4) && s.readU32(seed))
                     line(2) << "14 seed " << seed << '\n';
             } else {
-                line(2) << id << " unknown, length " << p.size << '\n';
                 // The assembly reads such a payload as the next chunk header.
-                problem(3, at(id, offset) + (resourceId == format::kPieceAssembly
-                                                 ? ": unknown assembly part (its bytes are read as chunks)"
-                                                 : ": unknown part"));
+                unknown(2, id, offset, p.size,
+                        resourceId == format::kPieceAssembly ? "assembly part (its bytes are read as chunks)" : "part");
             }
         });
     }
@@ -487,8 +490,7 @@ private:
                 line(2) << "extra block " << id << ", length " << p.size << '\n';
                 break;
             default:
-                line(2) << id << " unknown, length " << p.size << '\n';
-                problem(3, at(id, offset) + ": unknown envelope part");
+                unknown(2, id, offset, p.size, "envelope part");
             }
         });
     }
@@ -574,8 +576,7 @@ private:
                 line(3) << "275 transform, length " << p.size << '\n';
                 break;
             default:
-                line(3) << id << " unknown, length " << p.size << '\n';
-                problem(4, at(id, offset) + ": unknown quadric part");
+                unknown(3, id, offset, p.size, "quadric part");
             }
             if (cut) {
                 problem(4, at(id, offset) + ": length " + std::to_string(length) + " runs past the end (" +
