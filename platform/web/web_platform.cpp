@@ -202,6 +202,9 @@ EM_JS(void, web_install_clock, (), {
 });
 
 EM_JS(double, web_now, (), { return Module.clock.now(); });
+// The time that passes whatever the page's clock does: the page's turns
+// are due by it, held clock or not.
+EM_JS(double, web_real_now, (), { return performance.now(); });
 
 EM_JS(int, web_paused, (), { return Module.clock.paused ? 1 : 0; });
 
@@ -398,9 +401,9 @@ void holdClock(bool hold)
 
 void takeTurn()
 {
-    if (web_now() - g_lastTurn > kTurnInterval) {
+    if (web_real_now() - g_lastTurn > kTurnInterval) {
         emscripten_sleep(0);
-        g_lastTurn = web_now();
+        g_lastTurn = web_real_now();
     }
 }
 
@@ -410,7 +413,7 @@ void settle()
     // paid before the clock starts.
     for (int i = 0; i < 2; ++i)
         web_wait_for_paint();
-    g_lastTurn = web_now();
+    g_lastTurn = web_real_now();
 }
 
 }  // namespace web

@@ -444,38 +444,55 @@ async function deepLinks() {
     // `demotool render` refuses it.
     const looping = timingDesc(20, 30000);
     looping.playback.loop = true;
+    // Boxes enough that stepping to frame 20000 takes many turns.
+    for (let i = 0; i < 200; ++i) {
+        looping.resources.push({ class: 'box', tag: `b${i}`, size: [0.1, 0.1, 0.1] });
+        looping.timeline[0].commands.push(under(`b${i}`), { dynamic: 'scalar', parent: `b${i}`, parameter: 'Rotació 1',
+                                                            value: 3, length: 29999 });
+    }
     const loopData = build('looping', looping), hundred = build('hundred', timingDesc(20, 100));
     const rows = [
         { name: 'looping, frame 2000000000', data: loopData, hash: 'frame=2000000000', firstFrame: 20000 },
         { name: 'not looping, a still frame past the end', data: hundred, hash: 'frame=150&pause',
           message: 'ERROR: frame 150 is past the end of the demo (100 frames, no loop)' },
     ];
+    // One try of a row: '' when it is right, else what went wrong.
+    const attempt = async row => {
+        const { page } = await openPage(`${base}/build/web/demoplayer.html?demo=/work/${path.basename(row.data)}#${row.hash}`);
+        try {
+            if (row.message) {
+                assert(await waitState(page, ['ended', 'paused']) === 'ended', 'a frame past the end was shown');
+                const panel = await page.$$eval('#panel div', lines => lines.map(l => l.firstChild.textContent + ': ' +
+                                                                                   l.lastChild.textContent));
+                assert(JSON.stringify(panel) === JSON.stringify([row.message]), 'panel: ' + JSON.stringify(panel));
+                return '';
+            }
+            await clickToPlay(page);
+            await page.waitForFunction(() => document.getElementById('canvas').dataset.frame, null, { timeout: 30000 });
+            await page.keyboard.press('Escape');
+            await waitState(page, ['ended']);
+            const stats = await page.evaluate(() => ({ ...demoplayer.stats, longTasks: window.longTasks }));
+            assert(stats.firstFrame === row.firstFrame, `the first frame drawn was ${stats.firstFrame}`);
+            // From the click to the first frame: loading (one task) and the
+            // frames stepped, in turns (all at once they take most of a
+            // second).
+            const long = stats.longTasks.filter(([start, length]) => start > stats.clickAt && start < stats.firstFrameAt);
+            console.log(`        ${(stats.firstFrameAt - stats.clickAt).toFixed(0)} ms to the first frame; long tasks ` +
+                        JSON.stringify(long.map(([, length]) => Math.round(length))));
+            return long.length <= 1 && long.every(([, length]) => length < 300) ? ''
+                 : 'long tasks while stepping: ' + JSON.stringify(long);
+        } finally {
+            await page.close();
+        }
+    };
     for (const row of rows) {
         await check(`#frame=N: ${row.name}`, async () => {
-            const { page } = await openPage(`${base}/build/web/demoplayer.html?demo=/work/${path.basename(row.data)}#${row.hash}`);
-            try {
-                if (row.message) {
-                    assert(await waitState(page, ['ended', 'paused']) === 'ended', 'a frame past the end was shown');
-                    const panel = await page.$$eval('#panel div', lines => lines.map(l => l.firstChild.textContent + ': ' +
-                                                                                       l.lastChild.textContent));
-                    assert(JSON.stringify(panel) === JSON.stringify([row.message]), 'panel: ' + JSON.stringify(panel));
-                    return;
-                }
-                await clickToPlay(page);
-                await page.waitForFunction(() => document.getElementById('canvas').dataset.frame, null, { timeout: 30000 });
-                await page.keyboard.press('Escape');
-                await waitState(page, ['ended']);
-                const stats = await page.evaluate(() => ({ ...demoplayer.stats, longTasks: window.longTasks }));
-                assert(stats.firstFrame === row.firstFrame, `the first frame drawn was ${stats.firstFrame}`);
-                // From the click to the first frame: loading (one task) and
-                // the frames stepped, in turns.
-                const long = stats.longTasks.filter(([start, length]) => start > stats.clickAt && start < stats.firstFrameAt);
-                console.log(`        ${(stats.firstFrameAt - stats.clickAt).toFixed(0)} ms to the first frame; long tasks ` +
-                            JSON.stringify(long.map(([, length]) => Math.round(length))));
-                assert(long.length <= 1, 'long tasks while stepping: ' + JSON.stringify(long));
-            } finally {
-                await page.close();
-            }
+            // A machine busy with other work can make a turn long now and
+            // then: the best of three tries counts.
+            let problem = await attempt(row);
+            for (let tries = 1; problem && tries < 3; ++tries)
+                problem = await attempt(row);
+            assert(!problem, problem);
         });
     }
 }
