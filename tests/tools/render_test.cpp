@@ -267,6 +267,21 @@ std::string sampleDescription()
     return std::string(text.begin(), text.end());
 }
 
+// Builds the sample into scratch, its generated assets beside it, and gives
+// the data file's path ("" and the error when it fails).
+std::string buildSample(const Scratch& scratch, std::string* error)
+{
+    if (!assets::writeSampleAssets((scratch.dir / "assets").string(), {}, error))
+        return "";
+    DescriptionOptions where;
+    where.baseDirectory = scratch.dir.string();
+    where.soundLibrary = DEMOSOUND_LIBRARY;
+    Bytes data;
+    if (!compileDescription(sampleDescription(), where, data, error))
+        return "";
+    return scratch.file("sample.dat", data);
+}
+
 struct Pixel {
     int r, g, b;
 };
@@ -280,15 +295,9 @@ Pixel at(const RenderedFrame& f, int x, int y)
 
 TEST_F(RenderThroughPlayer, SampleDemoRendersTheSameBytesTwice)
 {
-    // The sample finds its generated assets next to itself.
     std::string error;
-    ASSERT_TRUE(assets::writeSampleAssets((scratch_.dir / "assets").string(), {}, &error)) << error;
-    DescriptionOptions where;
-    where.baseDirectory = scratch_.dir.string();
-    where.soundLibrary = DEMOSOUND_LIBRARY;
-    Bytes data;
-    ASSERT_TRUE(compileDescription(sampleDescription(), where, data, &error)) << error;
-    std::string path = scratch_.file("sample.dat", data);
+    const std::string path = buildSample(scratch_, &error);
+    ASSERT_FALSE(path.empty()) << error;
     RenderOptions options;
     ASSERT_TRUE(options.frames.parse("1,100,720,795", nullptr));
     options.width = 160;
@@ -338,13 +347,8 @@ TEST_F(RenderThroughPlayer, SampleDemoRendersTheSameBytesTwice)
 TEST_F(RenderThroughPlayer, FramesReachedOutOfSightAreThoseDrawnInTheWindow)
 {
     std::string error;
-    ASSERT_TRUE(assets::writeSampleAssets((scratch_.dir / "assets").string(), {}, &error)) << error;
-    DescriptionOptions where;
-    where.baseDirectory = scratch_.dir.string();
-    where.soundLibrary = DEMOSOUND_LIBRARY;
-    Bytes data;
-    ASSERT_TRUE(compileDescription(sampleDescription(), where, data, &error)) << error;
-    std::string path = scratch_.file("sample.dat", data);
+    const std::string path = buildSample(scratch_, &error);
+    ASSERT_FALSE(path.empty()) << error;
 
     RenderOptions every;
     ASSERT_TRUE(every.frames.parse("200,400,800", nullptr));

@@ -161,22 +161,16 @@ const char kScript[] = R"studio("use strict";
     if (!svg || svg.nodeName !== 'svg') return;
     svg = document.importNode(svg, true);
     var height = svg.viewBox.baseVal.height;
-    var span = document.createElementNS(SVG, 'rect');
-    span.setAttribute('y', 0);
-    span.setAttribute('height', height);
-    span.setAttribute('fill', '#3a7bd5');
-    span.setAttribute('fill-opacity', '0.18');
-    span.setAttribute('pointer-events', 'none');
-    span.id = 'studio-loop';
-    var head = document.createElementNS(SVG, 'line');
-    head.setAttribute('y1', 0);
-    head.setAttribute('y2', height);
-    head.setAttribute('stroke', '#d22');
-    head.setAttribute('stroke-width', '1.5');
-    head.setAttribute('pointer-events', 'none');
-    head.id = 'studio-playhead';
-    svg.appendChild(span);
-    svg.appendChild(head);
+    // Drawn over the chart; clicks go through them to the chart.
+    function overlay(name, id, attributes) {
+      var element = document.createElementNS(SVG, name);
+      for (var key in attributes) element.setAttribute(key, attributes[key]);
+      element.setAttribute('pointer-events', 'none');
+      element.id = id;
+      return svg.appendChild(element);
+    }
+    var span = overlay('rect', 'studio-loop', { y: 0, height: height, fill: '#3a7bd5', 'fill-opacity': '0.18' });
+    var head = overlay('line', 'studio-playhead', { y1: 0, y2: height, stroke: '#d22', 'stroke-width': '1.5' });
     chart = { svg: svg, head: head, span: span, left: Number(svg.dataset.plotLeft),
               width: Number(svg.dataset.plotWidth), frames: Math.max(1, Number(svg.dataset.frames)) };
     svg.addEventListener('mousedown', function(e) {
