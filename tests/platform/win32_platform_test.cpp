@@ -53,6 +53,15 @@ int pump() {
     return quit;
 }
 
+void expectClassAndTitle(HWND window, const char* className, const char* title) {
+    char text[64] = {};
+    ASSERT_TRUE(IsWindow(window));
+    ASSERT_GT(GetClassNameA(window, text, sizeof text), 0);
+    EXPECT_STREQ(text, className);
+    ASSERT_GT(GetWindowTextA(window, text, sizeof text), 0);
+    EXPECT_STREQ(text, title);
+}
+
 class Win32Window : public testing::Test {
 protected:
     void SetUp() override {
@@ -60,8 +69,10 @@ protected:
         window = platform::createWindow("Win32Test", "win32 test", 96, 64, false);
         ASSERT_NE(window, nullptr);
         platform::showWindow(window);
-        hwnd = FindWindowA("Win32Test", "win32 test");
-        ASSERT_NE(hwnd, nullptr);
+        // The handle itself, not a search by name: the other test programs
+        // running at the same time make windows of this class and title too.
+        hwnd = reinterpret_cast<HWND>(window);
+        expectClassAndTitle(hwnd, "Win32Test", "win32 test");
         pump();
         seen.clear();
     }
@@ -137,8 +148,8 @@ TEST_F(Win32Window, ThePlayersProcedureKeepsKeysAndPostsQuitOnClose) {
     platform::TestDouble boxes;
     WindowState state;
     ASSERT_TRUE(createGLWindow(state, "player", 64, 48, 16, false));
-    HWND player = FindWindowA(kWindowClassName, "player");
-    ASSERT_NE(player, nullptr);
+    HWND player = reinterpret_cast<HWND>(state.window);
+    expectClassAndTitle(player, kWindowClassName, "player");
     pump();
     ASSERT_TRUE(PostMessageA(player, WM_KEYDOWN, VK_ESCAPE, 1));
     ASSERT_TRUE(PostMessageA(player, WM_KEYDOWN, VK_SPACE, 1));
