@@ -21,7 +21,7 @@ namespace {
 
 void tellFrame(int32_t frame, bool drawn)
 {
-    EM_ASM({ Module.page.frame($0, !!$1); }, frame, drawn);
+    EM_ASM({ Module.page.frame($0, !!$1, $2); }, frame, drawn, platform::web::frameStart());
 }
 
 // A still frame is the picture `demotool render` makes: windowed.

@@ -364,6 +364,10 @@ void setPresenting(bool presenting)
 {
     g_presenting = presenting;
 }
+double frameStart()
+{
+    return g_frameStart;
+}
 
 void startPlay()
 {

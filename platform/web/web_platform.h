@@ -32,6 +32,10 @@ void setFramePeriod(double milliseconds);
 // With false, presenting a frame does not wait for the next paint (frames
 // played only to reach a given one); the page still gets a turn now and then.
 void setPresenting(bool presenting);
+// The page-clock time (ms) at which the frame being played started: the
+// loop's first clock read after its message pump, which its pacing and the
+// timeline's start of music both follow.
+double frameStart();
 // Gives the page a turn if it has had none for 30 ms, for a loop that steps
 // frames without presenting them.
 void takeTurn();
