@@ -771,8 +771,9 @@ function pitches(heard, from = 1, to = 1e9) {
 // frame `from` on (where the music starts, at `startsAt` ms of itself), the
 // music's place heard less where it started less the time since frame
 // `from` started. How late the frames themselves are is the frame loop's
-// (the timing tests), and so is a slow first drawing of frame `from` (its
-// shaders made on a busy machine): this is the music's own keeping of time.
+// (the timing tests), and so is how long frame `from` took to draw (a
+// busy machine may stop the page meanwhile): this is the music's own
+// keeping of time.
 function drift(music, from, startsAt = (from - 1) * 50) {
     const start = music.find(([frame]) => frame >= from);
     const d = music.filter(([frame, , place]) => frame >= from + 2 && place >= 0)
