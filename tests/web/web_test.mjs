@@ -415,12 +415,12 @@ async function framesOnTime() {
             const stats = await playThrough(`${base}/build/web/demoplayer.html?demo=/work/${path.basename(data)}`);
             const inTime = stats.drawTimes.filter(t => t - stats.firstFrameAt <= 4950).length;
             // While it plays: from the first frame shown to the end. The task
-            // that draws the first frame also pays for loading and for the
-            // scene's first drawing (the GL emulation compiles a shader for
-            // each kind of drawing as it first appears, and the browser
-            // shows its first picture): on a slow machine it passes 50 ms
-            // (67 ms in CI), so it counts only when it runs on for two periods
-            // past the first frame, as a loop that never yields would.
+            // that draws the first frame also pays for the scene's first
+            // drawing (the GL emulation compiles a shader for each kind of
+            // drawing as it first appears, and the browser shows its first
+            // picture): on a slow machine it passes 50 ms (67 ms in CI), so
+            // it counts only when it runs on for two periods past the first
+            // frame, as a loop that never yields would.
             const firstTaskTail = 2 * 50;
             const long = stats.longTasks.filter(([start, length]) =>
                 start <= stats.endedAt && (start >= stats.firstFrameAt ||
