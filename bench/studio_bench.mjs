@@ -10,12 +10,11 @@ import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { createRequire } from 'node:module';
+import { launchBrowser } from '../tests/web/browser.mjs';
 
 const root = path.resolve(process.argv[2] || '.');
 const minutes = Number(process.argv[3] || 1);
 const every = Number(process.argv[4] || 3);
-const { chromium } = createRequire(path.join(root, 'tests/web/'))('playwright-core');
 const demotool = path.join(root, 'build/release/demotool');
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'demoplayer-studio-bench-'));
 
@@ -50,10 +49,7 @@ const url = await new Promise((resolve, reject) => {
     });
     studio.on('exit', code => reject(new Error('demotool studio ended with ' + code)));
 });
-const browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium',
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--use-angle=swiftshader', '--enable-unsafe-swiftshader'],
-});
+const browser = await launchBrowser();
 try {
     const page = await browser.newPage();
     const cdp = await page.context().newCDPSession(page);

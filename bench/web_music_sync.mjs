@@ -13,15 +13,13 @@
 // and the Release build; tests/web's playwright-core, Debian's chromium).
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import { createRequire } from 'node:module';
+import { launchBrowser, serveFiles } from '../tests/web/browser.mjs';
 import { writeWav } from '../tests/web/wav.mjs';
 
 const root = path.resolve(process.argv[2] || '.');
 const seconds = Number(process.argv[3] || 10);
-const { chromium } = createRequire(path.join(root, 'tests/web/'))('playwright-core');
 const demotool = path.join(root, 'build/release/demotool');
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'demoplayer-music-'));
 const fps = 20, rate = 44100;
@@ -48,21 +46,6 @@ function demo(name, at) {
     const result = spawnSync(demotool, ['build', desc, '-o', data], { encoding: 'utf8' });
     if (result.status !== 0) throw new Error(result.stderr);
     return data;
-}
-
-function serve() {
-    const server = http.createServer((request, response) => {
-        const url = new URL(request.url, 'http://localhost');
-        const file = url.pathname.startsWith('/work/') ? path.join(work, url.pathname.slice(6))
-                                                       : path.join(root, 'build/web', url.pathname);
-        fs.readFile(file, (error, body) => {
-            if (error) { response.writeHead(404); response.end(); return; }
-            const type = file.endsWith('.wasm') ? 'application/wasm' : file.endsWith('.js') ? 'text/javascript' : 'text/html';
-            response.writeHead(200, { 'Content-Type': type });
-            response.end(body);
-        });
-    });
-    return new Promise(resolve => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
 const mean = list => list.reduce((a, b) => a + b, 0) / Math.max(1, list.length);
@@ -121,12 +104,9 @@ async function measure(browser, url, audible, at) {
 }
 
 wav(path.join(work, 'tone.wav'), seconds + 4);
-const server = await serve();
-const base = `http://127.0.0.1:${server.address().port}/demoplayer.html?demo=/work/`;
-const browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium',
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--use-angle=swiftshader', '--enable-unsafe-swiftshader'],
-});
+const server = await serveFiles(root, work);
+const base = `http://127.0.0.1:${server.address().port}/build/web/demoplayer.html?demo=/work/`;
+const browser = await launchBrowser();
 const sign = v => (v >= 0 ? '+' : '−') + Math.abs(v).toFixed(1);
 console.log(`web: ${seconds} s at ${fps} fps; ms; drift = heard place - (frame - 1) / fps`);
 console.log('| run | frames drawn/stepped | start | middle | end | max abs | mean abs | lateness | music-clk |');

@@ -5,14 +5,12 @@
 // Release build; uses tests/web's playwright-core and Debian's chromium).
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { createRequire } from 'node:module';
+import { launchBrowser, serveFiles } from '../tests/web/browser.mjs';
 
 const root = path.resolve(process.argv[2] || '.');
-const { chromium } = createRequire(path.join(root, 'tests/web/'))('playwright-core');
 const demotool = path.join(root, 'build/release/demotool');
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'demoplayer-bench-'));
 const tick = 100;  // clock ticks per second in /proc/PID/stat (USER_HZ)
@@ -64,25 +62,9 @@ function demo(frameRate, frames) {
     return path.basename(data);
 }
 
-const server = http.createServer((request, response) => {
-    const url = new URL(request.url, 'http://localhost');
-    const file = url.pathname.startsWith('/work/') ? path.join(work, url.pathname.slice(6))
-                                                   : path.join(root, url.pathname);
-    fs.readFile(file, (error, body) => {
-        if (error) { response.writeHead(404); response.end(); return; }
-        response.writeHead(200, { 'Content-Type': file.endsWith('.wasm') ? 'application/wasm'
-                                                : file.endsWith('.js') ? 'text/javascript' : 'text/html' });
-        response.end(body);
-    });
-});
-await new Promise(resolve => server.listen(0, '127.0.0.1', resolve));
+const server = await serveFiles(root, work);
 const base = `http://127.0.0.1:${server.address().port}`;
-const browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium',
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync',
-           '--use-angle=swiftshader', '--enable-unsafe-swiftshader'],
-});
+const browser = await launchBrowser();
 
 async function play(data, seconds) {
     const page = await browser.newPage();

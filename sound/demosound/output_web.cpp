@@ -192,10 +192,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE const int16_t* demosound_web_mix(int frames, dou
     // Behind (blocks the context dropped, or the time before the first):
     // the music moves on through them, unheard.
     const double behind = heardAt - mixedUntil;
-    if (behind > 2)
+    if (behind > 2) {
         mix(nullptr, int(behind * rate / 1000.0));
-    if (behind > 2)
         mixedUntil = heardAt;
+    }
     heard[heardNext++ % 8] = Heard{mixedUntil, firstPlayingPosition()};
     block.resize(size_t(frames) * 2);
     mix(block.data(), frames);

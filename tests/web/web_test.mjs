@@ -9,11 +9,8 @@ import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { createRequire } from 'node:module';
+import { launchBrowser, serveFiles } from './browser.mjs';
 import { writeWav } from './wav.mjs';
-
-const require = createRequire(import.meta.url);
-const { chromium } = require('playwright-core');
 
 const root = path.resolve(process.argv[2] || '.');
 const demotool = path.join(root, 'build/release/demotool');
@@ -80,28 +77,7 @@ function readPng(file) {
     return { width, height, rgb };
 }
 
-// Serves the worktree, so that the page and the demo data share an origin.
-function serve() {
-    const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
-    const server = http.createServer((request, response) => {
-        const url = new URL(request.url, 'http://localhost');
-        const file = path.join(url.pathname.startsWith('/work/') ? work : root,
-                               decodeURIComponent(url.pathname.replace(/^\/work\//, '/')));
-        fs.readFile(file, (error, body) => {
-            if (error) { response.writeHead(404); response.end(); return; }
-            response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
-            response.end(body);
-        });
-    });
-    return new Promise(resolve => server.listen(0, '127.0.0.1', () => resolve(server)));
-}
-
 // ---- The browser
-
-const launchArgs = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-                    '--disable-background-networking', '--disable-component-update', '--disable-sync',
-                    // WebGL without a GPU: ANGLE on SwiftShader.
-                    '--use-angle=swiftshader', '--enable-unsafe-swiftshader'];
 
 let browser, server, base;
 
@@ -870,7 +846,7 @@ async function musicHeard() {
         // The page starts the play itself, before anyone clicked, in a
         // browser where no page of its address has played sound yet (the
         // browser lets a site that often did play without a click).
-        const fresh = await chromium.launch({ executablePath: '/usr/bin/chromium', args: launchArgs });
+        const fresh = await launchBrowser();
         const result = await listen(page(musicDemo('tones')), {
             within: fresh,
             track: false,
@@ -1190,8 +1166,8 @@ async function studioGroup() {
 // ---- Main
 
 try {
-    browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: launchArgs });
-    server = await serve();
+    browser = await launchBrowser();
+    server = await serveFiles(root, work);
     base = `http://127.0.0.1:${server.address().port}`;
     const assets = path.join(work, 'assets');
     run(demotool, ['assets', assets]);
